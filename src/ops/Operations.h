@@ -1,0 +1,45 @@
+#pragma once
+#include "app/context/IspContext.h"
+#include "ops/OperationView.h"
+
+#include <cstdint>
+#include <string>
+
+namespace pw {
+
+// How a run ended. The GUI only shows boxes and log lines; the command line maps this to
+// its exit code.
+enum class Outcome {
+    Success,
+    Mismatch,   // verify found a differing block
+    TimedOut,   // a reply wait expired
+    Cancelled,
+    ImageError, // the image could not be read or is not usable
+    Refused,    // nothing was sent: bad range or arguments
+};
+
+struct OperationResult {
+    Outcome outcome = Outcome::Success;
+    std::string message;     // the box text or last log line that tells the user why
+    std::uint64_t bytes = 0; // bytes written, read or erased
+    double seconds = 0;
+};
+
+struct DumpRequest {
+    std::uint32_t fromPage = 0;
+    std::uint32_t pageCount = 1;
+    bool asText = true;
+    std::string directory = "."; // where Dump.txt / Dump.bin are written
+};
+
+// The worker routines. Each runs on the calling thread from start to end (the caller has
+// claimed `busy`; each lowers it as its last action) and reports through `view` and ctx.boxes.
+OperationResult ProgramThread(IspContext& ctx, OperationView& view, const std::string& imagePath);
+OperationResult VerifyThread(IspContext& ctx, OperationView& view, const std::string& imagePath);
+OperationResult AutoThread(IspContext& ctx, OperationView& view, const std::string& imagePath);
+OperationResult EraseAllThread(IspContext& ctx, OperationView& view);
+OperationResult PageEraseThread(IspContext& ctx, OperationView& view, std::uint32_t fromPage,
+                                std::uint32_t pageCount);
+OperationResult DumpWorker(IspContext& ctx, OperationView& view, const DumpRequest& request);
+
+} // namespace pw

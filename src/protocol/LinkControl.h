@@ -1,0 +1,34 @@
+#pragma once
+#include "app/context/IspContext.h"
+#include "protocol/CommandPackets.h"
+#include "protocol/ResponseKind.h"
+#include "protocol/ResponseMatcher.h"
+
+#include <optional>
+
+namespace pw {
+
+// Takes the port for a window at baseBaud: matcher count 0, portOpen 1, Open with `owner`,
+// a pause, then the monitor. `owner` is what receives the bytes (the matcher itself, or a
+// sink that hands them to the GUI thread and on to it).
+void OpenLink(IspContext& ctx, ByteSink& owner, ResponseMatcher& matcher);
+// True when the port was open (portOpen) and has been closed; does not change portOpen.
+bool ClosePort(IspContext& ctx);
+// Sends the rate command for ctx.baudRate and reopens the port at that rate for portOwner.
+bool SwitchBaud(IspContext& ctx);
+// Reopens the port at baseBaud for portOwner at the end of an operation.
+void ReopenAtBaseBaud(IspContext& ctx);
+
+enum class ReplyWait { Short, Long, Unbounded }; // 500 ms, 1000 ms, bounded by timings
+enum class WaitResult { Answered, TimedOut, Cancelled };
+
+// One operation step: reset replyEvent, set expectedReply (unless `kind` is empty, which
+// keeps the previous kind), send, wait. The wait also wakes on cancelEvent when `cancellable`.
+WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const CommandPacket& command,
+                       ReplyWait wait, bool cancellable = true);
+
+// The opening of every connection: connect (500 ms) and handshake. A failure is the result
+// of the step that failed.
+WaitResult ConnectToTarget(IspContext& ctx, ReplyWait handshakeWait);
+
+} // namespace pw

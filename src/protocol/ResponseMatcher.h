@@ -1,0 +1,42 @@
+#pragma once
+#include "app/context/IspContext.h"
+#include "protocol/ResponseKind.h"
+#include "serial/ByteSink.h"
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+
+namespace pw {
+
+// Which reply kinds a matcher knows; the others are treated like Ignore.
+enum class MatcherVariant {
+    Panel, // 0-8, 10, 12, 13
+    Dump,  // 0-8, 10
+};
+
+// Recognises the reply the worker announced in ctx.expectedReply, one byte per call, and
+// signals ctx.replyEvent when it is complete. The panel and the Dump dialog own one each.
+class ResponseMatcher : public ByteSink {
+public:
+    static constexpr std::size_t kBufferSize = 1000;
+
+    ResponseMatcher(IspContext& ctx, MatcherVariant variant);
+
+    void receiveByte(std::uint8_t byte, std::uint32_t portNumber) override;
+    // 0 when the byte was taken, -1 when dropped (out-of-range port, no start byte).
+    int handleByte(std::uint8_t byte, std::uint32_t portNumber);
+
+    void resetCount();    // the window opened the port for itself
+    void clearHead();     // clear the first 16 bytes before an operation starts
+    int count() const;
+
+private:
+    IspContext& ctx_;
+    MatcherVariant variant_;
+    mutable std::mutex mutex_; // the delivering thread and a starter may differ (headless)
+    std::array<std::uint8_t, kBufferSize> buffer_{};
+    int count_ = 0;
+};
+
+} // namespace pw

@@ -1,0 +1,44 @@
+#pragma once
+#include "app/context/MessageBoxes.h"
+#include "serial/ByteSink.h"
+#include "serial/PortMap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace pw {
+
+// One serial device with a monitor thread of its own (POSIX termios, poll() and an eventfd).
+// Received bytes go to the owner given to the last Open, one call per byte, in order.
+// Failures are shown through `boxes` at once ("%s not found", "Application Error").
+class SerialPort {
+public:
+    SerialPort(MessageBoxes& boxes, const PortMap& portMap);
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // True when the device was opened (also when a later configuration step failed and was
+    // reported); false when it could not be opened at all.
+    bool Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t baud, char parity,
+              std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t eventMask,
+              std::uint32_t writeBufferSize);
+    bool StartMonitor();
+    // Stops and joins the monitor thread, closes the device. Always true.
+    bool Close();
+    // Queues one packet for the monitor thread, which purges the line and writes it.
+    // Refused (false) when length >= writeBufferSize, when the port is closed or has hung up.
+    bool Write(const std::uint8_t* packet, std::size_t length);
+
+    bool isOpen() const;
+    bool monitorRunning() const;
+    std::uint32_t portNumber() const;
+    std::uint32_t baud() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace pw
