@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Pagewise needs to build, test and run. Uses sudo only when not root.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  googletest libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev   # fuzz targets
+  srecord sdcc               # HEX round-trip tests against an independent converter
+  xvfb xauth imagemagick     # screenshots
+  gcovr                      # coverage summary
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,44 @@
+#pragma once
+#include "app/context/IspContext.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace pw {
+
+// The persisted settings: an INI file per user ($XDG_CONFIG_HOME/Corvane/Pagewise.conf), over
+// machine-wide defaults (/etc/xdg/Corvane/Pagewise.conf). Values live in the group
+// "Software\Corvane\Pagewise\HZ41C120" as 32-bit numbers; port devices in [Ports] as COMn=path.
+// Nothing here is reported to the user: a missing or garbled file gives the defaults, a failed
+// write leaves the old file as it was.
+class SettingsStore {
+public:
+    SettingsStore(); // the standard per-user and machine-wide files
+    SettingsStore(std::string userFile, std::string systemFile);
+
+    std::optional<std::uint32_t> readValue(const std::string& name) const;
+    bool writeValue(const std::string& name, std::uint32_t value);
+    std::map<std::uint32_t, std::string> readPortMap() const;
+    bool writePortMap(const std::map<std::uint32_t, std::string>& entries);
+
+    const std::string& userFile() const { return userFile_; }
+
+private:
+    std::string userFile_;
+    std::string systemFile_;
+};
+
+// Load and save procedures with their defaults and clamps.
+void loadPort(IspContext& ctx, const SettingsStore& store);         // "COMPort": low 8 bits, 1..24, else 1
+void loadRate(IspContext& ctx, const SettingsStore& store);         // "BaudRate": 9600/57600/115200, else 9600
+void loadStartAddress(IspContext& ctx, const SettingsStore& store); // "ISP Start Addr": <= 0x10000, else 0
+void loadPortMap(IspContext& ctx, const SettingsStore& store);
+void loadSettings(IspContext& ctx, const SettingsStore& store);     // port, rate, start address, map
+void savePort(const IspContext& ctx, SettingsStore& store);
+void saveRate(const IspContext& ctx, SettingsStore& store);
+void saveStartAddress(const IspContext& ctx, SettingsStore& store);
+void savePortMap(const IspContext& ctx, SettingsStore& store);
+
+} // namespace pw
