@@ -1,0 +1,31 @@
+#pragma once
+#include "app/context/MessageBoxes.h"
+#include "image/HexRecord.h"
+
+#include <string>
+
+namespace pw {
+
+enum class LoadStatus {
+    Loaded,    // imagePath names the new image; the texts are filled
+    NotImage,  // neither HEX nor binary: only logged, the previous image stays in force
+    Failed,    // a box has been shown; the previous image stays in force
+};
+
+struct LoadedImage {
+    LoadStatus status = LoadStatus::Failed;
+    std::string imagePath;    // the image to use from now on (the previous one unless Loaded)
+    std::string sizeText;     // empty unless Loaded
+    std::string checksumText; // empty unless Loaded
+    std::string logLine;      // the chosen path, or empty when nothing is to be logged
+};
+
+// What the panel does with a file chosen in the open dialog: a HEX file is converted into
+// the .bin beside it, a .bin file is used directly, anything else is only logged.
+LoadedImage LoadImageFile(const std::string& chosenPath, const std::string& currentImagePath,
+                          HexConverterState& state, MessageBoxes& boxes);
+
+// The binary file a HEX file converts into: same folder, same name, extension "bin".
+std::string binaryPathFor(const std::string& hexPath);
+
+} // namespace pw
