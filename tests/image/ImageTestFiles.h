@@ -1,0 +1,77 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace pw::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under the system temporary directory, removed again with its contents.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::random_device seed;
+        path_ = std::filesystem::temp_directory_path() /
+                ("pw-image-" + std::to_string(seed()) + "-" + std::to_string(seed()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void writeFile(const std::string& path, const std::string& content)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+inline Bytes readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// One well-formed record line: count, address, type, data and the two's complement checksum.
+inline std::string hexRecord(unsigned type, unsigned address, const Bytes& data)
+{
+    Bytes fields = {static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+                    static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(type)};
+    fields.insert(fields.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    std::string line = ":";
+    char pair[3];
+    for (std::uint8_t b : fields) {
+        sum += b;
+        std::snprintf(pair, sizeof pair, "%02X", b);
+        line += pair;
+    }
+    std::snprintf(pair, sizeof pair, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+    return line + pair + "\n";
+}
+
+inline std::string dataRecord(unsigned address, const Bytes& data) { return hexRecord(0, address, data); }
+inline std::string bankRecord(unsigned bank) { return hexRecord(4, 0, {Bytes::value_type(bank >> 8), Bytes::value_type(bank)}); }
+inline const std::string kEndRecord = ":00000001FF\n";
+
+} // namespace pw::test
