@@ -1,0 +1,108 @@
+#include "app/cli/CliApp.h"
+
+#include "app/cli/CliOptions.h"
+#include "app/cli/Console.h"
+#include "app/cli/ImageInput.h"
+#include "app/cli/InterruptWatcher.h"
+#include "app/cli/PortSession.h"
+#include "app/cli/RunReport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+namespace pw::cli {
+
+namespace {
+
+constexpr std::uint32_t kFlashPages = 0x10000 / 512;
+
+int badInput(const std::string& message)
+{
+    std::fprintf(stderr, "pagewise-cli: %s\n", message.c_str());
+    return ExitBadInput;
+}
+
+// Ranges that the engine would refuse are refused here too, before any port is touched.
+std::string checkPageRange(const CliOptions& options)
+{
+    if (!options.fromPage)
+        return {};
+    const std::uint64_t end = std::uint64_t{*options.fromPage} + *options.pageCount;
+    if (options.command == Command::Dump && *options.pageCount == 0)
+        return "dump needs at least one page";
+    if (end > kFlashPages)
+        return "pages " + std::to_string(*options.fromPage) + " to " + std::to_string(end - 1) +
+               " run past the last page (" + std::to_string(kFlashPages - 1) + ")";
+    return {};
+}
+
+bool needsImage(Command command)
+{
+    return command == Command::Program || command == Command::Verify || command == Command::Auto;
+}
+
+std::vector<PortOutcome> runSessions(const CliOptions& options, const PreparedImage& image)
+{
+    const std::vector<std::string> ports = options.ports.empty() ? std::vector<std::string>{""} : options.ports;
+    Console console(ports.size(), options.quiet || options.json);
+    const SettingsStore store;
+    std::vector<std::unique_ptr<PortSession>> sessions;
+    for (std::size_t slot = 0; slot < ports.size(); ++slot)
+        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
+
+    InterruptWatcher watcher([&sessions] {
+        for (auto& session : sessions)
+            session->interrupt();
+    });
+    std::vector<PortOutcome> outcomes(sessions.size());
+    std::vector<std::thread> threads;
+    for (std::size_t slot = 0; slot < sessions.size(); ++slot)
+        threads.emplace_back([&, slot] { outcomes[slot] = sessions[slot]->run(image.binaryPath, image.bytes); });
+    for (std::thread& thread : threads)
+        thread.join();
+    console.finish();
+    return outcomes;
+}
+
+} // namespace
+
+int runCli(const std::vector<std::string>& args)
+{
+    const ParseResult parsed = parseArguments(args);
+    if (!parsed.options)
+        return badInput(parsed.error + "\nTry 'pagewise-cli --help'.");
+    const CliOptions& options = *parsed.options;
+    if (options.command == Command::Help) {
+        std::fputs(usageText(), stdout);
+        return ExitSuccess;
+    }
+    if (options.command == Command::Dump && options.ports.size() > 1)
+        return badInput("dump reads one target: give at most one --port");
+    if (const std::string problem = checkPageRange(options); !problem.empty())
+        return badInput(problem);
+
+    PreparedImage image;
+    if (options.command == Command::Info || needsImage(options.command)) {
+        std::string problem;
+        if (!prepareImage(options.file, image, problem))
+            return badInput(problem);
+        if (options.command == Command::Info) {
+            printImageInfo(image, options.json);
+            return ExitSuccess;
+        }
+    }
+
+    const std::vector<PortOutcome> outcomes = runSessions(options, image);
+    if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess &&
+        !moveDumpFile(options))
+        return ExitBadInput;
+    printReport(outcomes, options);
+    int worst = ExitSuccess;
+    for (const PortOutcome& outcome : outcomes)
+        worst = std::max(worst, outcome.exitCode);
+    return worst;
+}
+
+} // namespace pw::cli

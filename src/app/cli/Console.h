@@ -1,0 +1,45 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace pw::cli {
+
+// The terminal, shared by every port of a run: log lines on stdout, messages on stderr and,
+// when stderr is a terminal, one live progress line per port below them.
+class Console {
+public:
+    Console(std::size_t portCount, bool quiet);
+    ~Console();
+
+    void setLabel(std::size_t slot, std::string label, std::uint64_t totalBytes);
+    void logLine(std::size_t slot, const std::string& line);
+    void message(std::size_t slot, const std::string& text);
+    void progress(std::size_t slot, int position, int high);
+    void finish(); // leaves the last progress lines on screen
+
+private:
+    struct Slot {
+        std::string label;
+        std::uint64_t totalBytes = 0;
+        int position = 0;
+        int high = 0;
+        std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    };
+
+    std::string prefix(std::size_t slot) const;
+    std::string renderSlot(const Slot& slot) const;
+    void eraseBars();
+    void drawBars();
+
+    std::mutex mutex_;
+    std::vector<Slot> slots_;
+    bool quiet_;
+    bool bars_;          // stderr is a terminal
+    bool barsShown_ = false;
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+} // namespace pw::cli

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace pw::cli {
+
+struct PreparedImage {
+    std::string binaryPath; // the .bin the operation reads (written beside a .hex)
+    std::string sizeText;
+    std::string checksumText;
+    std::uint64_t bytes = 0;
+};
+
+// Loads FILE the way the panel's Load button does (a .hex is converted into the .bin beside
+// it), before any port is touched. False with the reason when the file cannot be used.
+bool prepareImage(const std::string& file, PreparedImage& image, std::string& problem);
+void printImageInfo(const PreparedImage& image, bool json);
+
+} // namespace pw::cli
