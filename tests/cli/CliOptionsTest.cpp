@@ -1,0 +1,105 @@
+#include "app/cli/CliOptions.h"
+
+#include <gtest/gtest.h>
+
+using pw::cli::Command;
+using pw::cli::parseArguments;
+
+namespace {
+
+std::vector<std::string> split(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : line) {
+        if (c == ' ') {
+            if (!word.empty())
+                words.push_back(word);
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty())
+        words.push_back(word);
+    return words;
+}
+
+struct RefusedCase {
+    const char* args;
+    const char* errorPart;
+};
+
+class RefusedArguments : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedArguments, AreRefusedWithAReason)
+{
+    const auto result = parseArguments(split(GetParam().args));
+    EXPECT_FALSE(result.options) << GetParam().args;
+    EXPECT_NE(result.error.find(GetParam().errorPart), std::string::npos) << result.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RefusedArguments,
+    testing::Values(
+        RefusedCase{"", "no command"},
+        RefusedCase{"flash a.hex", "unknown command"},
+        RefusedCase{"program", "one FILE"},
+        RefusedCase{"program a.hex b.hex", "one FILE"},
+        RefusedCase{"--baud 38400 program a.hex", "--baud"},
+        RefusedCase{"--baud 115200x program a.hex", "--baud"},
+        RefusedCase{"--start-addr 0x900 auto a.hex", "multiple of 0x800"},
+        RefusedCase{"--start-addr 0x10800 auto a.hex", "multiple of 0x800"},
+        RefusedCase{"--start-addr -2048 auto a.hex", "multiple of 0x800"},
+        RefusedCase{"erase --pages 4", "FROM:COUNT"},
+        RefusedCase{"erase --pages 4:x", "FROM:COUNT"},
+        RefusedCase{"erase extra", "no operands"},
+        RefusedCase{"dump 0", "FROM and COUNT"},
+        RefusedCase{"dump zero 1", "numbers"},
+        RefusedCase{"--port", "needs a value"},
+        RefusedCase{"--frobnicate program a.hex", "unknown option"},
+        RefusedCase{"--port COM1 --port COM2 -o out.bin dump 0 1", "several ports"}));
+
+TEST(CliOptions, ReadsEveryOptionOfAGangProgramRun)
+{
+    const auto result = parseArguments(
+        split("--port COM3 --port /dev/pts/7 --baud 115200 --start-addr 0x1800 --quiet --json program fw.hex"));
+    ASSERT_TRUE(result.options) << result.error;
+    const auto& options = *result.options;
+    EXPECT_EQ(options.command, Command::Program);
+    EXPECT_EQ(options.file, "fw.hex");
+    EXPECT_EQ(options.ports, (std::vector<std::string>{"COM3", "/dev/pts/7"}));
+    EXPECT_EQ(options.baud, 115200u);
+    EXPECT_EQ(options.startAddr, 0x1800u);
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.json);
+}
+
+TEST(CliOptions, ReadsDumpAndPageRanges)
+{
+    auto dump = parseArguments(split("dump 0x10 2 --bin -o flash.bin"));
+    ASSERT_TRUE(dump.options) << dump.error;
+    EXPECT_EQ(dump.options->fromPage, 16u);
+    EXPECT_EQ(dump.options->pageCount, 2u);
+    EXPECT_FALSE(dump.options->dumpAsText);
+    EXPECT_EQ(dump.options->output, "flash.bin");
+
+    auto erase = parseArguments(split("erase --pages 64:0x40"));
+    ASSERT_TRUE(erase.options) << erase.error;
+    EXPECT_EQ(erase.options->fromPage, 64u);
+    EXPECT_EQ(erase.options->pageCount, 64u);
+}
+
+TEST(CliOptions, NumbersMustBeWholeAndFitIn32Bits)
+{
+    using pw::cli::parseNumber;
+    EXPECT_EQ(parseNumber("0x800"), 0x800u);
+    EXPECT_EQ(parseNumber("2048"), 2048u);
+    EXPECT_EQ(parseNumber("4294967295"), 0xFFFFFFFFu);
+    EXPECT_FALSE(parseNumber("4294967296"));
+    EXPECT_FALSE(parseNumber("12G"));
+    EXPECT_FALSE(parseNumber("0x"));
+    EXPECT_FALSE(parseNumber(" 1"));
+    EXPECT_FALSE(parseNumber(""));
+}
+
+} // namespace
