@@ -1,0 +1,439 @@
+#include "sim/Simulator.h"
+
+#include "sim/BootLoader.h"
+#include "sim/FrameDecoder.h"
+#include "sim/Pty.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
+
+namespace pw::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Kind = Fault::Kind;
+
+// What a receiver set to another rate makes of a byte: some other pattern, never a start byte.
+std::uint8_t lineNoise(std::uint8_t byte)
+{
+    return static_cast<std::uint8_t>(0x80 | (byte >> 1));
+}
+
+// 8N1: ten bit times per byte.
+Clock::duration byteTime(std::uint32_t rate)
+{
+    return std::chrono::nanoseconds(10'000'000'000LL / rate);
+}
+
+struct Inbound {
+    std::uint8_t byte;
+    Clock::time_point due; // when its stop bit would have arrived
+};
+
+struct Reply {
+    std::vector<std::uint8_t> bytes;
+    Clock::time_point notBefore;
+};
+
+} // namespace
+
+struct Simulator::Impl {
+    explicit Impl(SimOptions opts) : options(std::move(opts)) {}
+
+    // Thread side.
+    void run();
+    void readInput(Clock::time_point now);
+    void deliverArrived(Clock::time_point now);
+    void onFrame(const std::vector<std::uint8_t>& bytes, bool complete, Clock::time_point now);
+    void queueReply(const FrameOutcome& outcome, Clock::time_point now);
+    void writeDue(Clock::time_point now);
+    void writeWire(std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to);
+    void hangUpWhenDrained();
+    std::optional<Clock::time_point> nextDeadline() const;
+    void waitForActivity(std::optional<Clock::time_point> deadline) const;
+
+    void appendLog(FrameDirection direction, const std::vector<std::uint8_t>& bytes, Clock::time_point now);
+    void saveFlash();
+    void wake() const;
+    bool has(Kind kind) const { return faultValue(options.faults, kind).has_value(); }
+    Clock::duration faultMs(Kind kind) const
+    {
+        return std::chrono::milliseconds(faultValue(options.faults, kind).value_or(0));
+    }
+    Clock::duration pace() const { return options.pacing ? byteTime(loader.lineRate()) : Clock::duration::zero(); }
+
+    const SimOptions options;
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    std::thread thread;
+    bool stopRequested = false;
+    int wakeFd = -1;
+    std::string error;
+
+    Pty pty;
+    FlashMemory flash;
+    BootLoader loader{flash};
+    FrameDecoder decoder;
+    std::vector<FrameLogEntry> log;
+    std::ofstream logFile;
+    SimCounters counters;
+
+    Clock::time_point startTime;
+    Clock::time_point eraseStartTime;
+    std::deque<Inbound> inbound;
+    Clock::time_point inFree;
+    std::deque<Reply> outbound;
+    bool replyStarted = false;
+    std::size_t replyIndex = 0;
+    Clock::time_point replyStart;
+    Clock::time_point outFree;
+    std::uint64_t repliesQueued = 0;
+    bool hangupPending = false;
+};
+
+void Simulator::Impl::run()
+{
+    std::unique_lock lock(mutex);
+    while (!stopRequested) {
+        const Clock::time_point now = Clock::now();
+        readInput(now);
+        deliverArrived(now);
+        writeDue(Clock::now());
+        hangUpWhenDrained();
+        const std::optional<Clock::time_point> deadline = nextDeadline();
+        lock.unlock();
+        waitForActivity(deadline);
+        lock.lock();
+    }
+}
+
+void Simulator::Impl::readInput(Clock::time_point now)
+{
+    if (pty.master() < 0)
+        return;
+    std::uint8_t buffer[512];
+    for (;;) {
+        const ssize_t got = ::read(pty.master(), buffer, sizeof buffer);
+        if (got <= 0)
+            return; // EAGAIN: drained. The own slave fd keeps EIO (no slave) from happening.
+        const bool noise = pty.slaveRate() != loader.lineRate();
+        for (ssize_t i = 0; i < got; ++i) {
+            const std::uint8_t byte = noise ? lineNoise(buffer[i]) : buffer[i];
+            inFree = std::max(now, inFree) + pace();
+            inbound.push_back({byte, inFree});
+        }
+        if (noise)
+            counters.noiseBytesIn += static_cast<std::uint64_t>(got);
+    }
+}
+
+void Simulator::Impl::deliverArrived(Clock::time_point now)
+{
+    while (!inbound.empty() && inbound.front().due <= now) {
+        const std::uint8_t byte = inbound.front().byte;
+        inbound.pop_front();
+        decoder.feed(byte, [&](const std::vector<std::uint8_t>& bytes, bool complete) {
+            onFrame(bytes, complete, now);
+        });
+    }
+}
+
+void Simulator::Impl::onFrame(const std::vector<std::uint8_t>& bytes, bool complete, Clock::time_point now)
+{
+    if (!complete) {
+        ++counters.framesRejected;
+        appendLog(FrameDirection::Rejected, bytes, now);
+        return;
+    }
+    ++counters.framesIn;
+    appendLog(FrameDirection::In, bytes, now);
+    const auto silentAfter = faultValue(options.faults, Kind::SilentAfter);
+    if (silentAfter && counters.framesIn > *silentAfter)
+        return;
+    const FrameOutcome outcome = loader.handle(bytes, !has(Kind::NoBaudSwitch));
+    if (outcome.flashChanged)
+        saveFlash();
+    if (outcome.command == FrameOutcome::Command::EraseStart)
+        eraseStartTime = now;
+    if (!outcome.reply.empty())
+        queueReply(outcome, now);
+    const auto hangupAfter = faultValue(options.faults, Kind::HangupAfter);
+    if (hangupAfter && counters.framesIn == *hangupAfter)
+        hangupPending = true;
+}
+
+void Simulator::Impl::queueReply(const FrameOutcome& outcome, Clock::time_point now)
+{
+    Reply reply{outcome.reply, now + faultMs(Kind::Slow)};
+    if (outcome.command == FrameOutcome::Command::Connect && has(Kind::WrongConnect))
+        reply.bytes[1] = 0x81;
+    const auto corrupt = faultValue(options.faults, Kind::Corrupt);
+    if (corrupt && ++repliesQueued == *corrupt)
+        reply.bytes[3] ^= 0x01;
+    else if (!corrupt)
+        ++repliesQueued;
+    if (outcome.command == FrameOutcome::Command::EraseStatus && has(Kind::EraseBusy))
+        reply.notBefore = std::max(reply.notBefore, eraseStartTime + faultMs(Kind::EraseBusy));
+    outbound.push_back(std::move(reply));
+}
+
+// Reply bytes leave at line pace: byte k is written when its stop bit would have gone out.
+void Simulator::Impl::writeDue(Clock::time_point now)
+{
+    while (!outbound.empty()) {
+        Reply& reply = outbound.front();
+        if (!replyStarted) {
+            if (now < reply.notBefore)
+                return;
+            replyStart = options.pacing ? std::max(reply.notBefore, outFree) : now;
+            replyStarted = true;
+            replyIndex = 0;
+        }
+        const Clock::duration step = pace();
+        std::size_t due = reply.bytes.size();
+        if (step > Clock::duration::zero())
+            due = std::min<std::size_t>(due, now < replyStart ? 0 : (now - replyStart) / step);
+        if (due > replyIndex) {
+            writeWire(reply.bytes, replyIndex, due);
+            replyIndex = due;
+        }
+        if (replyIndex < reply.bytes.size())
+            return;
+        outFree = replyStart + step * static_cast<long>(reply.bytes.size());
+        ++counters.repliesOut;
+        appendLog(FrameDirection::Out, reply.bytes, now);
+        outbound.pop_front();
+        replyStarted = false;
+    }
+}
+
+void Simulator::Impl::writeWire(std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to)
+{
+    if (pty.slaveRate() != loader.lineRate()) {
+        for (std::size_t i = from; i < to; ++i)
+            bytes[i] = lineNoise(bytes[i]);
+        counters.garbledBytesOut += to - from;
+    }
+    const ssize_t written = pty.master() < 0 ? -1 : ::write(pty.master(), bytes.data() + from, to - from);
+    // A full slave queue (nobody reading) loses the bytes, as a line without a listener does.
+    const std::size_t sent = written > 0 ? static_cast<std::size_t>(written) : 0;
+    counters.lostBytesOut += (to - from) - sent;
+}
+
+void Simulator::Impl::hangUpWhenDrained()
+{
+    if (!hangupPending || !outbound.empty())
+        return;
+    hangupPending = false;
+    pty.close();
+    counters.hungUp = true;
+    inbound.clear();
+    changed.notify_all();
+}
+
+std::optional<Clock::time_point> Simulator::Impl::nextDeadline() const
+{
+    std::optional<Clock::time_point> deadline;
+    if (!inbound.empty())
+        deadline = inbound.front().due;
+    if (!outbound.empty()) {
+        const Clock::time_point next =
+            replyStarted ? replyStart + pace() * static_cast<long>(replyIndex + 1) : outbound.front().notBefore;
+        deadline = deadline ? std::min(*deadline, next) : next;
+    }
+    return deadline;
+}
+
+void Simulator::Impl::waitForActivity(std::optional<Clock::time_point> deadline) const
+{
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {-1, POLLIN, 0}};
+    // After a hang-up the master is gone and only the wake descriptor is watched.
+    fds[1].fd = pty.master();
+    timespec timeout{};
+    timespec* timeoutPtr = nullptr;
+    if (deadline) {
+        const auto left = std::max(Clock::duration::zero(), *deadline - Clock::now());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timeout = {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+        timeoutPtr = &timeout;
+    }
+    if (::ppoll(fds, fds[1].fd >= 0 ? 2 : 1, timeoutPtr, nullptr) > 0 && (fds[0].revents & POLLIN)) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(wakeFd, &count, sizeof count);
+    }
+}
+
+void Simulator::Impl::appendLog(FrameDirection direction, const std::vector<std::uint8_t>& bytes,
+                                Clock::time_point now)
+{
+    FrameLogEntry entry{direction, std::chrono::duration_cast<std::chrono::milliseconds>(now - startTime).count(),
+                        bytes};
+    if (logFile.is_open())
+        logFile << logLine(entry) << '\n' << std::flush;
+    log.push_back(std::move(entry));
+    changed.notify_all();
+}
+
+void Simulator::Impl::saveFlash()
+{
+    if (!options.flashFile.empty() && !saveFlashFile(options.flashFile, flash.bytes()))
+        ++counters.saveFailures;
+}
+
+void Simulator::Impl::wake() const
+{
+    const std::uint64_t one = 1;
+    if (wakeFd >= 0)
+        [[maybe_unused]] const ssize_t put = ::write(wakeFd, &one, sizeof one);
+}
+
+Simulator::Simulator(SimOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+Simulator::~Simulator()
+{
+    stop();
+}
+
+bool Simulator::start()
+{
+    Impl& s = *impl_;
+    std::lock_guard lock(s.mutex);
+    if (s.thread.joinable())
+        return true;
+    FlashBytes bytes{};
+    if (!s.options.flashFile.empty() && !loadFlashFile(s.options.flashFile, bytes, s.error))
+        return false;
+    if (!s.options.flashFile.empty())
+        s.flash.assign(bytes);
+    if (!s.options.logFile.empty()) {
+        s.logFile.open(s.options.logFile, std::ios::trunc);
+        if (!s.logFile) {
+            s.error = "cannot write the log file " + s.options.logFile;
+            return false;
+        }
+    }
+    if (!s.pty.open(s.error))
+        return false;
+    s.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (s.wakeFd < 0) {
+        s.error = "eventfd failed";
+        s.pty.close();
+        return false;
+    }
+    s.startTime = s.inFree = s.outFree = Clock::now();
+    s.thread = std::thread([&s] { s.run(); });
+    return true;
+}
+
+void Simulator::stop()
+{
+    Impl& s = *impl_;
+    {
+        std::lock_guard lock(s.mutex);
+        if (!s.thread.joinable())
+            return;
+        s.stopRequested = true;
+        s.wake();
+    }
+    s.thread.join();
+    std::lock_guard lock(s.mutex);
+    s.saveFlash();
+    s.pty.close();
+    ::close(s.wakeFd);
+    s.wakeFd = -1;
+    s.logFile.close();
+}
+
+std::string Simulator::error() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->error;
+}
+
+std::string Simulator::slavePath() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->pty.slavePath();
+}
+
+FlashBytes Simulator::flash() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->flash.bytes();
+}
+
+void Simulator::setFlash(const FlashBytes& bytes)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->flash.assign(bytes);
+    impl_->saveFlash();
+}
+
+void Simulator::reset()
+{
+    Impl& s = *impl_;
+    std::lock_guard lock(s.mutex);
+    s.loader.reset();
+    s.decoder.clear();
+    s.inbound.clear();
+    s.outbound.clear();
+    s.replyStarted = false;
+    s.hangupPending = false;
+    ++s.counters.resets;
+    s.changed.notify_all();
+    s.wake();
+}
+
+std::vector<FrameLogEntry> Simulator::frames() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->log;
+}
+
+void Simulator::clearFrames()
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->log.clear();
+}
+
+SimCounters Simulator::counters() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->counters;
+}
+
+std::uint32_t Simulator::expectedRate() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->loader.lineRate();
+}
+
+bool Simulator::connected() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->loader.connected();
+}
+
+bool Simulator::waitForLog(const std::function<bool(const std::vector<FrameLogEntry>&)>& predicate,
+                           std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(impl_->mutex);
+    return impl_->changed.wait_for(lock, timeout, [&] { return predicate(impl_->log); });
+}
+
+bool Simulator::waitForFrames(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    return waitForLog([count](const std::vector<FrameLogEntry>& log) { return log.size() >= count; }, timeout);
+}
+
+} // namespace pw::sim

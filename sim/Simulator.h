@@ -1,0 +1,64 @@
+#pragma once
+#include "sim/FlashMemory.h"
+#include "sim/FrameLog.h"
+#include "sim/SimOptions.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pw::sim {
+
+struct SimCounters {
+    std::uint64_t framesIn = 0;        // complete frames received
+    std::uint64_t framesRejected = 0;  // abandoned frame starts
+    std::uint64_t repliesOut = 0;      // replies fully written (or lost)
+    std::uint64_t noiseBytesIn = 0;    // bytes received while the rates differed
+    std::uint64_t garbledBytesOut = 0; // reply bytes written while the rates differed
+    std::uint64_t lostBytesOut = 0;    // reply bytes the pty would not take
+    std::uint64_t resets = 0;
+    std::uint64_t saveFailures = 0;
+    bool hungUp = false;
+};
+
+// The chip's boot loader on a pseudo-terminal, run by one thread of its own. Every accessor
+// may be called from any thread.
+class Simulator {
+public:
+    explicit Simulator(SimOptions options = {});
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Loads the flash file, opens the pty and starts the thread. False with error() on failure.
+    bool start();
+    // Ends the thread and closes the pty; the flash file is saved. Safe to call twice.
+    void stop();
+    std::string error() const;
+    std::string slavePath() const;
+
+    FlashBytes flash() const;
+    void setFlash(const FlashBytes& bytes);
+    // The reset button: back to waiting for a connect at 9600; flash is kept.
+    void reset();
+
+    std::vector<FrameLogEntry> frames() const;
+    void clearFrames();
+    SimCounters counters() const;
+    std::uint32_t expectedRate() const;
+    bool connected() const;
+
+    // Waits until the predicate holds for the frame log; it is checked whenever the log grows.
+    bool waitForLog(const std::function<bool(const std::vector<FrameLogEntry>&)>& predicate,
+                    std::chrono::milliseconds timeout) const;
+    bool waitForFrames(std::size_t count, std::chrono::milliseconds timeout) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace pw::sim
