@@ -1,0 +1,98 @@
+#include "controls/NumberText.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+namespace pw {
+
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool isDecDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t skipBlanks(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
+        ++i;
+    return i;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> readHexNumber(std::string_view text)
+{
+    std::size_t i = skipBlanks(text);
+    // "0x" is a prefix only when a digit follows; otherwise the 0 alone is the number.
+    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        hexDigit(text[i + 2]) >= 0)
+        i += 2;
+    std::uint64_t value = 0;
+    bool any = false;
+    for (; i < text.size() && hexDigit(text[i]) >= 0; ++i) {
+        value = std::min<std::uint64_t>(value * 16 + static_cast<std::uint64_t>(hexDigit(text[i])), 0xFFFFFFFFu);
+        any = true;
+    }
+    if (!any)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+std::optional<std::int32_t> readDecNumber(std::string_view text)
+{
+    std::size_t i = skipBlanks(text);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    std::int64_t value = 0;
+    bool any = false;
+    for (; i < text.size() && isDecDigit(text[i]); ++i) {
+        value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), kMax + 1);
+        any = true;
+    }
+    if (!any)
+        return std::nullopt;
+    if (negative)
+        return static_cast<std::int32_t>(-value);
+    return static_cast<std::int32_t>(std::min(value, kMax));
+}
+
+std::string hexText(std::uint32_t value)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%X", static_cast<unsigned>(value));
+    return buffer;
+}
+
+std::string decText(std::int32_t value)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(value));
+    return buffer;
+}
+
+std::string convertBase(std::string_view text, bool fromHex)
+{
+    if (fromHex) {
+        const auto value = readHexNumber(text);
+        return value ? decText(static_cast<std::int32_t>(*value)) : std::string(text);
+    }
+    const auto value = readDecNumber(text);
+    return value ? hexText(static_cast<std::uint32_t>(*value)) : std::string(text);
+}
+
+} // namespace pw
