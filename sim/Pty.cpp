@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -78,6 +79,16 @@ std::uint32_t Pty::slaveRate() const
     default:
         return 0;
     }
+}
+
+} // namespace pw::sim
+
+namespace pw::sim {
+
+int Pty::unreadBySlave() const
+{
+    int count = 0;
+    return slave_ >= 0 && ::ioctl(slave_, FIONREAD, &count) == 0 ? count : 0;
 }
 
 } // namespace pw::sim

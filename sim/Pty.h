@@ -22,6 +22,8 @@ public:
     const std::string& slavePath() const { return slavePath_; }
     // Output rate the program set on the slave; 0 when it is not a known rate.
     std::uint32_t slaveRate() const;
+    // Bytes written to the master that the program has not read yet.
+    int unreadBySlave() const;
 
 private:
     int master_ = -1;

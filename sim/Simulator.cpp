@@ -35,6 +35,10 @@ Clock::duration byteTime(std::uint32_t rate)
     return std::chrono::nanoseconds(10'000'000'000LL / rate);
 }
 
+constexpr auto kHangupGrace = std::chrono::seconds(2);
+// How often a pending hang-up looks whether the program has read the last reply.
+constexpr auto kHangupRecheck = std::chrono::milliseconds(2);
+
 struct Inbound {
     std::uint8_t byte;
     Clock::time_point due; // when its stop bit would have arrived
@@ -58,7 +62,7 @@ struct Simulator::Impl {
     void queueReply(const FrameOutcome& outcome, Clock::time_point now);
     void writeDue(Clock::time_point now);
     void writeWire(std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to);
-    void hangUpWhenDrained();
+    void hangUpWhenDrained(Clock::time_point now);
     std::optional<Clock::time_point> nextDeadline() const;
     void waitForActivity(std::optional<Clock::time_point> deadline) const;
 
@@ -99,6 +103,7 @@ struct Simulator::Impl {
     Clock::time_point outFree;
     std::uint64_t repliesQueued = 0;
     bool hangupPending = false;
+    Clock::time_point hangupBy; // latest moment, even when the program never reads
 };
 
 void Simulator::Impl::run()
@@ -109,7 +114,7 @@ void Simulator::Impl::run()
         readInput(now);
         deliverArrived(now);
         writeDue(Clock::now());
-        hangUpWhenDrained();
+        hangUpWhenDrained(Clock::now());
         const std::optional<Clock::time_point> deadline = nextDeadline();
         lock.unlock();
         waitForActivity(deadline);
@@ -168,8 +173,10 @@ void Simulator::Impl::onFrame(const std::vector<std::uint8_t>& bytes, bool compl
     if (!outcome.reply.empty())
         queueReply(outcome, now);
     const auto hangupAfter = faultValue(options.faults, Kind::HangupAfter);
-    if (hangupAfter && counters.framesIn == *hangupAfter)
+    if (hangupAfter && counters.framesIn == *hangupAfter) {
         hangupPending = true;
+        hangupBy = now + kHangupGrace;
+    }
 }
 
 void Simulator::Impl::queueReply(const FrameOutcome& outcome, Clock::time_point now)
@@ -230,9 +237,12 @@ void Simulator::Impl::writeWire(std::vector<std::uint8_t>& bytes, std::size_t fr
     counters.lostBytesOut += (to - from) - sent;
 }
 
-void Simulator::Impl::hangUpWhenDrained()
+// A hang-up flushes what the slave has not read, so the last reply is given time to be read.
+void Simulator::Impl::hangUpWhenDrained(Clock::time_point now)
 {
     if (!hangupPending || !outbound.empty())
+        return;
+    if (pty.unreadBySlave() > 0 && now < hangupBy)
         return;
     hangupPending = false;
     pty.close();
@@ -250,6 +260,8 @@ std::optional<Clock::time_point> Simulator::Impl::nextDeadline() const
         const Clock::time_point next =
             replyStarted ? replyStart + pace() * static_cast<long>(replyIndex + 1) : outbound.front().notBefore;
         deadline = deadline ? std::min(*deadline, next) : next;
+    } else if (hangupPending) {
+        deadline = Clock::now() + kHangupRecheck;
     }
     return deadline;
 }

@@ -14,6 +14,11 @@ inline constexpr auto kReplyWait = std::chrono::seconds(5);
 // How long a reply that must not come is given to show up anyway.
 inline constexpr auto kSilenceWait = std::chrono::milliseconds(300);
 
+inline std::string hexBytesOf(const std::vector<std::uint8_t>& bytes)
+{
+    return sim::hexBytes(bytes);
+}
+
 inline const std::string kConnect = "0F 48 5A 34 31 43 31 FF";
 inline const std::string kConnectAck = "0F 80 00 00 00 00 FF";
 
