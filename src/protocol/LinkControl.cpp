@@ -1,0 +1,97 @@
+#include "protocol/LinkControl.h"
+
+#include <thread>
+
+namespace pw {
+
+namespace {
+
+void pause(Millis duration)
+{
+    if (duration.count() > 0)
+        std::this_thread::sleep_for(duration);
+}
+
+bool openFor(IspContext& ctx, ByteSink* owner, std::uint32_t baud)
+{
+    return ctx.port.Open(owner, ctx.comPort, baud, ctx.parity, ctx.dataBits, ctx.stopBits, ctx.commEvents,
+                         ctx.writeBufferSize);
+}
+
+Millis timeoutFor(const IspContext& ctx, ReplyWait wait)
+{
+    switch (wait) {
+    case ReplyWait::Short: return ctx.timings.shortReply;
+    case ReplyWait::Long: return ctx.timings.longReply;
+    case ReplyWait::Unbounded: return ctx.timings.unboundedReply;
+    }
+    return ctx.timings.unboundedReply;
+}
+
+} // namespace
+
+void OpenLink(IspContext& ctx, ByteSink& owner, ResponseMatcher& matcher)
+{
+    matcher.resetCount();
+    ctx.portOpen = 1;
+    openFor(ctx, &owner, ctx.baseBaud); // a missing device has been reported; the next operation times out
+    pause(ctx.timings.openLinkPause);
+    ctx.port.StartMonitor();
+}
+
+bool ClosePort(IspContext& ctx)
+{
+    if (ctx.portOpen == 0)
+        return false;
+    ctx.port.Close();
+    pause(ctx.timings.closePortPause);
+    return true;
+}
+
+bool SwitchBaud(IspContext& ctx)
+{
+    CmdSetBaud(ctx.port, ctx.baudRate); // at 9600 nothing is sent: the port is only reopened
+    pause(ctx.timings.baudSwitchPause);
+    ctx.port.Close();
+    pause(ctx.timings.baudSwitchPause);
+    openFor(ctx, ctx.portOwner, ctx.baudRate);
+    ctx.port.StartMonitor();
+    return true;
+}
+
+void ReopenAtBaseBaud(IspContext& ctx)
+{
+    pause(ctx.timings.reopenClosePause);
+    ctx.port.Close();
+    pause(ctx.timings.reopenPause);
+    ctx.portOpen = 1;
+    openFor(ctx, ctx.portOwner, ctx.baseBaud);
+    pause(ctx.timings.reopenPause);
+    ctx.port.StartMonitor();
+}
+
+WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const CommandPacket& command,
+                       ReplyWait wait, bool cancellable)
+{
+    ctx.replyEvent.reset();
+    if (kind)
+        ctx.expectedReply = *kind;
+    // A packet the port refuses (closed, hung up) simply goes unanswered: the wait times out.
+    ctx.port.Write(command.bytes.data(), command.length);
+    const Millis timeout = timeoutFor(ctx, wait);
+    const int woken = cancellable ? ManualResetEvent::waitAny({&ctx.replyEvent, &ctx.cancelEvent}, timeout)
+                                  : (ctx.replyEvent.waitFor(timeout) ? 0 : -1);
+    if (woken == 0)
+        return WaitResult::Answered;
+    return woken == 1 ? WaitResult::Cancelled : WaitResult::TimedOut;
+}
+
+WaitResult ConnectToTarget(IspContext& ctx, ReplyWait handshakeWait)
+{
+    const WaitResult connected = SendAndWait(ctx, ResponseKind::ConnectAck, buildConnect(), ReplyWait::Short);
+    if (connected != WaitResult::Answered)
+        return connected;
+    return SendAndWait(ctx, ResponseKind::HandshakeAck, buildHandshake(), handshakeWait);
+}
+
+} // namespace pw

@@ -1,0 +1,123 @@
+#include "protocol/ResponseMatcher.h"
+
+#include "protocol/ReplyPatterns.h"
+
+#include <algorithm>
+
+namespace pw {
+
+namespace {
+
+constexpr std::uint8_t kFrameStart = 0x0F;
+constexpr int kFrameLength = 7;
+constexpr int kReadReplyLength = 12;
+constexpr std::size_t kClearedHead = 16;
+
+bool knownTo(MatcherVariant variant, ResponseKind kind)
+{
+    const auto value = static_cast<int>(kind);
+    if (value <= static_cast<int>(ResponseKind::EraseDoneAck) || kind == ResponseKind::AnyFrameNoClear)
+        return true;
+    return variant == MatcherVariant::Panel && (kind == ResponseKind::MaskAck || kind == ResponseKind::AnyByte);
+}
+
+} // namespace
+
+ResponseMatcher::ResponseMatcher(IspContext& ctx, MatcherVariant variant) : ctx_(ctx), variant_(variant) {}
+
+void ResponseMatcher::receiveByte(std::uint8_t byte, std::uint32_t portNumber)
+{
+    handleByte(byte, portNumber);
+}
+
+int ResponseMatcher::handleByte(std::uint8_t byte, std::uint32_t portNumber)
+{
+    if (portNumber < 1 || portNumber > 24)
+        return -1;
+    bool wrongConnectReply = false;
+    {
+        std::lock_guard lock(mutex_);
+        // A full buffer means nothing matched for a long time: start over at the next frame.
+        if (count_ >= static_cast<int>(kBufferSize))
+            count_ = 0;
+        if (count_ == 0 && byte != kFrameStart)
+            return -1;
+        buffer_[static_cast<std::size_t>(count_++)] = byte;
+
+        ResponseKind kind = ctx_.expectedReply.load();
+        if (!knownTo(variant_, kind))
+            kind = ResponseKind::Ignore;
+        auto complete = [this](bool clear) {
+            count_ = 0;
+            if (clear)
+                std::fill_n(buffer_.begin(), kClearedHead, std::uint8_t{0});
+            ctx_.replyEvent.set();
+        };
+
+        switch (kind) {
+        case ResponseKind::ReadData:
+            if (count_ == kReadReplyLength) {
+                ctx_.readDest.deliver(std::span<const std::uint8_t, 8>(buffer_.data() + 3, 8));
+                complete(false);
+            }
+            break;
+        case ResponseKind::ConnectAck:
+            if (count_ == kFrameLength) {
+                if (std::equal(buffer_.begin(), buffer_.begin() + kFrameLength, replyPattern(kind)->begin()))
+                    complete(true);
+                else
+                    wrongConnectReply = true; // the operation runs into its time-out
+            }
+            break;
+        case ResponseKind::AnyFrame:
+        case ResponseKind::MaskAck:
+            if (count_ == kFrameLength)
+                complete(true);
+            break;
+        case ResponseKind::AnyFrameNoClear:
+            if (count_ == kFrameLength)
+                complete(false);
+            break;
+        case ResponseKind::AnyByte:
+            complete(true);
+            break;
+        case ResponseKind::Ignore:
+        case ResponseKind::Idle:
+        case ResponseKind::Unassigned:
+            count_ = 0;
+            break;
+        default: {
+            // Exact replies: the first 7 bytes are compared after every byte, leftovers of an
+            // uncleared earlier frame included.
+            const ReplyPattern pattern = *replyPattern(kind);
+            if (std::equal(pattern.begin(), pattern.end(), buffer_.begin()))
+                complete(true);
+            break;
+        }
+        }
+    }
+    // Shown without the lock: the box waits for the user while a starter may clear the buffer.
+    if (wrongConnectReply)
+        showErrorBox(ctx_.boxes, "Please reset MCU and try again!");
+    return 0;
+}
+
+void ResponseMatcher::resetCount()
+{
+    std::lock_guard lock(mutex_);
+    count_ = 0;
+}
+
+void ResponseMatcher::clearHead()
+{
+    std::lock_guard lock(mutex_);
+    std::fill_n(buffer_.begin(), kClearedHead, std::uint8_t{0});
+}
+
+int ResponseMatcher::count() const
+{
+    std::lock_guard lock(mutex_);
+    return count_;
+}
+
+} // namespace pw
