@@ -1,0 +1,351 @@
+#include "serial/SerialPort.h"
+
+#include "serial/LineSettings.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace pw {
+
+namespace {
+
+constexpr int kWriteTimeoutMs = 1000;
+
+std::string errorText(const char* step, const std::string& reason, std::uint32_t portNumber)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, "WARNING:  %s Failed with the following error: \n%s\nPort: %u\n", step,
+                  reason.c_str(), portNumber);
+    return text;
+}
+
+bool isMissingDevice(int error)
+{
+    return error == ENOENT || error == ENXIO || error == ENODEV || error == ENOTDIR;
+}
+
+} // namespace
+
+struct SerialPort::Impl {
+    Impl(MessageBoxes& b, const PortMap& m) : boxes(b), portMap(m), wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+    MessageBoxes& boxes;
+    const PortMap& portMap;
+    const int wakeFd; // write requests and shutdown reach the monitor thread here
+
+    std::mutex lock; // the device, its saved settings and the write buffer
+    int fd = -1;
+    termios saved{};
+    bool haveSaved = false;
+    std::vector<std::uint8_t> writeBuffer;
+    std::size_t bytesToWrite = 0;
+    bool writePending = false;
+
+    std::atomic<ByteSink*> owner{nullptr};
+    std::atomic<std::uint32_t> portNumber{0};
+    std::atomic<std::uint32_t> baud{0};
+    std::atomic<std::uint32_t> writeBufferSize{0};
+    std::atomic<bool> shutdown{false};
+    std::atomic<bool> hungUp{false};
+    std::atomic<bool> monitoring{false};
+    std::thread monitor;
+
+    void report(const char* step, const std::string& reason, bool fromMonitor)
+    {
+        const std::string text = errorText(step, reason, portNumber);
+        if (fromMonitor)
+            boxes.post("Application Error", text, BoxIcon::Stop);
+        else
+            boxes.show("Application Error", text, BoxIcon::Stop);
+    }
+
+    void wake()
+    {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wakeFd, &one, sizeof one);
+    }
+
+    void stopMonitor()
+    {
+        if (!monitor.joinable())
+            return;
+        shutdown = true;
+        if (ByteSink* sink = owner.load())
+            sink->abandonDelivery(); // a hand-over to a busy GUI thread must not hold us
+        wake();
+        monitor.join();
+        monitoring = false;
+    }
+
+    void closeDevice()
+    {
+        if (fd < 0)
+            return;
+        if (haveSaved)
+            ::tcsetattr(fd, TCSANOW, &saved);
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd); // also releases the flock
+        fd = -1;
+        haveSaved = false;
+    }
+
+    bool openDevice(const std::string& device);
+    void configure(std::uint32_t rate, char parity, std::uint32_t dataBits, std::uint32_t stopBits);
+    void run();
+    bool receivePass(short revents);
+    void sendPass();
+    bool writeAll(const std::uint8_t* data, std::size_t length);
+    void markHungUp(const std::string& reason);
+};
+
+bool SerialPort::Impl::openDevice(const std::string& device)
+{
+    fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (isMissingDevice(error)) {
+            showErrorBox(boxes, device + " not found");
+        } else {
+            std::string reason = std::strerror(error);
+            if (error == EACCES)
+                reason += "\n(" + device + ": add your user to the dialout group and log in again)";
+            report("open()", reason, false);
+        }
+        return false;
+    }
+    // Exclusive use: TIOCEXCL keeps other users out (not root), the lock keeps us apart.
+    ::ioctl(fd, TIOCEXCL);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        fd = -1;
+        report("flock()", error == EWOULDBLOCK ? device + " is in use by another program" : std::strerror(error), false);
+        return false;
+    }
+    return true;
+}
+
+void SerialPort::Impl::configure(std::uint32_t rate, char parity, std::uint32_t dataBits, std::uint32_t stopBits)
+{
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        report("tcgetattr()", std::strerror(errno), false);
+        return;
+    }
+    saved = tio;
+    haveSaved = true;
+    if (const LineSettingsError failed = applyLineSettings(tio, rate, parity, dataBits, stopBits); failed.step) {
+        report(failed.step, std::strerror(failed.error), false);
+        return;
+    }
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        report("tcsetattr()", std::strerror(errno), false);
+        return;
+    }
+    // RTS on, as the boot loader's adapters expect; pseudo-terminals have no modem lines.
+    const int rts = TIOCM_RTS;
+    if (::ioctl(fd, TIOCMBIS, &rts) != 0 && errno != ENOTTY && errno != EINVAL)
+        report("ioctl(TIOCMBIS)", std::strerror(errno), false);
+}
+
+SerialPort::SerialPort(MessageBoxes& boxes, const PortMap& portMap) : impl_(std::make_unique<Impl>(boxes, portMap)) {}
+
+SerialPort::~SerialPort()
+{
+    impl_->stopMonitor();
+    {
+        std::lock_guard guard(impl_->lock);
+        impl_->closeDevice();
+    }
+    ::close(impl_->wakeFd);
+}
+
+bool SerialPort::Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t baud, char parity,
+                      std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t eventMask,
+                      std::uint32_t writeBufferSize)
+{
+    (void)eventMask; // only received characters are watched
+    Impl& p = *impl_;
+    p.stopMonitor();
+    p.owner = owner;
+    p.portNumber = portNumber;
+    p.writeBufferSize = writeBufferSize;
+    std::lock_guard guard(p.lock);
+    p.writeBuffer.assign(writeBufferSize, 0);
+    p.writePending = false;
+    p.closeDevice();
+    p.hungUp = false;
+    if (!p.openDevice(p.portMap.deviceFor(portNumber)))
+        return false;
+    p.baud = baud;
+    p.configure(baud, parity, dataBits, stopBits);
+    ::tcflush(p.fd, TCIOFLUSH);
+    return true;
+}
+
+bool SerialPort::StartMonitor()
+{
+    Impl& p = *impl_;
+    p.stopMonitor();
+    {
+        std::lock_guard guard(p.lock);
+        if (p.fd < 0)
+            return false;
+    }
+    p.shutdown = false;
+    p.monitoring = true;
+    p.monitor = std::thread([&p] { p.run(); });
+    return true;
+}
+
+bool SerialPort::Close()
+{
+    impl_->stopMonitor();
+    std::lock_guard guard(impl_->lock);
+    impl_->closeDevice();
+    return true;
+}
+
+bool SerialPort::Write(const std::uint8_t* packet, std::size_t length)
+{
+    Impl& p = *impl_;
+    if (length >= p.writeBufferSize)
+        return false; // never copied past the buffer
+    {
+        std::lock_guard guard(p.lock);
+        if (p.fd < 0 || p.hungUp)
+            return false;
+        std::fill(p.writeBuffer.begin(), p.writeBuffer.end(), std::uint8_t{0});
+        std::copy(packet, packet + length, p.writeBuffer.begin());
+        p.bytesToWrite = length;
+        p.writePending = true;
+    }
+    p.wake();
+    return true;
+}
+
+bool SerialPort::isOpen() const
+{
+    std::lock_guard guard(impl_->lock);
+    return impl_->fd >= 0;
+}
+
+bool SerialPort::monitorRunning() const
+{
+    return impl_->monitoring;
+}
+
+std::uint32_t SerialPort::portNumber() const
+{
+    return impl_->portNumber;
+}
+
+std::uint32_t SerialPort::baud() const
+{
+    return impl_->baud;
+}
+
+void SerialPort::Impl::run()
+{
+    int device;
+    {
+        std::lock_guard guard(lock);
+        device = fd;
+        ::tcflush(device, TCIOFLUSH);
+    }
+    while (!shutdown) {
+        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {hungUp ? -1 : device, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0)
+            continue; // EINTR
+        if (fds[0].revents != 0) {
+            std::uint64_t count;
+            [[maybe_unused]] const ssize_t drained = ::read(wakeFd, &count, sizeof count);
+        }
+        if (shutdown)
+            break;
+        if (fds[1].revents != 0 && !receivePass(fds[1].revents))
+            markHungUp(std::strerror(EIO));
+        sendPass();
+    }
+    std::fputs("normal end...\n", stderr);
+}
+
+// Reads what is there and hands it over byte by byte. False when the device has gone.
+bool SerialPort::Impl::receivePass(short revents)
+{
+    std::uint8_t bytes[256];
+    for (;;) {
+        const ssize_t n = ::read(fd, bytes, sizeof bytes);
+        if (n > 0) {
+            for (ssize_t i = 0; i < n && !shutdown; ++i) {
+                if (ByteSink* sink = owner.load())
+                    sink->receiveByte(bytes[i], portNumber);
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return (revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+        return n == 0 ? (revents & POLLHUP) == 0 : false;
+    }
+}
+
+void SerialPort::Impl::sendPass()
+{
+    std::lock_guard guard(lock);
+    if (!writePending || fd < 0)
+        return;
+    writePending = false;
+    // Whatever arrived but was not read belongs to no request of ours: drop it first.
+    ::tcflush(fd, TCIOFLUSH);
+    if (!writeAll(writeBuffer.data(), bytesToWrite))
+        report("write()", std::strerror(errno), true);
+}
+
+bool SerialPort::Impl::writeAll(const std::uint8_t* data, std::size_t length)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n > 0) {
+            data += n;
+            length -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        pollfd out{fd, POLLOUT, 0};
+        ::poll(&out, 1, static_cast<int>(left.count()));
+    }
+    return true;
+}
+
+// Reported once; the thread then only waits for its end, and writes are refused at once.
+void SerialPort::Impl::markHungUp(const std::string& reason)
+{
+    if (hungUp.exchange(true))
+        return;
+    std::fputs("abnormal end...\n", stderr);
+    report("read()", reason + " (the device hung up or was unplugged)", true);
+}
+
+} // namespace pw
