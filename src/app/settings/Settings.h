@@ -12,7 +12,15 @@ namespace pw {
 // machine-wide defaults (/etc/xdg/Corvane/Pagewise.conf). Values live in the group
 // "Software\Corvane\Pagewise\HZ41C120" as 32-bit numbers; port devices in [Ports] as COMn=path.
 // Nothing here is reported to the user: a missing or garbled file gives the defaults, a failed
-// write leaves the old file as it was.
+// write leaves the old file as it was. On disk the group is written escaped:
+//   [Software%5CCorvane%5CPagewise%5CHZ41C120]
+//   COMPort=3
+//   BaudRate=115200
+//   ISP%20Start%20Addr=4096
+//   [Ports]
+//   COM3=/dev/ttyUSB0
+// A section typed as [Software\Corvane\Pagewise\HZ41C120] with "ISP Start Addr=..." is read
+// too (numbers in decimal or 0x hex); the next save moves such a value into the escaped group.
 class SettingsStore {
 public:
     SettingsStore(); // the standard per-user and machine-wide files

@@ -1,0 +1,161 @@
+#include "app/settings/SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <charconv>
+#include <memory>
+
+namespace pw::settings_file {
+
+namespace {
+
+// QSettings keeps backslashes of a group name escaped on disk:
+// [Software%5CCorvane%5CPagewise%5CHZ41C120]. A section typed by hand as
+// [Software\Corvane\Pagewise\HZ41C120] reads back as nested groups, the second name here.
+const QString kGroup = QStringLiteral("Software\\Corvane\\Pagewise\\HZ41C120");
+const QString kHandGroup = QStringLiteral("Software/Corvane/Pagewise/HZ41C120");
+const QString kPorts = QStringLiteral("Ports");
+constexpr std::uint32_t kLastPort = 24;
+
+// QSettings parses each file once per process and tolerates much, and it rewrites what it
+// tolerated in its own way; so the shape of the file is checked here on every use. Each line
+// must be blank, a comment, a named [section] or a key=value pair.
+bool wellFormed(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray content = file.readAll();
+    for (const QByteArray& raw : content.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
+            continue;
+        const bool section = line.startsWith('[') && line.endsWith(']') && line.size() > 2;
+        const bool pair = !line.startsWith('[') && line.indexOf('=') > 0;
+        if (!section && !pair)
+            return false;
+    }
+    return QString::fromUtf8(content).toUtf8() == content; // valid UTF-8 only
+}
+
+std::unique_ptr<QSettings> openReadable(const std::string& file)
+{
+    const QString path = QString::fromStdString(file);
+    if (!QFileInfo(path).isFile() || !wellFormed(path))
+        return nullptr;
+    auto settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    if (settings->status() != QSettings::NoError)
+        return nullptr;
+    return settings;
+}
+
+// The user file for writing: a missing one is created, a bad one is left alone.
+std::unique_ptr<QSettings> openWritable(const std::string& file)
+{
+    const QString path = QString::fromStdString(file);
+    const QFileInfo info(path);
+    if (info.exists() && (!info.isFile() || !wellFormed(path)))
+        return nullptr;
+    if (!QDir().mkpath(info.absolutePath()))
+        return nullptr;
+    auto settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    if (settings->status() != QSettings::NoError)
+        return nullptr;
+    return settings;
+}
+
+bool finish(QSettings& settings)
+{
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> parseNumber(const std::string& text)
+{
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        begin += 2;
+        base = 16;
+    }
+    std::uint32_t value = 0;
+    const auto [stop, error] = std::from_chars(begin, end, value, base);
+    if (error != std::errc() || stop != end || begin == end)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint32_t> portNumberFromKey(const std::string& key)
+{
+    if (key.size() < 4 || key.compare(0, 3, "COM") != 0 || key[3] == '0')
+        return std::nullopt;
+    const auto number = parseNumber(key.substr(3));
+    if (!number || *number < 1 || *number > kLastPort)
+        return std::nullopt;
+    return number;
+}
+
+std::optional<std::uint32_t> readNumber(const std::string& file, const std::string& name)
+{
+    const auto settings = openReadable(file);
+    if (!settings)
+        return std::nullopt;
+    const QString key = QString::fromStdString(name);
+    for (const QString& group : {kGroup, kHandGroup}) {
+        const QVariant value = settings->value(group + QLatin1Char('/') + key);
+        if (value.isValid())
+            return parseNumber(value.toString().trimmed().toStdString());
+    }
+    return std::nullopt;
+}
+
+bool writeNumber(const std::string& file, const std::string& name, std::uint32_t value)
+{
+    const auto settings = openWritable(file);
+    if (!settings)
+        return false;
+    const QString key = QString::fromStdString(name);
+    settings->setValue(kGroup + QLatin1Char('/') + key, value);
+    // One place for each value, so a later hand edit is not shadowed by an old copy.
+    settings->remove(kHandGroup + QLatin1Char('/') + key);
+    return finish(*settings);
+}
+
+std::map<std::uint32_t, std::string> readPorts(const std::string& file)
+{
+    std::map<std::uint32_t, std::string> entries;
+    const auto settings = openReadable(file);
+    if (!settings)
+        return entries;
+    settings->beginGroup(kPorts);
+    for (const QString& key : settings->childKeys()) {
+        const auto number = portNumberFromKey(key.toStdString());
+        const std::string device = settings->value(key).toString().trimmed().toStdString();
+        if (number && !device.empty())
+            entries[*number] = device;
+    }
+    return entries;
+}
+
+bool writePorts(const std::string& file, const std::map<std::uint32_t, std::string>& entries)
+{
+    const auto settings = openWritable(file);
+    if (!settings)
+        return false;
+    settings->remove(kPorts);
+    settings->beginGroup(kPorts);
+    for (const auto& [number, device] : entries) {
+        if (number >= 1 && number <= kLastPort && !device.empty())
+            settings->setValue(QStringLiteral("COM%1").arg(number), QString::fromStdString(device));
+    }
+    settings->endGroup();
+    return finish(*settings);
+}
+
+} // namespace pw::settings_file

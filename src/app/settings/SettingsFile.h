@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace pw::settings_file {
+
+// One INI file through QSettings. A file that is missing, unreadable or not well-formed
+// yields nothing; such a file is also never rewritten, so hand-made lines are not lost.
+std::optional<std::uint32_t> readNumber(const std::string& file, const std::string& name);
+bool writeNumber(const std::string& file, const std::string& name, std::uint32_t value);
+std::map<std::uint32_t, std::string> readPorts(const std::string& file);
+bool writePorts(const std::string& file, const std::map<std::uint32_t, std::string>& entries);
+
+// "COMn" with n in 1..24, else nothing.
+std::optional<std::uint32_t> portNumberFromKey(const std::string& key);
+// A decimal or 0x-prefixed number that fits 32 bits, else nothing.
+std::optional<std::uint32_t> parseNumber(const std::string& text);
+
+} // namespace pw::settings_file

@@ -1,0 +1,198 @@
+#include "app/settings/Settings.h"
+#include "support/RecordingBoxes.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+namespace pw {
+namespace {
+
+// How the program writes its group, and how a person is likely to type it.
+const std::string kStoredGroup = "[Software%5CCorvane%5CPagewise%5CHZ41C120]\n";
+const std::string kTypedGroup = "[Software\\Corvane\\Pagewise\\HZ41C120]\n";
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class SettingsFixture : public ::testing::Test {
+protected:
+    std::string path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)).toStdString(); }
+    SettingsStore store() const { return SettingsStore(path("user/Pagewise.conf"), path("system.conf")); }
+    void writeUser(const std::string& text) const
+    {
+        std::filesystem::create_directories(path("user"));
+        writeFile(path("user/Pagewise.conf"), text);
+    }
+    IspContext& loaded()
+    {
+        ctx_ = std::make_unique<IspContext>(boxes_);
+        loadSettings(*ctx_, store());
+        return *ctx_;
+    }
+
+    QTemporaryDir dir_;
+    test::RecordingBoxes boxes_;
+    std::unique_ptr<IspContext> ctx_;
+};
+
+struct StoredCase {
+    const char* line;
+    std::uint8_t comPort;
+    std::uint32_t baudRate;
+    std::uint32_t ispStartAddr;
+};
+
+class StoredValues : public SettingsFixture, public ::testing::WithParamInterface<StoredCase> {};
+
+TEST_P(StoredValues, LoadWithTheirClamps)
+{
+    writeUser(kStoredGroup + GetParam().line + "\n");
+    const IspContext& ctx = loaded();
+    EXPECT_EQ(ctx.comPort, GetParam().comPort);
+    EXPECT_EQ(ctx.baudRate, GetParam().baudRate);
+    EXPECT_EQ(ctx.ispStartAddr, GetParam().ispStartAddr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clamps, StoredValues, ::testing::Values(
+    StoredCase{"", 1, 9600, 0},
+    StoredCase{"COMPort=257", 1, 9600, 0},
+    StoredCase{"COMPort=25", 1, 9600, 0},
+    StoredCase{"COMPort=24", 24, 9600, 0},
+    StoredCase{"COMPort=0", 1, 9600, 0},
+    StoredCase{"COMPort=259", 3, 9600, 0},
+    StoredCase{"COMPort=COM3", 1, 9600, 0},
+    StoredCase{"COMPort=-3", 1, 9600, 0},
+    StoredCase{"BaudRate=38400", 1, 9600, 0},
+    StoredCase{"BaudRate=57600", 1, 57600, 0},
+    StoredCase{"BaudRate=115200", 1, 115200, 0},
+    StoredCase{"BaudRate=fast", 1, 9600, 0},
+    StoredCase{"BaudRate=4294977296", 1, 9600, 0}, // 9600 + 2^32 must not wrap to 9600
+    StoredCase{"ISP%20Start%20Addr=65536", 1, 9600, 0x10000},
+    StoredCase{"ISP%20Start%20Addr=65537", 1, 9600, 0},
+    StoredCase{"ISP%20Start%20Addr=0x800", 1, 9600, 0x800},
+    StoredCase{"ISP%20Start%20Addr=2048 ", 1, 9600, 2048},
+    StoredCase{"ISP%20Start%20Addr=", 1, 9600, 0}));
+
+TEST_F(SettingsFixture, ValuesRoundTripThroughTheUserFile)
+{
+    SettingsStore writer = store();
+    EXPECT_TRUE(writer.writeValue("COMPort", 7));
+    EXPECT_TRUE(writer.writeValue("BaudRate", 115200));
+    EXPECT_TRUE(writer.writeValue("ISP Start Addr", 0x10000));
+    const IspContext& ctx = loaded();
+    EXPECT_EQ(ctx.comPort, 7);
+    EXPECT_EQ(ctx.baudRate, 115200u);
+    EXPECT_EQ(ctx.ispStartAddr, 0x10000u);
+    EXPECT_NE(readFile(path("user/Pagewise.conf")).find(kStoredGroup), std::string::npos);
+}
+
+TEST_F(SettingsFixture, AGroupTypedByHandIsReadAndThenReplacedBySaving)
+{
+    writeUser(kTypedGroup + "COMPort=5\nISP Start Addr=512\n");
+    IspContext& ctx = loaded();
+    EXPECT_EQ(ctx.comPort, 5);
+    EXPECT_EQ(ctx.ispStartAddr, 512u);
+
+    ctx.comPort = 9;
+    SettingsStore writer = store();
+    savePort(ctx, writer);
+    EXPECT_EQ(loaded().comPort, 9);
+    EXPECT_EQ(ctx_->ispStartAddr, 512u);
+}
+
+TEST_F(SettingsFixture, TheUserFileOverridesTheMachineDefaults)
+{
+    writeFile(path("system.conf"), kStoredGroup + "COMPort=4\nBaudRate=57600\n\n[Ports]\nCOM4=/dev/ttyUSB0\nCOM5=/dev/ttyUSB1\n");
+    writeUser(kStoredGroup + "COMPort=6\n\n[Ports]\nCOM5=/dev/ttyACM0\n");
+    const IspContext& ctx = loaded();
+    EXPECT_EQ(ctx.comPort, 6);
+    EXPECT_EQ(ctx.baudRate, 57600u);
+    const std::map<std::uint32_t, std::string> expected{{4, "/dev/ttyUSB0"}, {5, "/dev/ttyACM0"}};
+    EXPECT_EQ(ctx.portMap.entries(), expected);
+}
+
+TEST_F(SettingsFixture, WritesNeverTouchTheMachineFile)
+{
+    const std::string system = kStoredGroup + "COMPort=4\n";
+    writeFile(path("system.conf"), system);
+    SettingsStore writer = store();
+    EXPECT_TRUE(writer.writeValue("COMPort", 8));
+    EXPECT_EQ(readFile(path("system.conf")), system);
+    EXPECT_EQ(loaded().comPort, 8);
+}
+
+TEST_F(SettingsFixture, ThePortMapRoundTripsAndBadEntriesAreDropped)
+{
+    SettingsStore writer = store();
+    EXPECT_TRUE(writer.writePortMap({{1, "/dev/pts/3"}, {24, "/dev/serial/by-id/usb-x if00"}, {25, "/dev/no"}, {2, ""}}));
+    const std::map<std::uint32_t, std::string> kept{{1, "/dev/pts/3"}, {24, "/dev/serial/by-id/usb-x if00"}};
+    EXPECT_EQ(store().readPortMap(), kept);
+
+    // A smaller map replaces the old one entirely.
+    EXPECT_TRUE(writer.writePortMap({{3, "/dev/ttyS9"}}));
+    EXPECT_EQ(store().readPortMap(), (std::map<std::uint32_t, std::string>{{3, "/dev/ttyS9"}}));
+}
+
+TEST_F(SettingsFixture, HandMadePortEntriesOutsideTheRangeAreIgnored)
+{
+    writeUser("[Ports]\nCOM0=/dev/a\nCOM25=/dev/b\nCOM01=/dev/c\nCOMx=/dev/d\nCOM2=\nCOM3=/dev/e\ncom4=/dev/f\n");
+    EXPECT_EQ(store().readPortMap(), (std::map<std::uint32_t, std::string>{{3, "/dev/e"}}));
+}
+
+struct GarbledCase {
+    const char* name;
+    const char* text;
+};
+
+class GarbledFiles : public SettingsFixture, public ::testing::WithParamInterface<GarbledCase> {};
+
+TEST_P(GarbledFiles, GiveTheDefaultsAndAreNotRewritten)
+{
+    const std::string garbled = GetParam().text;
+    writeUser(garbled);
+    const IspContext& ctx = loaded();
+    EXPECT_EQ(ctx.comPort, 1);
+    EXPECT_EQ(ctx.baudRate, 9600u);
+    EXPECT_EQ(ctx.ispStartAddr, 0u);
+
+    SettingsStore writer = store();
+    writer.writeValue("COMPort", 3);
+    writer.writePortMap({{3, "/dev/pts/1"}});
+    EXPECT_EQ(readFile(path("user/Pagewise.conf")), garbled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Content, GarbledFiles, ::testing::Values(
+    GarbledCase{"UnclosedSection", "[Software%5CCorvane%5CPagewise%5CHZ41C120\nCOMPort=7\n"},
+    GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f"},
+    GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n"}),
+    [](const ::testing::TestParamInfo<GarbledCase>& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST_F(SettingsFixture, AnUnwritableLocationFailsQuietly)
+{
+    writeFile(path("blocker"), "not a folder");
+    SettingsStore writer(path("blocker/Pagewise.conf"), path("system.conf"));
+    EXPECT_FALSE(writer.writeValue("COMPort", 3));
+    EXPECT_FALSE(writer.writePortMap({{1, "/dev/pts/1"}}));
+    EXPECT_EQ(readFile(path("blocker")), "not a folder");
+    EXPECT_FALSE(writer.readValue("COMPort").has_value());
+}
+
+} // namespace
+} // namespace pw
