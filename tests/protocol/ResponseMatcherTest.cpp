@@ -1,0 +1,165 @@
+#include "protocol/ResponseMatcher.h"
+#include "support/RecordingBoxes.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using pw::MatcherVariant;
+using pw::ResponseKind;
+
+namespace {
+
+std::vector<std::uint8_t> bytes(const std::string& hex)
+{
+    std::istringstream in(hex);
+    std::vector<std::uint8_t> out;
+    unsigned value;
+    while (in >> std::hex >> value)
+        out.push_back(static_cast<std::uint8_t>(value));
+    return out;
+}
+
+struct MatchCase {
+    const char* name;
+    MatcherVariant variant;
+    ResponseKind kind;
+    const char* stream;
+    bool signalled;
+    const char* readData = ""; // what readDest holds afterwards, when a read was expected
+    bool box = false;          // "Please reset MCU and try again!"
+};
+
+class Matcher : public testing::TestWithParam<MatchCase> {};
+
+TEST_P(Matcher, SignalsOnlyTheAnnouncedReply)
+{
+    const MatchCase& c = GetParam();
+    pw::test::RecordingBoxes boxes;
+    pw::IspContext ctx(boxes);
+    std::array<std::uint8_t, 16> reply{};
+    ctx.readDest.attach(reply);
+    pw::ResponseMatcher matcher(ctx, c.variant);
+    ctx.expectedReply = c.kind;
+    for (const std::uint8_t b : bytes(c.stream))
+        matcher.receiveByte(b, 1);
+    EXPECT_EQ(ctx.replyEvent.isSet(), c.signalled);
+    if (*c.readData) {
+        std::array<std::uint8_t, 8> data{};
+        ASSERT_TRUE(ctx.readDest.copyTo(data));
+        EXPECT_EQ(std::vector<std::uint8_t>(data.begin(), data.end()), bytes(c.readData));
+    }
+    EXPECT_EQ(boxes.texts().size(), c.box ? 1u : 0u);
+    if (c.box) {
+        EXPECT_EQ(boxes.texts()[0], "Please reset MCU and try again!");
+    }
+}
+
+std::string caseName(const testing::TestParamInfo<MatchCase>& info)
+{
+    return info.param.name;
+}
+
+constexpr auto P = MatcherVariant::Panel;
+constexpr auto D = MatcherVariant::Dump;
+
+INSTANTIATE_TEST_SUITE_P(Table, Matcher, testing::Values(
+    MatchCase{"ConnectAck", P, ResponseKind::ConnectAck, "0F 80 00 00 00 00 FF", true},
+    MatchCase{"StrayByteBeforeConnect", P, ResponseKind::ConnectAck, "55 0F 80 00 00 00 00 FF", true},
+    MatchCase{"WrongConnectReply", P, ResponseKind::ConnectAck, "0F 81 00 00 00 00 FF", false, "", true},
+    MatchCase{"ShortConnectReply", P, ResponseKind::ConnectAck, "0F 80 00 00 00 00", false},
+    MatchCase{"HandshakeAck", P, ResponseKind::HandshakeAck, "0F 82 20 FF FF FF FF", true},
+    MatchCase{"HandshakeWrongByte", P, ResponseKind::HandshakeAck, "0F 82 20 FF FF FE FF", false},
+    MatchCase{"WriteAckExact", P, ResponseKind::WriteAck, "0F 89 00 00 00 00 FF", true},
+    MatchCase{"WriteAckRefusesOtherFrame", P, ResponseKind::WriteAck, "0F 8E 00 00 00 00 FF", false},
+    MatchCase{"EraseStart", D, ResponseKind::EraseStartAck, "0F 8A 00 00 00 00 FF", true},
+    MatchCase{"ChipEraseMode", P, ResponseKind::ChipEraseModeAck, "0F 8E 01 80 80 80 FF", true},
+    MatchCase{"PageModeIsNotChipMode", P, ResponseKind::ChipEraseModeAck, "0F 8E 01 82 82 82 FF", false},
+    MatchCase{"PageEraseMode", P, ResponseKind::PageEraseModeAck, "0F 8E 01 82 82 82 FF", true},
+    MatchCase{"EraseDone", P, ResponseKind::EraseDoneAck, "0F 80 00 00 00 00 FF", true},
+    MatchCase{"ReadDataAnyHeader", P, ResponseKind::ReadData, "0F 77 66 01 02 03 04 05 06 07 08 99", true,
+              "01 02 03 04 05 06 07 08"},
+    MatchCase{"ReadDataElevenBytes", D, ResponseKind::ReadData, "0F 8D 00 01 02 03 04 05 06 07 08", false},
+    MatchCase{"AnyFrameSeven", P, ResponseKind::AnyFrame, "0F 01 02 03 04 05 06", true},
+    MatchCase{"AnyFrameSix", P, ResponseKind::AnyFrame, "0F 01 02 03 04 05", false},
+    MatchCase{"AnyFrameNoClear", D, ResponseKind::AnyFrameNoClear, "0F 8E 00 12 12 12 FF", true},
+    MatchCase{"MaskAckPanel", P, ResponseKind::MaskAck, "0F 8E 03 00 00 00 FF", true},
+    MatchCase{"MaskAckUnknownToDump", D, ResponseKind::MaskAck, "0F 8E 03 00 00 00 FF", false},
+    MatchCase{"AnyByteFirstStartByte", P, ResponseKind::AnyByte, "0F", true},
+    MatchCase{"AnyByteNeedsStartByte", P, ResponseKind::AnyByte, "8E 03", false},
+    MatchCase{"AnyByteUnknownToDump", D, ResponseKind::AnyByte, "0F", false},
+    MatchCase{"IgnoreTakesNothing", P, ResponseKind::Ignore, "0F 80 00 00 00 00 FF", false},
+    MatchCase{"IdleTakesNothing", D, ResponseKind::Idle, "0F 80 00 00 00 00 FF", false},
+    MatchCase{"UnassignedTakesNothing", P, ResponseKind::Unassigned, "0F 80 00 00 00 00 FF", false},
+    // A pattern after a long run of garbage: the buffer starts over instead of overflowing.
+    MatchCase{"AfterAFullBuffer", P, ResponseKind::HandshakeAck,
+              "0F 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", false}),
+    caseName);
+
+TEST(Matcher, PatternKindsSeeLeftoversOfAnUnclearedFrame)
+{
+    pw::test::RecordingBoxes boxes;
+    pw::IspContext ctx(boxes);
+    pw::ResponseMatcher matcher(ctx, MatcherVariant::Panel);
+    // A frame taken without clearing leaves its bytes behind...
+    ctx.expectedReply = ResponseKind::AnyFrameNoClear;
+    for (const std::uint8_t b : bytes("0F 89 00 00 00 00 FF"))
+        matcher.receiveByte(b, 1);
+    ASSERT_TRUE(ctx.replyEvent.isSet());
+    // ...so a single start byte already completes a write echo under an exact kind.
+    ctx.replyEvent.reset();
+    ctx.expectedReply = ResponseKind::WriteAck;
+    matcher.receiveByte(0x0F, 1);
+    EXPECT_TRUE(ctx.replyEvent.isSet());
+    // A cleared buffer does not.
+    ctx.replyEvent.reset();
+    matcher.clearHead();
+    matcher.receiveByte(0x0F, 1);
+    EXPECT_FALSE(ctx.replyEvent.isSet());
+}
+
+TEST(Matcher, BytesFromPortsOutsideOneToTwentyFourAreDropped)
+{
+    pw::test::RecordingBoxes boxes;
+    pw::IspContext ctx(boxes);
+    pw::ResponseMatcher matcher(ctx, MatcherVariant::Panel);
+    ctx.expectedReply = ResponseKind::AnyByte;
+    EXPECT_EQ(matcher.handleByte(0x0F, 0), -1);
+    EXPECT_EQ(matcher.handleByte(0x0F, 25), -1);
+    EXPECT_FALSE(ctx.replyEvent.isSet());
+    EXPECT_EQ(matcher.handleByte(0x0F, 24), 0);
+    EXPECT_TRUE(ctx.replyEvent.isSet());
+}
+
+TEST(Matcher, NeverWritesPastItsBufferAndRecoversAfterIt)
+{
+    pw::test::RecordingBoxes boxes;
+    pw::IspContext ctx(boxes);
+    pw::ResponseMatcher matcher(ctx, MatcherVariant::Panel);
+    ctx.expectedReply = ResponseKind::HandshakeAck;
+    matcher.receiveByte(0x0F, 1);
+    for (int i = 0; i < 5000; ++i) {
+        matcher.receiveByte(0x42, 1);
+        ASSERT_LE(matcher.count(), static_cast<int>(pw::ResponseMatcher::kBufferSize));
+    }
+    EXPECT_FALSE(ctx.replyEvent.isSet());
+    // Once full, bytes are dropped until the next start byte, and a real reply matches again.
+    for (int i = 0; i < 1000; ++i)
+        matcher.receiveByte(0x42, 1);
+    for (const std::uint8_t b : bytes("0F 82 20 FF FF FF FF"))
+        matcher.receiveByte(b, 1);
+    EXPECT_TRUE(ctx.replyEvent.isSet());
+}
+
+TEST(Matcher, ReadDataWithoutABufferIsDroppedSafely)
+{
+    pw::test::RecordingBoxes boxes;
+    pw::IspContext ctx(boxes);
+    pw::ResponseMatcher matcher(ctx, MatcherVariant::Dump);
+    ctx.expectedReply = ResponseKind::ReadData;
+    for (const std::uint8_t b : bytes("0F 8D 00 01 02 03 04 05 06 07 08 FF"))
+        matcher.receiveByte(b, 1);
+    EXPECT_TRUE(ctx.replyEvent.isSet()); // the late reply completes, but writes nowhere
+}
+
+} // namespace
