@@ -204,6 +204,9 @@ bool SerialPort::StartMonitor()
         std::lock_guard guard(p.lock);
         if (p.fd < 0)
             return false;
+        // Purged here rather than on the new thread, so bytes that arrive after this call
+        // returns are never lost to a purge that ran late.
+        ::tcflush(p.fd, TCIOFLUSH);
     }
     p.shutdown = false;
     p.monitoring = true;
@@ -260,12 +263,7 @@ std::uint32_t SerialPort::baud() const
 
 void SerialPort::Impl::run()
 {
-    int device;
-    {
-        std::lock_guard guard(lock);
-        device = fd;
-        ::tcflush(device, TCIOFLUSH);
-    }
+    const int device = fd; // fixed while the monitor runs: Open and Close stop it first
     while (!shutdown) {
         pollfd fds[2] = {{wakeFd, POLLIN, 0}, {hungUp ? -1 : device, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0)
