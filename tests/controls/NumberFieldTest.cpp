@@ -205,14 +205,6 @@ TEST_F(NumberFieldWidget, ChoosingABaseRewritesTheTextAndSwitchingBackRestoresIt
     EXPECT_EQ(field->text(), QStringLiteral("1F"));
 }
 
-TEST_F(NumberFieldWidget, EmptyFieldStaysEmpty)
-{
-    chooseRow(1);
-    EXPECT_EQ(field->text(), QString());
-    chooseRow(0);
-    EXPECT_EQ(field->text(), QString());
-}
-
 TEST_F(NumberFieldWidget, ReleaseOffTheButtonOpensNothingAndMovingBackDoes)
 {
     const QPoint inside = field->buttonRect().center();

@@ -114,16 +114,6 @@ INSTANTIATE_TEST_SUITE_P(Table, SuffixFrame,
                                            FrameCase{{50, 22}, QColor(0xFF, 0xFF, 0xFF)},
                                            FrameCase{{98, 12}, QColor(0xFF, 0xFF, 0xFF)}));
 
-TEST(SuffixLayoutTest, StripFollowsTheTextArea)
-{
-    const SuffixLayout layout = suffixLayout({100, 24});
-    EXPECT_EQ(layout.textArea, QRect(1, 1, 79, 22));
-    EXPECT_EQ(layout.strip, QRect(82, 3, 15, 18));
-    EXPECT_EQ(layout.outerFrame, QRect(0, 0, 100, 24));
-    EXPECT_EQ(layout.suffixAt, QPoint(82, 2));
-    EXPECT_TRUE(layout.textArea.contains(layout.editArea));
-}
-
 TEST(SuffixEditKeys, OnlyHexDigitsReachTheFieldAndNoKeyLeavesIt)
 {
     test::ensureGuiApplication();

@@ -106,14 +106,6 @@ TEST_F(PageEraseOpening, SpaceOnCancelCancels)
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
 }
 
-TEST_F(PageEraseOpening, PageCountInDecimalShowsTheSameCount)
-{
-    dialog->countField()->chooseBase(false);
-    EXPECT_EQ(dialog->countField()->text(), QStringLiteral("124"));
-    EXPECT_EQ(dialog->pageCount(), 124u);
-    EXPECT_TRUE(boxes.texts().empty());
-}
-
 TEST_F(PageEraseOpening, RangePastTheEndIsShownButRefusedOnOk)
 {
     dialog->fromField()->setText(QStringLiteral("7E"));
