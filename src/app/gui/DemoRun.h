@@ -1,0 +1,12 @@
+#pragma once
+#include <QString>
+
+namespace pw {
+
+class MainWindow;
+
+// Loads `imageFile` into the window's panel and presses Program. When the run has ended (or
+// could not start) and `shotFile` is not empty, saves a picture of the window there and closes it.
+void startDemoProgram(MainWindow& window, const QString& imageFile, const QString& shotFile);
+
+} // namespace pw

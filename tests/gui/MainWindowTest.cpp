@@ -1,0 +1,137 @@
+#include "app/gui/AboutBox.h"
+#include "app/gui/MainWindow.h"
+#include "ops/panel/IspPanel.h"
+#include "support/GuiTestApp.h"
+#include "support/RecordingBoxes.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace pw {
+namespace {
+
+// Runs `inspect` on the next modal dialog that opens, then closes it.
+void onNextModal(std::function<void(QDialog*)> inspect)
+{
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->deleteLater();
+        timer->stop();
+        inspect(dialog);
+        dialog->reject();
+    });
+    timer->start(5);
+}
+
+QAction* menuItem(MainWindow& window, const QString& text)
+{
+    for (QAction* action : window.menuBar()->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ensureGuiApplication();
+        ASSERT_TRUE(dir_.isValid());
+        ctx_.timings.openLinkPause = ctx_.timings.closePortPause = std::chrono::milliseconds(1);
+        // A port that is not there: the panel reports it and goes on without a link.
+        ctx_.portMap.assign(ctx_.comPort, dir_.filePath(QStringLiteral("no-such-tty")).toStdString());
+        window_ = std::make_unique<MainWindow>(ctx_, store_);
+    }
+    void TearDown() override
+    {
+        if (window_)
+            window_->close();
+    }
+
+    QTemporaryDir dir_;
+    test::RecordingBoxes boxes_;
+    IspContext ctx_{boxes_};
+    SettingsStore store_{dir_.filePath(QStringLiteral("user.conf")).toStdString(),
+                         dir_.filePath(QStringLiteral("system.conf")).toStdString()};
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, TitleNamesTheChipAndTheMenuHasFourCommands)
+{
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Pagewise _ HZ41C120"));
+    QStringList texts;
+    for (QAction* action : window_->menuBar()->actions()) {
+        texts << action->text();
+        EXPECT_EQ(action->menu(), nullptr) << action->text().toStdString();
+    }
+    EXPECT_EQ(texts, (QStringList{"ISP", "Config.", "Help", "Exit"}));
+}
+
+TEST_F(MainWindowTest, TheWindowHasAFixedSize)
+{
+    EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
+    EXPECT_GT(window_->width(), window_->height());
+}
+
+TEST_F(MainWindowTest, IspTwiceKeepsTheOnePanel)
+{
+    IspPanel* first = window_->panel();
+    ASSERT_NE(first, nullptr);
+    first->hide();
+    menuItem(*window_, QStringLiteral("ISP"))->trigger();
+    menuItem(*window_, QStringLiteral("ISP"))->trigger();
+    EXPECT_EQ(window_->panel(), first);
+    EXPECT_EQ(window_->findChildren<IspPanel*>().size(), 1);
+    EXPECT_FALSE(first->isHidden());
+}
+
+TEST_F(MainWindowTest, HelpOpensTheAboutBoxWithTheVersion)
+{
+    QString title;
+    QString version;
+    onNextModal([&](QDialog* dialog) {
+        title = dialog->windowTitle();
+        if (auto* line = dialog->findChild<QLabel*>(QStringLiteral("version")))
+            version = line->text();
+    });
+    menuItem(*window_, QStringLiteral("Help"))->trigger();
+    EXPECT_EQ(title, QStringLiteral("About Pagewise"));
+    EXPECT_EQ(version, QStringLiteral("Pagewise Version 1.04"));
+}
+
+TEST_F(MainWindowTest, TheAboutBoxClosesWithOk)
+{
+    AboutBox box(ctx_.versionText);
+    QTimer::singleShot(0, &box, [&box] {
+        box.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(box.exec(), QDialog::Accepted);
+}
+
+TEST_F(MainWindowTest, ExitClosesTheWindowAfterTheCommandReturned)
+{
+    window_->show();
+    menuItem(*window_, QStringLiteral("Exit"))->trigger();
+    EXPECT_TRUE(window_->isVisible()); // only requested so far
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(ctx_.portOpen, 0);
+}
+
+} // namespace
+} // namespace pw
