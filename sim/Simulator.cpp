@@ -37,6 +37,7 @@ Clock::duration byteTime(std::uint32_t rate)
 
 constexpr auto kHangupGrace = std::chrono::seconds(2);
 // How often a pending hang-up looks whether the program has read the last reply.
+constexpr auto kHangupSettle = std::chrono::milliseconds(20);
 constexpr auto kHangupRecheck = std::chrono::milliseconds(2);
 
 struct Inbound {
@@ -103,7 +104,8 @@ struct Simulator::Impl {
     Clock::time_point outFree;
     std::uint64_t repliesQueued = 0;
     bool hangupPending = false;
-    Clock::time_point hangupBy; // latest moment, even when the program never reads
+    Clock::time_point hangupBy;
+    Clock::time_point lastWrite; // latest moment, even when the program never reads
 };
 
 void Simulator::Impl::run()
@@ -234,6 +236,7 @@ void Simulator::Impl::writeWire(std::vector<std::uint8_t>& bytes, std::size_t fr
     const ssize_t written = pty.master() < 0 ? -1 : ::write(pty.master(), bytes.data() + from, to - from);
     // A full slave queue (nobody reading) loses the bytes, as a line without a listener does.
     const std::size_t sent = written > 0 ? static_cast<std::size_t>(written) : 0;
+    lastWrite = Clock::now();
     counters.lostBytesOut += (to - from) - sent;
 }
 
@@ -242,7 +245,10 @@ void Simulator::Impl::hangUpWhenDrained(Clock::time_point now)
 {
     if (!hangupPending || !outbound.empty())
         return;
-    if (pty.unreadBySlave() > 0 && now < hangupBy)
+    // The pty hands written bytes to the slave a moment later, so an empty queue counts only
+    // once that moment has passed.
+    const bool settled = now >= lastWrite + kHangupSettle && pty.unreadBySlave() == 0;
+    if (!settled && now < hangupBy)
         return;
     hangupPending = false;
     pty.close();

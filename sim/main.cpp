@@ -69,11 +69,12 @@ int main(int argc, char** argv)
         std::cerr << "pagewise-sim: " << simulator.error() << "\n";
         return 1;
     }
-    std::cout << simulator.slavePath() << std::endl;
+    // The link exists before the path is printed: whoever reads the line may use either.
     if (!commandLine.linkPath.empty() && !makeLink(commandLine.linkPath, simulator.slavePath())) {
         std::cerr << "pagewise-sim: cannot create the link " << commandLine.linkPath << "\n";
         simulator.stop();
         return 1;
     }
+    std::cout << simulator.slavePath() << std::endl;
     return serve(simulator, commandLine.linkPath);
 }

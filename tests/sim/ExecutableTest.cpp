@@ -67,10 +67,13 @@ struct SimProcess {
         // Its stdout closes when it exits: wait on that, not on a clock.
         pollfd pfd{out, POLLIN, 0};
         char buffer[256];
-        while (::poll(&pfd, 1, timeoutMs) > 0 && ::read(out, buffer, sizeof buffer) > 0) {
-        }
+        ssize_t got = 1;
+        while (got > 0 && ::poll(&pfd, 1, timeoutMs) > 0)
+            got = ::read(out, buffer, sizeof buffer);
+        if (got != 0)
+            return -1; // still running when the time-out passed
         int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) != pid)
+        if (::waitpid(pid, &status, 0) != pid)
             return -1;
         reaped = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
