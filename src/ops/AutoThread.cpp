@@ -1,0 +1,114 @@
+#include "ops/BlockWalk.h"
+#include "ops/EraseSteps.h"
+#include "ops/ImageGate.h"
+#include "ops/OperationTexts.h"
+#include "ops/PhaseClock.h"
+
+namespace pw {
+
+namespace {
+
+// Erases from the start address to the end of flash: the whole chip from 0, else page by page.
+bool erasePhase(IspContext& ctx, OperationView& view, std::uint32_t start, AddressWalk& walk, RunStatus& status)
+{
+    PhaseClock clock;
+    if (start == 0) {
+        view.appendLogLine(kBeginChipErase);
+        clock.restart();
+        if (!eraseChipSteps(ctx, autoChipEraseTiming(ctx), status))
+            return false;
+    } else {
+        const std::uint32_t firstPage = start >> kPageShift;
+        const std::uint32_t pageCount = (ctx.flashSize >> kPageShift) - firstPage;
+        view.setProgressRange(0, static_cast<int>(pageCount & 0xFFFF));
+        view.setProgressPosition(0);
+        view.appendLogLine(kBeginAutoPageErase);
+        clock.restart();
+        if (!erasePages(ctx, view, firstPage, pageCount, walk, status))
+            return false;
+    }
+    clock.logElapsed(view, kEraseElapsedFormat);
+    return true;
+}
+
+bool programPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
+                  AddressWalk& walk, RunStatus& status)
+{
+    const ProgressPlan progress(span.length);
+    progress.apply(view);
+    view.appendLogLine(kBeginProgramming);
+    const PhaseClock clock;
+    if (!writeBlocks(ctx, view, image, span, walk, progress, TailSelect::AnyFrame, status))
+        return false;
+    clock.logElapsed(view, kProgramElapsedFormat);
+    return true;
+}
+
+bool verifyPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
+                 AddressWalk& walk, RunStatus& status)
+{
+    view.appendLogLine(kBeginVerifying);
+    view.setProgressPosition(0);
+    const PhaseClock clock;
+    if (!verifyBlocks(ctx, view, image, span, walk, ProgressPlan(span.length), status))
+        return false;
+    leaveIsp(ctx);
+    status.markLeft();
+    clock.logElapsed(view, kVerifyElapsedFormat);
+    return true;
+}
+
+// A start address past the flash would give a page count that wraps.
+bool startFits(IspContext& ctx, std::uint32_t start, RunStatus& status)
+{
+    if (start < ctx.flashSize)
+        return true;
+    const std::string text = startPastFlashText(start, ctx.flashSize);
+    showErrorBox(ctx.boxes, text);
+    status.fail(Outcome::Refused, text);
+    return false;
+}
+
+// An image that ends below the start address leaves nothing to program or compare.
+bool reachesStart(IspContext& ctx, const FirmwareImage& image, std::uint32_t start, RunStatus& status)
+{
+    if (image.size() >= start)
+        return true;
+    const std::string text = imageBelowStartText(image.size(), start);
+    showErrorBox(ctx.boxes, text);
+    status.fail(Outcome::ImageError, text);
+    return false;
+}
+
+void runAuto(IspContext& ctx, OperationView& view, const std::string& imagePath, RunStatus& status)
+{
+    const std::uint32_t start = ctx.ispStartAddr;
+    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, status);
+    if (!image || !startFits(ctx, start, status))
+        return;
+    const AttachedReadBuffer readBuffer(ctx);
+    const BlockSpan span{start, image->size() > start ? image->size() - start : 0};
+    ProgressPlan(span.length).apply(view);
+    const BlockMasks masks = masksForStartAddress(start);
+    AddressWalk walk;
+    if (!status.proceed(openConnection(ctx, LinkUse::Auto)) ||
+        !status.proceed(MaskSetup(ctx, masks, MaskKinds::AllMaskAck)) || !erasePhase(ctx, view, start, walk, status) ||
+        !reachesStart(ctx, *image, start, status))
+        return;
+    if (programPhase(ctx, view, *image, span, walk, status))
+        verifyPhase(ctx, view, *image, span, walk, status);
+}
+
+} // namespace
+
+OperationResult AutoThread(IspContext& ctx, OperationView& view, const std::string& imagePath)
+{
+    ctx.busy = 1;
+    view.setCancelEnabled(true);
+    view.setProgressPosition(0);
+    RunStatus status;
+    runAuto(ctx, view, imagePath, status);
+    return finishLinkRun(ctx, view, status);
+}
+
+} // namespace pw

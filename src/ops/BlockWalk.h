@@ -1,0 +1,55 @@
+#pragma once
+#include "image/FirmwareImage.h"
+#include "ops/LinkSteps.h"
+#include "ops/Progress.h"
+#include "ops/RunStatus.h"
+
+#include <array>
+#include <cstdint>
+
+namespace pw {
+
+// The bytes [start, start + length) of an image, walked in 8-byte blocks.
+struct BlockSpan {
+    std::uint32_t start = 0;
+    std::uint64_t length = 0;
+    std::uint64_t fullBlocks() const { return length / 8; }
+    std::uint32_t tailBytes() const { return static_cast<std::uint32_t>(length % 8); }
+};
+
+// One block as the target holds it after programming: image bytes, 0xFF past the image's end.
+std::array<std::uint8_t, 8> imageBlock(const FirmwareImage& image, std::uint32_t address);
+
+// How the tail's set-address step announces its reply: Program keeps the kind of the step
+// before, Auto sets AnyFrame (after an erase the kind left would not match).
+enum class TailSelect { KeepKind, AnyFrame };
+
+// Writes the span with CmdWrite8, polling Cancel before each full block. The first write must
+// be the exact echo; later replies are any frame. False when `status` ended the run.
+bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
+                 AddressWalk& walk, const ProgressPlan& progress, TailSelect tail, RunStatus& status);
+
+// Reads the span back and compares it with the image (the tail with 0xFF behind it). A
+// difference shows "Verified Failure at 0x%x!!!" with the block's first address.
+bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
+                  AddressWalk& walk, const ProgressPlan& progress, RunStatus& status);
+
+// One read: set-address where the high byte changes, then CmdRead8; the data is copied out of
+// readDest only after its reply event.
+WaitResult readBlock(IspContext& ctx, AddressWalk& walk, std::uint32_t address, std::array<std::uint8_t, 8>& out);
+
+// The 16-byte buffer the matcher copies read data into, attached for one run; detached
+// before it goes, so a late reply never writes into freed memory.
+class AttachedReadBuffer {
+public:
+    explicit AttachedReadBuffer(IspContext& ctx) : ctx_(ctx) { ctx_.readDest.attach(bytes_); }
+    ~AttachedReadBuffer() { ctx_.readDest.detach(); }
+    AttachedReadBuffer(const AttachedReadBuffer&) = delete;
+    AttachedReadBuffer& operator=(const AttachedReadBuffer&) = delete;
+
+private:
+    IspContext& ctx_;
+    std::array<std::uint8_t, 16> bytes_{};
+};
+
+} // namespace pw

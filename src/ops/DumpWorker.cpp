@@ -1,0 +1,102 @@
+#include "ops/BlockWalk.h"
+#include "ops/DumpFiles.h"
+#include "ops/EraseSteps.h"
+#include "ops/OperationTexts.h"
+
+#include <vector>
+
+namespace pw {
+
+namespace {
+
+// readBack holds 128 pages and the wire carries 16 address bits.
+constexpr std::uint64_t kDumpCapacity = 0x10000;
+
+bool rangeFits(IspContext& ctx, const DumpRequest& request, RunStatus& status)
+{
+    const std::uint64_t end = (std::uint64_t{request.fromPage} + request.pageCount) << kPageShift;
+    if (request.pageCount != 0 && end <= kDumpCapacity)
+        return true;
+    const std::string text =
+        request.pageCount == 0 ? std::string(kPageCountZeroText) : dumpRangeText(request.fromPage, request.pageCount);
+    showErrorBox(ctx.boxes, text);
+    status.fail(Outcome::Refused, text);
+    return false;
+}
+
+bool readRange(IspContext& ctx, OperationView& view, std::uint32_t start, std::vector<std::uint8_t>& readBack,
+               RunStatus& status)
+{
+    AddressWalk walk;
+    std::array<std::uint8_t, 8> block{};
+    for (std::size_t i = 0; i < readBack.size() / 8; ++i) {
+        if (ctx.cancelEvent.isSet()) {
+            status.fail(Outcome::Cancelled, kCancelledText);
+            return false;
+        }
+        if (!status.proceed(readBlock(ctx, walk, static_cast<std::uint32_t>(start + 8 * i), block)))
+            return false;
+        std::copy(block.begin(), block.end(), readBack.begin() + static_cast<std::ptrdiff_t>(8 * i));
+        status.addBytes(8);
+        view.setProgressPosition(static_cast<int>(i));
+        ctx.expectedReply = ResponseKind::AnyFrameNoClear;
+    }
+    return true;
+}
+
+void saveDump(IspContext& ctx, OperationView& view, const DumpRequest& request, std::uint32_t start,
+              const std::vector<std::uint8_t>& readBack, RunStatus& status)
+{
+    std::string path;
+    bool written = false;
+    if (request.asText) {
+        const std::optional<std::string> listing = dumpListing(readBack, start, ctx.cancelEvent);
+        if (!listing) {
+            status.fail(Outcome::Cancelled, kCancelledText);
+            return;
+        }
+        const auto* text = reinterpret_cast<const std::uint8_t*>(listing->data());
+        written = writeDumpFile(request.directory, kDumpTextName, {text, listing->size()}, path);
+    } else {
+        written = writeDumpFile(request.directory, kDumpBinaryName, readBack, path);
+    }
+    if (!written) {
+        showErrorBox(ctx.boxes, kDumpFileFailedText);
+        status.fail(Outcome::ImageError, std::string(kDumpFileFailedText) + " " + path);
+        return;
+    }
+    status.setMessage(path);
+    if (request.asText)
+        view.openTextViewer(path);
+}
+
+void dump(IspContext& ctx, OperationView& view, const DumpRequest& request, RunStatus& status)
+{
+    if (!rangeFits(ctx, request, status))
+        return;
+    const AttachedReadBuffer readBuffer(ctx);
+    const std::uint32_t start = request.fromPage << kPageShift;
+    std::vector<std::uint8_t> readBack(std::size_t{request.pageCount} << kPageShift, 0xFF);
+    view.setProgressRange(0, static_cast<int>(readBack.size() / 8 + 1));
+    view.setProgressPosition(0);
+    if (!status.proceed(openConnection(ctx, LinkUse::Dump)) || !readRange(ctx, view, start, readBack, status))
+        return;
+    leaveIsp(ctx);
+    status.markLeft();
+    saveDump(ctx, view, request, start, readBack, status);
+}
+
+} // namespace
+
+OperationResult DumpWorker(IspContext& ctx, OperationView& view, const DumpRequest& request)
+{
+    ctx.busy = 1;
+    view.setProgressVisible(true);
+    view.setCancelEnabled(true);
+    RunStatus status;
+    dump(ctx, view, request, status);
+    view.setProgressVisible(false);
+    return finishLinkRun(ctx, view, status);
+}
+
+} // namespace pw

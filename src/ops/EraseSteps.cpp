@@ -1,0 +1,70 @@
+#include "ops/EraseSteps.h"
+
+#include "ops/OperationTexts.h"
+
+#include <thread>
+
+namespace pw {
+
+ChipEraseTiming singleChipEraseTiming(const IspContext& ctx)
+{
+    return {ReplyWait::Long, ReplyWait::Long, ctx.timings.chipErasePause, ReplyWait::Long};
+}
+
+ChipEraseTiming autoChipEraseTiming(const IspContext& ctx)
+{
+    return {ReplyWait::Unbounded, ReplyWait::Unbounded, ctx.timings.autoChipErasePause, ReplyWait::Short};
+}
+
+bool eraseChipSteps(IspContext& ctx, const ChipEraseTiming& timing, RunStatus& status)
+{
+    if (!status.proceed(SendAndWait(ctx, ResponseKind::ChipEraseModeAck, buildChipEraseMode(), timing.mode)) ||
+        !status.proceed(SendAndWait(ctx, ResponseKind::EraseStartAck, buildEraseStart(), timing.start)))
+        return false;
+    std::this_thread::sleep_for(timing.pause);
+    if (!status.proceed(SendAndWait(ctx, ResponseKind::EraseDoneAck, buildEraseStatus(), timing.status)))
+        return false;
+    status.addBytes(ctx.flashSize);
+    return true;
+}
+
+namespace {
+
+bool eraseOnePage(IspContext& ctx, std::uint32_t page, AddressWalk& walk, RunStatus& status)
+{
+    const auto high = static_cast<std::uint8_t>(page * 2);
+    walk.noteSent(high);
+    if (!status.proceed(SendAndWait(ctx, ResponseKind::AnyFrame, buildSetAddrHigh(high), ReplyWait::Unbounded)) ||
+        !status.proceed(SendAndWait(ctx, ResponseKind::PageEraseModeAck, buildPageEraseMode(), ReplyWait::Short)) ||
+        !status.proceed(SendAndWait(ctx, ResponseKind::EraseStartAck, buildEraseStart(), ReplyWait::Short)))
+        return false;
+    std::this_thread::sleep_for(ctx.timings.pageErasePause);
+    return status.proceed(SendAndWait(ctx, ResponseKind::EraseDoneAck, buildEraseStatus(), ReplyWait::Short));
+}
+
+} // namespace
+
+bool erasePages(IspContext& ctx, OperationView& view, std::uint32_t fromPage, std::uint32_t pageCount,
+                AddressWalk& walk, RunStatus& status)
+{
+    for (std::uint32_t n = 0; n < pageCount; ++n) {
+        if (!eraseOnePage(ctx, fromPage + n, walk, status))
+            return false;
+        status.addBytes(std::uint64_t{1} << kPageShift);
+        view.setProgressPosition(static_cast<int>(n));
+    }
+    return true;
+}
+
+bool pageRangeFits(IspContext& ctx, std::uint32_t fromPage, std::uint32_t pageCount, RunStatus& status)
+{
+    const std::uint32_t pageBound = ctx.flashSize >> kPageShift;
+    if (std::uint64_t{fromPage} + pageCount <= pageBound)
+        return true;
+    const std::string text = pagesPastEndText(fromPage, pageCount, pageBound);
+    showErrorBox(ctx.boxes, text);
+    status.fail(Outcome::Refused, text);
+    return false;
+}
+
+} // namespace pw

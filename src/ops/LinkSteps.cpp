@@ -1,0 +1,59 @@
+#include "ops/LinkSteps.h"
+
+#include <thread>
+
+namespace pw {
+
+bool needsRateSwitch(LinkUse use, std::uint32_t baudRate)
+{
+    switch (use) {
+    case LinkUse::Program:
+    case LinkUse::Verify:
+    case LinkUse::Dump: return baudRate == 115200;
+    case LinkUse::Auto: return baudRate != 9600;
+    case LinkUse::Erase: return false;
+    }
+    return false;
+}
+
+WaitResult openConnection(IspContext& ctx, LinkUse use)
+{
+    const ReplyWait handshake = use == LinkUse::Auto ? ReplyWait::Unbounded : ReplyWait::Short;
+    const WaitResult connected = ConnectToTarget(ctx, handshake);
+    if (connected != WaitResult::Answered || !needsRateSwitch(use, ctx.baudRate))
+        return connected;
+    SwitchBaud(ctx);
+    std::this_thread::sleep_for(ctx.timings.afterSwitchPause);
+    return WaitResult::Answered;
+}
+
+WaitResult MaskSetup(IspContext& ctx, BlockMasks masks, MaskKinds kinds)
+{
+    for (int lane = 0; lane < 4; ++lane) {
+        const bool anyByte = kinds == MaskKinds::KeepLane2AnyByte && lane == 2;
+        const WaitResult result = SendAndWait(ctx, anyByte ? ResponseKind::AnyByte : ResponseKind::MaskAck,
+                                              buildSetKeepMask(lane, maskLane(masks.keepMask, lane)),
+                                              ReplyWait::Short);
+        if (result != WaitResult::Answered)
+            return result;
+    }
+    for (int lane = 0; lane < 4; ++lane) {
+        const WaitResult result = SendAndWait(ctx, ResponseKind::MaskAck,
+                                              buildSetEraseMask(lane, maskLane(masks.eraseMask, lane)),
+                                              ReplyWait::Short);
+        if (result != WaitResult::Answered)
+            return result;
+    }
+    return WaitResult::Answered;
+}
+
+WaitResult AddressWalk::select(IspContext& ctx, std::uint32_t address, std::optional<ResponseKind> kind)
+{
+    const auto high = static_cast<std::uint8_t>(address >> 8);
+    if (high == lastHigh_)
+        return WaitResult::Answered;
+    lastHigh_ = high;
+    return SendAndWait(ctx, kind, buildSetAddrHigh(high), ReplyWait::Unbounded);
+}
+
+} // namespace pw

@@ -1,0 +1,44 @@
+#include "ops/BlockWalk.h"
+#include "ops/ImageGate.h"
+#include "ops/OperationTexts.h"
+#include "ops/PhaseClock.h"
+
+namespace pw {
+
+namespace {
+
+void program(IspContext& ctx, OperationView& view, const std::string& imagePath, RunStatus& status)
+{
+    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, status);
+    if (!image)
+        return;
+    const BlockSpan span{0, image->size()};
+    const ProgressPlan progress(span.length);
+    progress.apply(view);
+    const BlockMasks masks = masksForStartAddress(ctx.ispStartAddr);
+    view.appendLogLine(kBeginProgramming);
+    const PhaseClock clock;
+    if (!status.proceed(openConnection(ctx, LinkUse::Program)) ||
+        !status.proceed(MaskSetup(ctx, masks, MaskKinds::KeepLane2AnyByte)))
+        return;
+    AddressWalk walk;
+    if (!writeBlocks(ctx, view, *image, span, walk, progress, TailSelect::KeepKind, status))
+        return;
+    leaveIsp(ctx);
+    status.markLeft();
+    clock.logElapsed(view, kProgramElapsedFormat);
+}
+
+} // namespace
+
+OperationResult ProgramThread(IspContext& ctx, OperationView& view, const std::string& imagePath)
+{
+    ctx.busy = 1;
+    view.setCancelEnabled(true);
+    view.setProgressPosition(0);
+    RunStatus status;
+    program(ctx, view, imagePath, status);
+    return finishLinkRun(ctx, view, status);
+}
+
+} // namespace pw

@@ -1,0 +1,83 @@
+#include "ops/RunStatus.h"
+
+#include "ops/OperationTexts.h"
+
+#include <thread>
+
+namespace pw {
+
+bool RunStatus::proceed(WaitResult result)
+{
+    switch (result) {
+    case WaitResult::Answered: return true;
+    case WaitResult::TimedOut:
+        timedOut_ = true;
+        outcome_ = Outcome::TimedOut;
+        message_ = kTimeoutText;
+        return false;
+    case WaitResult::Cancelled: fail(Outcome::Cancelled, kCancelledText); return false;
+    }
+    return false;
+}
+
+void RunStatus::fail(Outcome outcome, std::string message)
+{
+    success_ = false;
+    outcome_ = outcome;
+    message_ = std::move(message);
+}
+
+OperationResult RunStatus::result() const
+{
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - began_;
+    return {outcome_, message_, bytes_, seconds.count()};
+}
+
+void leaveIsp(IspContext& ctx)
+{
+    ctx.expectedReply = ResponseKind::Ignore;
+    CmdLeaveIsp(ctx.port);
+}
+
+namespace {
+
+void showTimeoutBox(IspContext& ctx, const RunStatus& status)
+{
+    if (status.timedOut())
+        showErrorBox(ctx.boxes, kTimeoutText);
+}
+
+// A refused run sent nothing, so there is no session to leave; a time-out never sends it.
+bool owesLeave(const RunStatus& status, const OperationResult& result)
+{
+    return !status.success() && !status.timedOut() && !status.leftIsp() && result.outcome != Outcome::Refused;
+}
+
+} // namespace
+
+OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status)
+{
+    const OperationResult result = status.result();
+    showTimeoutBox(ctx, status);
+    view.setProgressPosition(0);
+    view.setCancelEnabled(false);
+    if (owesLeave(status, result))
+        leaveIsp(ctx);
+    ReopenAtBaseBaud(ctx);
+    std::this_thread::sleep_for(ctx.timings.afterOperationPause);
+    ctx.busy = 0;
+    return result;
+}
+
+OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& status)
+{
+    const OperationResult result = status.result();
+    showTimeoutBox(ctx, status);
+    if (owesLeave(status, result))
+        leaveIsp(ctx);
+    view.setProgressPosition(0);
+    ctx.busy = 0;
+    return result;
+}
+
+} // namespace pw

@@ -1,0 +1,43 @@
+#include "ops/BlockWalk.h"
+#include "ops/ImageGate.h"
+#include "ops/OperationTexts.h"
+#include "ops/PhaseClock.h"
+
+namespace pw {
+
+namespace {
+
+void verify(IspContext& ctx, OperationView& view, const std::string& imagePath, RunStatus& status)
+{
+    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, status);
+    if (!image)
+        return;
+    const AttachedReadBuffer readBuffer(ctx);
+    const BlockSpan span{0, image->size()};
+    const ProgressPlan progress(span.length);
+    progress.apply(view);
+    view.appendLogLine(kBeginVerifying);
+    const PhaseClock clock;
+    if (!status.proceed(openConnection(ctx, LinkUse::Verify)))
+        return;
+    AddressWalk walk;
+    if (!verifyBlocks(ctx, view, *image, span, walk, progress, status))
+        return;
+    leaveIsp(ctx);
+    status.markLeft();
+    clock.logElapsed(view, kVerifyElapsedFormat);
+}
+
+} // namespace
+
+OperationResult VerifyThread(IspContext& ctx, OperationView& view, const std::string& imagePath)
+{
+    ctx.busy = 1;
+    view.setCancelEnabled(true);
+    view.setProgressPosition(0);
+    RunStatus status;
+    verify(ctx, view, imagePath, status);
+    return finishLinkRun(ctx, view, status);
+}
+
+} // namespace pw
