@@ -57,15 +57,14 @@ struct SerialPort::Impl {
     std::atomic<ByteSink*> owner{nullptr};
     std::atomic<std::uint32_t> portNumber{0};
     std::atomic<std::uint32_t> baud{0};
-    std::atomic<std::uint32_t> writeBufferSize{0};
     std::atomic<bool> shutdown{false};
     std::atomic<bool> hungUp{false};
     std::atomic<bool> monitoring{false};
     std::thread monitor;
 
-    void report(const char* step, const std::string& reason, bool fromMonitor)
+    void report(const char* step, const std::string& reason, bool fromMonitor, const std::string& advice = {})
     {
-        const std::string text = errorText(step, reason, portNumber);
+        const std::string text = errorText(step, reason, portNumber) + advice;
         if (fromMonitor)
             boxes.post("Application Error", text, BoxIcon::Stop);
         else
@@ -105,7 +104,7 @@ struct SerialPort::Impl {
     bool openDevice(const std::string& device);
     void configure(std::uint32_t rate, char parity, std::uint32_t dataBits, std::uint32_t stopBits);
     void run();
-    bool receivePass(short revents);
+    std::string receivePass(short revents);
     void sendPass();
     bool writeAll(const std::uint8_t* data, std::size_t length);
     void markHungUp(const std::string& reason);
@@ -119,10 +118,9 @@ bool SerialPort::Impl::openDevice(const std::string& device)
         if (isMissingDevice(error)) {
             showErrorBox(boxes, device + " not found");
         } else {
-            std::string reason = std::strerror(error);
-            if (error == EACCES)
-                reason += "\n(" + device + ": add your user to the dialout group and log in again)";
-            report("open()", reason, false);
+            const std::string advice =
+                error == EACCES ? "To use " + device + ", add your user to the dialout group and log in again.\n" : "";
+            report("open()", std::strerror(error), false, advice);
         }
         return false;
     }
@@ -182,7 +180,6 @@ bool SerialPort::Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t b
     p.stopMonitor();
     p.owner = owner;
     p.portNumber = portNumber;
-    p.writeBufferSize = writeBufferSize;
     std::lock_guard guard(p.lock);
     p.writeBuffer.assign(writeBufferSize, 0);
     p.writePending = false;
@@ -225,13 +222,10 @@ bool SerialPort::Close()
 bool SerialPort::Write(const std::uint8_t* packet, std::size_t length)
 {
     Impl& p = *impl_;
-    if (length >= p.writeBufferSize)
-        return false; // never copied past the buffer
     {
         std::lock_guard guard(p.lock);
-        if (p.fd < 0 || p.hungUp)
-            return false;
-        std::fill(p.writeBuffer.begin(), p.writeBuffer.end(), std::uint8_t{0});
+        if (length >= p.writeBuffer.size() || p.fd < 0 || p.hungUp)
+            return false; // never copied past the buffer
         std::copy(packet, packet + length, p.writeBuffer.begin());
         p.bytesToWrite = length;
         p.writePending = true;
@@ -274,15 +268,18 @@ void SerialPort::Impl::run()
         }
         if (shutdown)
             break;
-        if (fds[1].revents != 0 && !receivePass(fds[1].revents))
-            markHungUp(std::strerror(EIO));
+        if (fds[1].revents != 0) {
+            if (const std::string gone = receivePass(fds[1].revents); !gone.empty())
+                markHungUp(gone);
+        }
         sendPass();
     }
-    std::fputs("normal end...\n", stderr);
+    if (!hungUp)
+        std::fputs("normal end...\n", stderr);
 }
 
-// Reads what is there and hands it over byte by byte. False when the device has gone.
-bool SerialPort::Impl::receivePass(short revents)
+// Reads what is there and hands it over byte by byte. Empty, or why the device has gone.
+std::string SerialPort::Impl::receivePass(short revents)
 {
     std::uint8_t bytes[256];
     for (;;) {
@@ -292,13 +289,18 @@ bool SerialPort::Impl::receivePass(short revents)
                 if (ByteSink* sink = owner.load())
                     sink->receiveByte(bytes[i], portNumber);
             }
+            if (shutdown)
+                return {};
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EAGAIN)
-            return (revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
-        return n == 0 ? (revents & POLLHUP) == 0 : false;
+        if (n < 0 && errno != EAGAIN)
+            return std::strerror(errno);
+        // With VMIN=VTIME=0 an empty line also reads 0, so only poll can tell a hang-up.
+        if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            return "the device hung up";
+        return {};
     }
 }
 
@@ -343,7 +345,7 @@ void SerialPort::Impl::markHungUp(const std::string& reason)
     if (hungUp.exchange(true))
         return;
     std::fputs("abnormal end...\n", stderr);
-    report("read()", reason + " (the device hung up or was unplugged)", true);
+    report("read()", reason, true);
 }
 
 } // namespace pw

@@ -1,128 +1,31 @@
 // The serial driver against a pseudo-terminal made here: the test plays the far end.
+#include "FarEnd.h"
 #include "serial/SerialPort.h"
-#include "support/RecordingBoxes.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <fcntl.h>
-#include <mutex>
-#include <poll.h>
 #include <sys/file.h>
-#include <termios.h>
-#include <thread>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+using pw::test::CollectingSink;
+using pw::test::FarEnd;
 
 namespace {
 
-// The far end of the line: a pty master whose slave the port opens.
-class FarEnd {
-public:
-    FarEnd()
-    {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ::grantpt(master_);
-        ::unlockpt(master_);
-        slave_ = ::ptsname(master_);
-        // Held open so the master never sees a hang-up while the port reopens the slave.
-        keeper_ = ::open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    }
-    ~FarEnd()
-    {
-        if (keeper_ >= 0)
-            ::close(keeper_);
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    const std::string& slavePath() const { return slave_; }
-    void send(const std::vector<std::uint8_t>& bytes) const
-    {
-        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    // Everything that arrives until `count` bytes are in or the wait ends.
-    std::vector<std::uint8_t> receive(std::size_t count, std::chrono::milliseconds wait = 5s) const
-    {
-        std::vector<std::uint8_t> got;
-        const auto deadline = std::chrono::steady_clock::now() + wait;
-        while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
-            pollfd fd{master_, POLLIN, 0};
-            if (::poll(&fd, 1, 20) <= 0)
-                continue;
-            std::uint8_t buffer[64];
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n > 0)
-                got.insert(got.end(), buffer, buffer + n);
-        }
-        return got;
-    }
-    speed_t lineSpeed() const
-    {
-        termios tio{};
-        ::tcgetattr(master_, &tio);
-        return cfgetospeed(&tio);
-    }
-    void hangUp()
-    {
-        ::close(keeper_);
-        keeper_ = -1;
-        ::close(master_);
-        master_ = -1;
-    }
-
-private:
-    int master_ = -1;
-    int keeper_ = -1;
-    std::string slave_;
-};
-
-// Collects delivered bytes with the thread that delivered them.
-class CollectingSink : public pw::ByteSink {
-public:
-    void receiveByte(std::uint8_t byte, std::uint32_t portNumber) override
-    {
-        std::lock_guard lock(mutex_);
-        bytes_.push_back(byte);
-        port_ = portNumber;
-        thread_ = std::this_thread::get_id();
-        arrived_.notify_all();
-    }
-    bool waitFor(std::size_t count, std::chrono::milliseconds wait = 5s)
-    {
-        std::unique_lock lock(mutex_);
-        return arrived_.wait_for(lock, wait, [&] { return bytes_.size() >= count; });
-    }
-    std::vector<std::uint8_t> bytes()
-    {
-        std::lock_guard lock(mutex_);
-        return bytes_;
-    }
-    std::uint32_t port()
-    {
-        std::lock_guard lock(mutex_);
-        return port_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<std::uint8_t> bytes_;
-    std::uint32_t port_ = 0;
-    std::thread::id thread_;
-};
+constexpr std::uint32_t kCom = 3;
 
 struct PortUnderTest {
-    explicit PortUnderTest(const std::string& device, std::uint32_t com = 3) : comNumber(com)
-    {
-        map.assign(com, device);
-    }
+    explicit PortUnderTest(const std::string& device) { map.assign(kCom, device); }
     bool open(pw::ByteSink* sink, std::uint32_t baud = 9600)
     {
-        return port.Open(sink, comNumber, baud, 'N', 8, 1, 1, 128);
+        return port.Open(sink, kCom, baud, 'N', 8, 1, 1, 128);
     }
-    std::uint32_t comNumber;
-    pw::test::RecordingBoxes boxes;
+    bool write(const std::vector<std::uint8_t>& packet) { return port.Write(packet.data(), packet.size()); }
+    pw::test::WaitingBoxes boxes;
     pw::PortMap map;
     pw::SerialPort port{boxes, map};
 };
@@ -135,35 +38,41 @@ TEST(SerialPort, WritesExactlyTheBytesGivenZerosIncluded)
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
     const std::vector<std::uint8_t> packet = {0x0F, 0x09, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF};
-    ASSERT_TRUE(under.port.Write(packet.data(), packet.size()));
-    EXPECT_EQ(far.receive(13, 300ms), packet);
+    ASSERT_TRUE(under.write(packet));
+    EXPECT_EQ(far.receive(packet.size() + 1, 300ms), packet); // one more would be a stray byte
     EXPECT_TRUE(under.boxes.texts().empty());
 }
 
 TEST(SerialPort, RefusesPacketsThatDoNotFitTheWriteBuffer)
 {
     FarEnd far;
-    PortUnderTest under(far.slavePath());
+    PortUnderTest under(far.slavePath()); // buffer of 128
     ASSERT_TRUE(under.open(nullptr));
-    const std::vector<std::uint8_t> big(128, 0x55);
-    EXPECT_FALSE(under.port.Write(big.data(), 128));
-    EXPECT_TRUE(under.port.Write(big.data(), 127));
+    const struct {
+        std::size_t length;
+        bool accepted;
+    } cases[] = {{127, true}, {128, false}, {4096, false}};
+    for (const auto& c : cases) {
+        const std::vector<std::uint8_t> packet(c.length, 0x55);
+        EXPECT_EQ(under.write(packet), c.accepted) << c.length;
+    }
 }
 
-TEST(SerialPort, DeliversReceivedBytesInOrderWithThePortNumber)
+TEST(SerialPort, DeliversReceivedBytesInOrderOnTheMonitorThread)
 {
     FarEnd far;
-    PortUnderTest under(far.slavePath(), 7);
+    PortUnderTest under(far.slavePath());
     CollectingSink sink;
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
-    std::vector<std::uint8_t> sent(300);
+    std::vector<std::uint8_t> sent(1000);
     for (std::size_t i = 0; i < sent.size(); ++i)
-        sent[i] = static_cast<std::uint8_t>(i);
-    far.send(sent);
+        sent[i] = static_cast<std::uint8_t>(i * 7);
+    ASSERT_TRUE(far.send(sent));
     ASSERT_TRUE(sink.waitFor(sent.size()));
     EXPECT_EQ(sink.bytes(), sent);
-    EXPECT_EQ(sink.port(), 7u);
+    EXPECT_EQ(sink.port(), kCom);
+    EXPECT_TRUE(sink.onOneThreadOtherThan(std::this_thread::get_id()));
 }
 
 TEST(SerialPort, UnreadInputIsDroppedBeforeAPacketGoesOut)
@@ -172,61 +81,146 @@ TEST(SerialPort, UnreadInputIsDroppedBeforeAPacketGoesOut)
     PortUnderTest under(far.slavePath());
     CollectingSink sink;
     ASSERT_TRUE(under.open(&sink)); // not monitoring yet: what arrives now stays unread
-    far.send({0xAA, 0xBB, 0xCC});
+    ASSERT_TRUE(far.send({0xAA, 0xBB, 0xCC}));
     ASSERT_TRUE(under.port.StartMonitor());
-    const std::uint8_t packet[] = {0x0F, 0x00, 0xFF};
-    ASSERT_TRUE(under.port.Write(packet, sizeof packet));
-    ASSERT_EQ(far.receive(3).size(), 3u);
-    far.send({0x0F, 0x80});
+    ASSERT_TRUE(under.write({0x0F, 0x00, 0xFF}));
+    ASSERT_EQ(far.receive(3, 5s).size(), 3u);
+    ASSERT_TRUE(far.send({0x0F, 0x80}));
     ASSERT_TRUE(sink.waitFor(2));
     EXPECT_EQ(sink.bytes(), (std::vector<std::uint8_t>{0x0F, 0x80}));
 }
 
-TEST(SerialPort, MissingDeviceIsReportedByNameAndNothingRuns)
+// Devices that cannot be opened: the box tells which case it is, and nothing runs.
+enum class Blocker { Missing, LockedByAnother, NoPermission };
+
+struct OpenFailure {
+    const char* name;
+    Blocker blocker;
+    std::string caption;
+    std::string textStart;     // a missing device: the whole text
+    std::string textContains;
+};
+
+// What one failed Open left behind.
+struct OpenOutcome {
+    bool opened = true;
+    bool staysClosed = false; // no monitor, no writes, not open
+    std::size_t boxCount = 0;
+    std::string caption;
+    std::string text;
+};
+
+OpenOutcome tryOpen(const std::string& device)
 {
-    PortUnderTest under("/dev/pagewise-no-such-tty");
-    EXPECT_FALSE(under.open(nullptr));
-    EXPECT_EQ(under.boxes.texts(), std::vector<std::string>{"/dev/pagewise-no-such-tty not found"});
-    EXPECT_FALSE(under.port.StartMonitor());
-    EXPECT_FALSE(under.port.monitorRunning());
-    const std::uint8_t packet[] = {0x0F, 0xFF};
-    EXPECT_FALSE(under.port.Write(packet, sizeof packet));
-    EXPECT_TRUE(under.port.Close());
+    PortUnderTest under(device);
+    OpenOutcome outcome;
+    outcome.opened = under.open(nullptr);
+    outcome.staysClosed = !under.port.isOpen() && !under.port.StartMonitor() && !under.write({0x0F, 0xFF});
+    const auto boxes = under.boxes.boxes();
+    outcome.boxCount = boxes.size();
+    if (!boxes.empty()) {
+        outcome.caption = boxes[0].caption;
+        outcome.text = boxes[0].text;
+    }
+    return outcome;
 }
 
-TEST(SerialPort, ADeviceInUseIsReportedAsBusyNotMissing)
+// Root ignores file modes, so the permission case runs in a child that gave up root.
+OpenOutcome tryOpenAsNobody(const std::string& device)
 {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        const OpenOutcome o = tryOpen(device);
+        const std::string out = std::string{char('0' + o.opened), char('0' + o.staysClosed),
+                                            char('0' + o.boxCount)} + o.caption + '\0' + o.text;
+        ::_exit(::write(pipeFds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size()) ? 0 : 2);
+    }
+    ::close(pipeFds[1]);
+    std::string in;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        in.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const std::size_t split = in.find('\0');
+    if (child < 0 || status != 0 || in.size() < 3 || split == std::string::npos)
+        return {};
+    return {in[0] == '1', in[1] == '1', static_cast<std::size_t>(in[2] - '0'), in.substr(3, split - 3),
+            in.substr(split + 1)};
+}
+
+class SerialOpenFailure : public ::testing::TestWithParam<OpenFailure> {};
+
+TEST_P(SerialOpenFailure, IsReportedAndLeavesThePortClosed)
+{
+    const OpenFailure& c = GetParam();
     FarEnd far;
-    const int holder = ::open(far.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    PortUnderTest under(far.slavePath());
-    EXPECT_FALSE(under.open(nullptr));
-    ASSERT_EQ(under.boxes.boxes().size(), 1u);
-    const auto box = under.boxes.boxes()[0];
-    EXPECT_EQ(box.caption, "Application Error");
-    EXPECT_EQ(box.text.rfind("WARNING:  flock() Failed with the following error: \n", 0), 0u) << box.text;
-    EXPECT_NE(box.text.find("in use"), std::string::npos) << box.text;
-    EXPECT_NE(box.text.find("\nPort: 3\n"), std::string::npos) << box.text;
-    ::close(holder);
+    std::string device = far.slavePath();
+    int holder = -1;
+    if (c.blocker == Blocker::LockedByAnother) {
+        holder = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    } else if (c.blocker == Blocker::NoPermission) {
+        ASSERT_EQ(::chmod(device.c_str(), 0), 0);
+    } else {
+        device = "/dev/pagewise-no-such-tty";
+    }
+    const bool asNobody = c.blocker == Blocker::NoPermission && ::geteuid() == 0;
+    const OpenOutcome got = asNobody ? tryOpenAsNobody(device) : tryOpen(device);
+    EXPECT_FALSE(got.opened);
+    EXPECT_TRUE(got.staysClosed);
+    ASSERT_EQ(got.boxCount, 1u);
+    EXPECT_EQ(got.caption, c.caption);
+    const std::string start = c.textStart.empty() ? device + " not found" : c.textStart;
+    EXPECT_EQ(got.text.rfind(start, 0), 0u) << got.text;
+    EXPECT_EQ(c.textStart.empty(), got.text == start) << got.text;
+    EXPECT_NE(got.text.find(c.textContains), std::string::npos) << got.text;
+    if (holder >= 0)
+        ::close(holder);
 }
 
-TEST(SerialPort, ReopenWhileMonitoringAppliesTheNewRateAndKeepsDelivering)
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SerialOpenFailure,
+    ::testing::Values(
+        OpenFailure{"Missing", Blocker::Missing, pw::kAppCaption, "", ""},
+        OpenFailure{"LockedByAnother", Blocker::LockedByAnother, "Application Error",
+                    "WARNING:  flock() Failed with the following error: \n", "\nPort: 3\n"},
+        OpenFailure{"NoPermission", Blocker::NoPermission, "Application Error",
+                    "WARNING:  open() Failed with the following error: \nPermission denied\nPort: 3\n", "dialout group"}),
+    [](const ::testing::TestParamInfo<OpenFailure>& test) { return std::string(test.param.name); });
+
+// Reopening while the monitor runs: the monitor stops, the new rate reaches the line.
+class SerialRate : public ::testing::TestWithParam<std::pair<std::uint32_t, speed_t>> {};
+
+TEST_P(SerialRate, ReopenWhileMonitoringAppliesItAndKeepsDelivering)
 {
     FarEnd far;
     PortUnderTest under(far.slavePath());
     CollectingSink sink;
-    ASSERT_TRUE(under.open(&sink, 9600));
+    ASSERT_TRUE(under.open(&sink, 1200));
     ASSERT_TRUE(under.port.StartMonitor());
-    EXPECT_EQ(far.lineSpeed(), B9600);
-    ASSERT_TRUE(under.open(&sink, 115200));
+    ASSERT_TRUE(under.open(&sink, GetParam().first));
     EXPECT_FALSE(under.port.monitorRunning());
-    EXPECT_EQ(far.lineSpeed(), B115200);
+    EXPECT_EQ(far.lineSpeed(), GetParam().second);
+    EXPECT_EQ(under.port.baud(), GetParam().first);
     ASSERT_TRUE(under.port.StartMonitor());
-    far.send({0x0F});
+    ASSERT_TRUE(far.send({0x0F}));
     EXPECT_TRUE(sink.waitFor(1));
+    EXPECT_TRUE(under.boxes.texts().empty());
 }
 
-// A sink that holds the monitor thread, like a GUI thread that is busy elsewhere.
+INSTANTIATE_TEST_SUITE_P(Rates, SerialRate,
+                         ::testing::Values(std::pair{9600u, B9600}, std::pair{57600u, B57600},
+                                           std::pair{115200u, B115200}));
+
+// Holds the monitor thread like a GUI thread that is busy elsewhere.
 class StuckSink : public pw::ByteSink {
 public:
     void receiveByte(std::uint8_t, std::uint32_t) override
@@ -262,9 +256,9 @@ TEST(SerialPort, CloseWhileADeliveryIsPendingDoesNotDeadlock)
     StuckSink sink;
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
-    far.send({0x0F, 0x80});
+    ASSERT_TRUE(far.send({0x0F, 0x80}));
     ASSERT_TRUE(sink.waitEntered());
-    EXPECT_TRUE(under.port.Close()); // joins the monitor: returns only because the hand-over was abandoned
+    EXPECT_TRUE(under.port.Close()); // returns only because the hand-over was abandoned
     EXPECT_FALSE(under.port.monitorRunning());
     EXPECT_FALSE(under.port.isOpen());
 }
@@ -277,21 +271,17 @@ TEST(SerialPort, HangUpIsReportedOnceAndLaterWritesFailAtOnce)
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
     far.hangUp();
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (under.boxes.texts().empty() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms); // the report comes from the monitor thread
-    ASSERT_EQ(under.boxes.boxes().size(), 1u);
+    ASSERT_TRUE(under.boxes.waitForCount(1, 5s));
     EXPECT_EQ(under.boxes.boxes()[0].text.rfind("WARNING:  read() Failed with the following error: \n", 0), 0u);
-    const std::uint8_t packet[] = {0x0F, 0xFF};
-    EXPECT_FALSE(under.port.Write(packet, sizeof packet));
-    std::this_thread::sleep_for(100ms); // a spinning monitor would report again meanwhile
-    EXPECT_EQ(under.boxes.boxes().size(), 1u);
+    EXPECT_FALSE(under.write({0x0F, 0xFF}));
+    EXPECT_FALSE(under.boxes.waitForCount(2, 200ms)); // a spinning monitor would report again
     EXPECT_TRUE(under.port.Close());
+    EXPECT_FALSE(under.port.monitorRunning());
 }
 
 TEST(SerialPort, CloseOnAClosedPortChangesNothing)
 {
-    PortUnderTest under("/dev/null-not-opened");
+    PortUnderTest under("/dev/pagewise-never-opened");
     EXPECT_TRUE(under.port.Close());
     EXPECT_TRUE(under.port.Close());
     EXPECT_TRUE(under.boxes.texts().empty());
