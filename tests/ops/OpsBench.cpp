@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -96,6 +97,21 @@ std::vector<std::string> OpsBench::framesAfter(std::size_t count)
 {
     EXPECT_TRUE(sim.waitForProgramFrames(count)) << "fewer than " << count << " frames reached the target";
     return sim.programFrames();
+}
+
+} // namespace pw::test
+
+namespace pw::test {
+
+bool OpsBench::waitForFrame(const std::string& frame)
+{
+    return sim.sim().waitForLog(
+        [&frame](const std::vector<sim::FrameLogEntry>& log) {
+            return std::any_of(log.begin(), log.end(), [&frame](const sim::FrameLogEntry& e) {
+                return e.direction == sim::FrameDirection::In && sim::hexBytes(e.bytes) == frame;
+            });
+        },
+        std::chrono::seconds(20));
 }
 
 } // namespace pw::test

@@ -41,6 +41,8 @@ public:
     const std::string& folder() const { return folder_; }
     // The program frames once the simulator has logged at least `count` of them.
     std::vector<std::string> framesAfter(std::size_t count);
+    // True once the simulator has received this frame.
+    bool waitForFrame(const std::string& frame);
     // Runs a worker the way a starter does: busy claimed, cancelEvent reset.
     template <typename Work>
     OperationResult run(Work work)
