@@ -100,12 +100,6 @@ TEST_F(GuiThreadSinkTest, BytesArriveInOrderAndTheMonitorWaitsForEach)
     EXPECT_FALSE(overtaken_);
 }
 
-TEST_F(GuiThreadSinkTest, OnTheGuiThreadTheByteIsDeliveredAtOnce)
-{
-    sink_->receiveByte(0x55, 2);
-    EXPECT_EQ(target_.bytes(), std::vector<std::uint8_t>{0x55});
-}
-
 TEST_F(GuiThreadSinkTest, AbandonReleasesAMonitorWhileTheGuiThreadIsBusy)
 {
     // The GUI thread serves nothing here, as when it is closing the port.

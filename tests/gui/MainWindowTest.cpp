@@ -1,15 +1,11 @@
-#include "app/gui/AboutBox.h"
 #include "app/gui/MainWindow.h"
 #include "ops/panel/IspPanel.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -82,12 +78,6 @@ TEST_F(MainWindowTest, TitleNamesTheChipAndTheMenuHasFourCommands)
     EXPECT_EQ(texts, (QStringList{"ISP", "Config.", "Help", "Exit"}));
 }
 
-TEST_F(MainWindowTest, TheWindowHasAFixedSize)
-{
-    EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
-    EXPECT_GT(window_->width(), window_->height());
-}
-
 TEST_F(MainWindowTest, IspTwiceKeepsTheOnePanel)
 {
     IspPanel* first = window_->panel();
@@ -112,15 +102,6 @@ TEST_F(MainWindowTest, HelpOpensTheAboutBoxWithTheVersion)
     menuItem(*window_, QStringLiteral("Help"))->trigger();
     EXPECT_EQ(title, QStringLiteral("About Pagewise"));
     EXPECT_EQ(version, QStringLiteral("Pagewise Version 1.04"));
-}
-
-TEST_F(MainWindowTest, TheAboutBoxClosesWithOk)
-{
-    AboutBox box(ctx_.versionText);
-    QTimer::singleShot(0, &box, [&box] {
-        box.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    });
-    EXPECT_EQ(box.exec(), QDialog::Accepted);
 }
 
 TEST_F(MainWindowTest, ExitClosesTheWindowAfterTheCommandReturned)
