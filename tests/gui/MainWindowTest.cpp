@@ -4,6 +4,7 @@
 #include "support/RecordingBoxes.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTemporaryDir>
