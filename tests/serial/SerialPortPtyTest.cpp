@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::uint32_t kCom = 3;
 
+// Sinks are declared before it in each test: a port's owner must outlive the port.
 struct PortUnderTest {
     explicit PortUnderTest(const std::string& device) { map.assign(kCom, device); }
     bool open(pw::ByteSink* sink, std::uint32_t baud = 9600)
@@ -33,8 +34,8 @@ struct PortUnderTest {
 TEST(SerialPort, WritesExactlyTheBytesGivenZerosIncluded)
 {
     FarEnd far;
-    PortUnderTest under(far.slavePath());
     CollectingSink sink;
+    PortUnderTest under(far.slavePath());
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
     const std::vector<std::uint8_t> packet = {0x0F, 0x09, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF};
@@ -61,8 +62,8 @@ TEST(SerialPort, RefusesPacketsThatDoNotFitTheWriteBuffer)
 TEST(SerialPort, DeliversReceivedBytesInOrderOnTheMonitorThread)
 {
     FarEnd far;
-    PortUnderTest under(far.slavePath());
     CollectingSink sink;
+    PortUnderTest under(far.slavePath());
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
     std::vector<std::uint8_t> sent(1000);
@@ -78,8 +79,8 @@ TEST(SerialPort, DeliversReceivedBytesInOrderOnTheMonitorThread)
 TEST(SerialPort, UnreadInputIsDroppedBeforeAPacketGoesOut)
 {
     FarEnd far;
-    PortUnderTest under(far.slavePath());
     CollectingSink sink;
+    PortUnderTest under(far.slavePath());
     ASSERT_TRUE(under.open(&sink)); // not monitoring yet: what arrives now stays unread
     ASSERT_TRUE(far.send({0xAA, 0xBB, 0xCC}));
     ASSERT_TRUE(under.port.StartMonitor());
@@ -202,8 +203,8 @@ class SerialRate : public ::testing::TestWithParam<std::pair<std::uint32_t, spee
 TEST_P(SerialRate, ReopenWhileMonitoringAppliesItAndKeepsDelivering)
 {
     FarEnd far;
-    PortUnderTest under(far.slavePath());
     CollectingSink sink;
+    PortUnderTest under(far.slavePath());
     ASSERT_TRUE(under.open(&sink, 1200));
     ASSERT_TRUE(under.port.StartMonitor());
     ASSERT_TRUE(under.open(&sink, GetParam().first));
@@ -252,8 +253,8 @@ private:
 TEST(SerialPort, CloseWhileADeliveryIsPendingDoesNotDeadlock)
 {
     FarEnd far;
-    PortUnderTest under(far.slavePath());
     StuckSink sink;
+    PortUnderTest under(far.slavePath());
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
     ASSERT_TRUE(far.send({0x0F, 0x80}));
@@ -266,8 +267,8 @@ TEST(SerialPort, CloseWhileADeliveryIsPendingDoesNotDeadlock)
 TEST(SerialPort, HangUpIsReportedOnceAndLaterWritesFailAtOnce)
 {
     FarEnd far;
-    PortUnderTest under(far.slavePath());
     CollectingSink sink;
+    PortUnderTest under(far.slavePath());
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
     far.hangUp();
