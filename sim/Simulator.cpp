@@ -167,6 +167,9 @@ void Simulator::Impl::onFrame(const std::vector<std::uint8_t>& bytes, bool compl
     const auto silentAfter = faultValue(options.faults, Kind::SilentAfter);
     if (silentAfter && counters.framesIn > *silentAfter)
         return;
+    // A line about to hang up answers nothing more: the last reply is only being let drain.
+    if (hangupPending)
+        return;
     const FrameOutcome outcome = loader.handle(bytes, !has(Kind::NoBaudSwitch));
     if (outcome.flashChanged)
         saveFlash();

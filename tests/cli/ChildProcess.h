@@ -1,0 +1,38 @@
+#pragma once
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace pw::test {
+
+// Runs a program with arguments, collecting its stdout and stderr; kills it if it overruns.
+struct ChildResult {
+    int exitCode = -1; // -1 when it was killed or did not start
+    std::string out;
+    std::string err;
+    double seconds = 0;
+};
+
+class ChildProcess {
+public:
+    ChildProcess(const std::string& program, const std::vector<std::string>& args);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    int pid() const { return pid_; }
+    void signal(int number) const;
+    // Blocks until the child ends (or the time-out kills it) and returns what it printed.
+    ChildResult wait(std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+private:
+    int pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    std::chrono::steady_clock::time_point started_;
+};
+
+// The build's bin folder: $PAGEWISE_BIN (set by ctest), else the test executable's folder.
+std::string binFolder();
+
+} // namespace pw::test
