@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -103,6 +104,31 @@ TEST_F(MainWindowTest, HelpOpensTheAboutBoxWithTheVersion)
     menuItem(*window_, QStringLiteral("Help"))->trigger();
     EXPECT_EQ(title, QStringLiteral("About Pagewise"));
     EXPECT_EQ(version, QStringLiteral("Pagewise Version 1.04"));
+}
+
+QPushButton* buttonNamed(QWidget& parent, const QString& text)
+{
+    for (QPushButton* button : parent.findChildren<QPushButton*>())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
+TEST_F(MainWindowTest, HelpRevealsTheHiddenDumpAndExportButtons)
+{
+    window_->show();
+    QPushButton* dump = buttonNamed(*window_->panel(), QStringLiteral("Dump"));
+    QPushButton* exportButton = buttonNamed(*window_->panel(), QStringLiteral("Export"));
+    ASSERT_TRUE(dump && exportButton);
+    EXPECT_FALSE(dump->isVisible());
+    EXPECT_FALSE(exportButton->isVisible());
+    onNextModal([](QDialog* dialog) {
+        if (QPushButton* advanced = buttonNamed(*dialog, QStringLiteral("Show advanced buttons")))
+            advanced->click();
+    });
+    menuItem(*window_, QStringLiteral("Help"))->trigger();
+    EXPECT_TRUE(dump->isVisible());
+    EXPECT_TRUE(exportButton->isVisible());
 }
 
 TEST_F(MainWindowTest, ExitClosesTheWindowAfterTheCommandReturned)

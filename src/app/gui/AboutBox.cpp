@@ -11,7 +11,8 @@
 
 namespace pw {
 
-AboutBox::AboutBox(const std::string& versionText, QWidget* parent) : QDialog(parent)
+AboutBox::AboutBox(const std::string& versionText, QWidget* parent, std::function<void()> showAdvanced)
+    : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Pagewise"));
 
@@ -30,6 +31,13 @@ AboutBox::AboutBox(const std::string& versionText, QWidget* parent) : QDialog(pa
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    if (showAdvanced) {
+        QPushButton* advanced = buttons->addButton(QStringLiteral("Show advanced buttons"), QDialogButtonBox::ActionRole);
+        connect(advanced, &QPushButton::clicked, this, [this, showAdvanced] {
+            showAdvanced();
+            accept();
+        });
+    }
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);

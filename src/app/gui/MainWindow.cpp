@@ -3,10 +3,7 @@
 #include "app/gui/AboutBox.h"
 #include "app/gui/support/DialogUnits.h"
 #include "ops/panel/IspPanel.h"
-#if __has_include("dialogs/ConfigDialog.h")
 #include "dialogs/ConfigDialog.h"
-#define PW_HAVE_CONFIG_DIALOG 1
-#endif
 
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -57,15 +54,16 @@ void MainWindow::showPanel()
 
 void MainWindow::showConfig()
 {
-#ifdef PW_HAVE_CONFIG_DIALOG
     ConfigDialog dialog(ctx_, store_, this);
     dialog.exec();
-#endif
 }
 
 void MainWindow::showAbout()
 {
-    AboutBox box(ctx_.versionText, this);
+    AboutBox box(ctx_.versionText, this, [this] {
+        if (panel_)
+            panel_->showAdvancedButtons();
+    });
     box.exec();
 }
 
