@@ -74,6 +74,8 @@ OpsBench::OpsBench(sim::SimOptions options) : sim(std::move(options))
     t.baudSwitchPause = t.reopenClosePause = Millis(20);
     t.afterSwitchPause = t.afterOperationPause = Millis(5);
     t.chipErasePause = t.pageErasePause = t.autoChipErasePause = Millis(1);
+    // Still far above any reply of the unpaced simulator, but a silent target costs less.
+    t.unboundedReply = Millis(1500);
     ctx.portOwner = &matcher;
     OpenLink(ctx, matcher, matcher);
 }

@@ -28,7 +28,7 @@ inline const std::vector<std::string> kChipEraseFrames = {"0F 0E 01 80 80 80 FF"
 std::vector<std::uint8_t> patternImage(std::size_t length, std::uint8_t seed = 0);
 
 // The engine against the simulator: a context mapped onto the simulator's pty, opened at
-// 9600 with the panel's matcher, and pauses cut to a few ms (reply time-outs stay).
+// 9600 with the panel's matcher, and pauses cut to a few ms (the 500/1000 ms time-outs stay).
 class OpsBench {
 public:
     explicit OpsBench(sim::SimOptions options = SimHarness::unpaced());
