@@ -1,8 +1,7 @@
-// Built once the GUI thread's byte hand-over is in the tree.
-#if __has_include("app/gui/support/GuiThreadSink.h")
-
 #include "dialogs/DumpDialog.h"
 
+#include "dialogs/EntryCheck.h"
+#include "ops/OperationTexts.h"
 #include "ops/Operations.h"
 #include "app/gui/support/GuiThreadSink.h"
 #include "protocol/LinkControl.h"
@@ -26,38 +25,12 @@ namespace pw {
 namespace {
 
 constexpr std::uint64_t kPageSize = 512;
-constexpr const char* kPageCountZero = "Page count must be more than 0 !";
-
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
-std::optional<std::uint32_t> scanHexNumber(const QString& text)
+void openInDesktopViewer(const std::string& path)
 {
-    const QString upper = text.toUpper();
-    qsizetype i = 0;
-    while (i < upper.size() && upper[i].isSpace())
-        ++i;
-    // "0X" is a prefix only when a digit follows; otherwise the 0 alone is the number.
-    if (upper.mid(i, 2) == QLatin1String("0X") && i + 2 < upper.size() && hexDigit(upper[i + 2]) >= 0)
-        i += 2;
-    std::uint64_t value = 0;
-    bool any = false;
-    for (; i < upper.size() && hexDigit(upper[i]) >= 0; ++i) {
-        value = std::min<std::uint64_t>(value * 16 + static_cast<std::uint64_t>(hexDigit(upper[i])), 0xFFFFFFFFu);
-        any = true;
-    }
-    if (!any)
-        return std::nullopt;
-    return static_cast<std::uint32_t>(value);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 QString byteAddressText(std::uint64_t address)
@@ -73,9 +46,7 @@ DumpDialog::DumpDialog(IspContext& ctx, QWidget* parent)
     buildControls();
     connectControls();
     showRange();
-    textViewer_ = [](const std::string& path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-    };
+    textViewer_ = openInDesktopViewer;
     OpenLink(ctx_, *sink_, matcher_);
 }
 
@@ -86,7 +57,7 @@ DumpDialog::~DumpDialog()
     ctx_.portOpen = 0;
 }
 
-void DumpDialog::setTextViewer(std::function<void(const std::string&)> viewer)
+void DumpDialog::setTextViewer(TextViewer viewer)
 {
     textViewer_ = std::move(viewer);
 }
@@ -183,18 +154,18 @@ void DumpDialog::showRange()
 
 void DumpDialog::onFromPageEdited(const QString& text)
 {
-    if (const auto value = scanHexNumber(text))
+    if (const auto value = readEntry(text.toStdString(), true))
         fromPage_ = *value;
     showRange();
 }
 
 void DumpDialog::onPageCountEdited(const QString& text)
 {
-    const auto value = scanHexNumber(text);
+    const auto value = readEntry(text.toStdString(), true);
     // An edit emptied while the user retypes the number holds no count yet: keep the old one.
     if (value && *value == 0) {
-        showErrorBox(ctx_.boxes, kPageCountZero);
-        countEdit_->setText(QString::number(pageCount_, 16).toUpper());
+        showErrorBox(ctx_.boxes, kPageCountZeroText);
+        countEdit_->setText(QString::fromStdString(entryText(pageCount_, true)));
     } else if (value) {
         pageCount_ = *value;
     }
@@ -228,5 +199,3 @@ void DumpDialog::done(int result)
 }
 
 } // namespace pw
-
-#endif

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 class QLabel;
@@ -21,6 +20,11 @@ class QRadioButton;
 namespace pw {
 
 class GuiThreadSink;
+
+// Shows a text file the program wrote.
+using TextViewer = std::function<void(const std::string&)>;
+// The desktop's viewer for the file's type.
+void openInDesktopViewer(const std::string& path);
 
 // Reads a page range of the target's flash into Dump.txt or Dump.bin in the current folder.
 // While open it holds the serial port with a matcher of its own.
@@ -35,7 +39,7 @@ public:
     bool dumpAsText() const { return dumpAsText_; }
     bool dumpRunning() const { return runner_.active(); }
     // Shows Dump.txt after a dump; the desktop's viewer unless replaced (tests).
-    void setTextViewer(std::function<void(const std::string&)> viewer);
+    void setTextViewer(TextViewer viewer);
 
     void done(int result) override;
 
@@ -59,7 +63,7 @@ private:
     std::unique_ptr<GuiThreadSink> sink_; // hands each received byte to the GUI thread
     QueuedView view_;
     GuiRunner runner_;
-    std::function<void(const std::string&)> textViewer_;
+    TextViewer textViewer_;
 
     std::uint32_t fromPage_ = 0;
     std::uint32_t pageCount_ = 1;
@@ -77,9 +81,6 @@ private:
     QPushButton* closeButton_ = nullptr;
 };
 
-// Reads a number the way "%X" does: leading blanks skipped, an optional 0x prefix, digits up to
-// the first character that is not one. Empty when no digit was read; saturates at 0xFFFFFFFF.
-std::optional<std::uint32_t> scanHexNumber(const QString& text);
 // "%X(%d)" of a byte address.
 QString byteAddressText(std::uint64_t address);
 

@@ -1,7 +1,5 @@
-// Built once the GUI thread's byte hand-over is in the tree.
-#if __has_include("app/gui/support/GuiThreadSink.h")
-
 #include "dialogs/DumpDialog.h"
+#include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 
 #include <QApplication>
@@ -22,18 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_dialogs";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 void shortenPauses(Timings& t)
 {
     t.openLinkPause = t.closePortPause = t.baudSwitchPause = t.afterSwitchPause = 2ms;
@@ -45,7 +31,7 @@ class DumpDialogEdits : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensureApplication();
+        test::ensureGuiApplication();
         shortenPauses(ctx.timings);
         ctx.portMap.assign(1, "/nonexistent/pagewise-dump-test");
         dialog = std::make_unique<DumpDialog>(ctx);
@@ -164,5 +150,3 @@ TEST_F(DumpDialogEdits, ClosingWhileADumpRunsEndsTheWorkerFirst)
 
 } // namespace
 } // namespace pw
-
-#endif

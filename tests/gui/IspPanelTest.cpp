@@ -1,7 +1,5 @@
-// Built once the GUI thread's byte hand-over is in the tree.
-#if __has_include("app/gui/support/GuiThreadSink.h")
-
 #include "ops/panel/IspPanel.h"
+#include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 
 #include <QApplication>
@@ -28,18 +26,6 @@ namespace pw {
 namespace {
 
 using namespace std::chrono_literals;
-
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
 
 void shortenPauses(Timings& t)
 {
@@ -75,7 +61,7 @@ class IspPanelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensureApplication();
+        test::ensureGuiApplication();
         shortenPauses(ctx.timings);
         ASSERT_TRUE(dir.isValid());
         ctx.portMap.assign(1, "/nonexistent/pagewise-panel-test");
@@ -280,5 +266,3 @@ TEST_F(IspPanelTest, DestroyingThePanelEndsARunningOperationFirst)
 
 } // namespace
 } // namespace pw
-
-#endif

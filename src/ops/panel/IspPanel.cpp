@@ -1,16 +1,15 @@
-// Built once the GUI thread's byte hand-over is in the tree.
-#if __has_include("app/gui/support/GuiThreadSink.h")
-
 #include "ops/panel/IspPanel.h"
 
 #include "dialogs/DumpDialog.h"
+#include "dialogs/PageEraseDialog.h"
 #include "image/ImageLoad.h"
+#include "ops/LogExport.h"
 #include "ops/Operations.h"
+#include "app/gui/support/DialogUnits.h"
 #include "app/gui/support/GuiThreadSink.h"
 #include "protocol/LinkControl.h"
 
 #include <QFileDialog>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -24,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include <thread>
+#include <vector>
 
 namespace pw {
 
@@ -37,16 +37,6 @@ QString startAddressText(std::uint32_t address)
     return QStringLiteral("ISP Start Address From :0x%1").arg(QString::number(address, 16).toUpper());
 }
 
-// Dialog units of the widget's font: a quarter of the average character width across, an
-// eighth of the line height down.
-QSize dialogUnitsToPixels(const QFont& font, int widthDlu, int heightDlu)
-{
-    const QFontMetrics metrics(font);
-    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const double charWidth = metrics.horizontalAdvance(alphabet) / 52.0;
-    return {static_cast<int>(widthDlu * charWidth / 4 + 0.5), heightDlu * metrics.height() / 8};
-}
-
 } // namespace
 
 IspPanel::IspPanel(IspContext& ctx, SettingsStore& /*store*/, QWidget* parent)
@@ -58,6 +48,7 @@ IspPanel::IspPanel(IspContext& ctx, SettingsStore& /*store*/, QWidget* parent)
     auto* reveal = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")), this);
     connect(reveal, &QShortcut::activated, this, &IspPanel::showAdvancedButtons);
     connect(&runner_, &GuiRunner::ended, this, &IspPanel::operationEnded);
+    textViewer_ = openInDesktopViewer;
 
     ClosePort(ctx_);
     ctx_.portOwner = sink_.get();
@@ -260,7 +251,16 @@ void IspPanel::OnErase()
         startWorker([this] { EraseAllThread(ctx_, view_); }, false);
         return;
     }
-    // The page range is chosen in the Page Erase dialog, which is not wired up yet.
+    const std::uint32_t totalPages = ctx_.flashSize / PageEraseDialog::kPageSize;
+    const std::uint32_t firstPage = ctx_.ispStartAddr / PageEraseDialog::kPageSize;
+    // A start address at or past the end of the flash proposes no pages rather than a wrapped count.
+    const std::uint32_t proposedCount = firstPage < totalPages ? totalPages - firstPage : 0;
+    PageEraseDialog dialog(ctx_.boxes, firstPage, proposedCount, totalPages, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    fromPage_ = dialog.fromPage();
+    pageCount_ = dialog.pageCount();
+    startWorker([this, from = fromPage_, count = pageCount_] { PageEraseThread(ctx_, view_, from, count); }, false);
 }
 
 void IspPanel::OnCancelOperation()
@@ -284,6 +284,7 @@ void IspPanel::OnDump()
     std::this_thread::sleep_for(ctx_.timings.dumpHandOverPause);
     {
         DumpDialog dialog(ctx_, this);
+        dialog.setTextViewer(textViewer_);
         dialog.exec();
     }
     std::this_thread::sleep_for(ctx_.timings.dumpHandOverPause);
@@ -292,7 +293,24 @@ void IspPanel::OnDump()
 
 void IspPanel::OnExport()
 {
-    // The log export is not wired up yet.
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(log_->count()));
+    for (int row = 0; row < log_->count(); ++row)
+        lines.push_back(logLine(row));
+    const LogExportResult result = exportLog(lines, ctx_.exeDir);
+    if (!result.written) {
+        ctx_.boxes.show(kAppCaption, result.failure, BoxIcon::Plain);
+        return;
+    }
+    // The program's folder was not writable: tell the user where the log went instead.
+    if (result.path != ctx_.exeDir + kLogFileName)
+        AppendLogLine("Log saved to " + result.path);
+    textViewer_(result.path);
+}
+
+void IspPanel::setTextViewer(TextViewer viewer)
+{
+    textViewer_ = std::move(viewer);
 }
 
 void IspPanel::showAdvancedButtons()
@@ -302,5 +320,3 @@ void IspPanel::showAdvancedButtons()
 }
 
 } // namespace pw
-
-#endif

@@ -1,6 +1,7 @@
 #pragma once
 #include "app/context/IspContext.h"
 #include "app/settings/Settings.h"
+#include "dialogs/DumpDialog.h"
 #include "dialogs/GuiRunner.h"
 #include "dialogs/QueuedView.h"
 #include "image/HexRecord.h"
@@ -40,6 +41,8 @@ public:
     bool operationRunning() const { return runner_.active(); }
 
     void AppendLogLine(const std::string& line);
+    // Shows ISP_log.txt and Dump.txt; the desktop's viewer unless replaced (tests).
+    void setTextViewer(TextViewer viewer);
 
 public slots:
     void OnLoad();
@@ -75,6 +78,8 @@ private:
     GuiRunner runner_;
     bool shutDown_ = false;
     bool cancellableRun_ = false; // GUI thread only
+
+    TextViewer textViewer_;
 
     std::string imagePath_;
     HexConverterState hexState_;
