@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and prints every figure in one go: Program and Verify of 64 KiB
+# against the paced simulator at each rate beside the wire limit, HEX conversion rate, and a
+# gang of simulated targets against one. Figures depend on the load of the machine.
+#   BUILD_DIR=dir scripts/bench.sh     (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build}
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja >/dev/null
+ninja -C "$build" bench >/dev/null
+
+echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+"$build"/bin/bench_program_64k 2>/dev/null
+echo
+"$build"/bin/bench_hex_convert 2>/dev/null
+echo
+"$build"/bin/bench_gang 8 2>/dev/null
