@@ -103,12 +103,7 @@ void runAuto(IspContext& ctx, OperationView& view, const std::string& imagePath,
 
 OperationResult AutoThread(IspContext& ctx, OperationView& view, const std::string& imagePath)
 {
-    ctx.busy = 1;
-    view.setCancelEnabled(true);
-    view.setProgressPosition(0);
-    RunStatus status;
-    runAuto(ctx, view, imagePath, status);
-    return finishLinkRun(ctx, view, status);
+    return runLinkOperation(ctx, view, [&](RunStatus& status) { runAuto(ctx, view, imagePath, status); });
 }
 
 } // namespace pw

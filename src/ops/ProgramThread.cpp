@@ -33,12 +33,7 @@ void program(IspContext& ctx, OperationView& view, const std::string& imagePath,
 
 OperationResult ProgramThread(IspContext& ctx, OperationView& view, const std::string& imagePath)
 {
-    ctx.busy = 1;
-    view.setCancelEnabled(true);
-    view.setProgressPosition(0);
-    RunStatus status;
-    program(ctx, view, imagePath, status);
-    return finishLinkRun(ctx, view, status);
+    return runLinkOperation(ctx, view, [&](RunStatus& status) { program(ctx, view, imagePath, status); });
 }
 
 } // namespace pw

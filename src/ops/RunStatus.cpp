@@ -80,4 +80,15 @@ OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& 
     return result;
 }
 
+OperationResult runLinkOperation(IspContext& ctx, OperationView& view,
+                                 const std::function<void(RunStatus&)>& body)
+{
+    ctx.busy = 1;
+    view.setCancelEnabled(true);
+    view.setProgressPosition(0);
+    RunStatus status;
+    body(status);
+    return finishLinkRun(ctx, view, status);
+}
+
 } // namespace pw

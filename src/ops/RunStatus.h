@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace pw {
@@ -45,6 +46,10 @@ void leaveIsp(IspContext& ctx);
 // progress 0 and Cancel off, CmdLeaveIsp after a failure that was not a time-out, the port
 // reopened at the base rate, the pause, and `busy` lowered as the very last action.
 OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status);
+// Program, Verify and Auto: busy raised, Cancel offered, progress 0, then `body` and the
+// link ending above.
+OperationResult runLinkOperation(IspContext& ctx, OperationView& view,
+                                 const std::function<void(RunStatus&)>& body);
 // The ending of the erases: the time-out box, CmdLeaveIsp after a Cancel, progress 0, `busy` 0.
 OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& status);
 

@@ -32,12 +32,7 @@ void verify(IspContext& ctx, OperationView& view, const std::string& imagePath, 
 
 OperationResult VerifyThread(IspContext& ctx, OperationView& view, const std::string& imagePath)
 {
-    ctx.busy = 1;
-    view.setCancelEnabled(true);
-    view.setProgressPosition(0);
-    RunStatus status;
-    verify(ctx, view, imagePath, status);
-    return finishLinkRun(ctx, view, status);
+    return runLinkOperation(ctx, view, [&](RunStatus& status) { verify(ctx, view, imagePath, status); });
 }
 
 } // namespace pw
