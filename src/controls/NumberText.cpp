@@ -1,5 +1,7 @@
 #include "controls/NumberText.h"
 
+#include "app/context/HexDigit.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -7,17 +9,6 @@
 namespace pw {
 
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool isDecDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -36,12 +27,12 @@ std::optional<std::uint32_t> readHexNumber(std::string_view text)
     std::size_t i = skipBlanks(text);
     // "0x" is a prefix only when a digit follows; otherwise the 0 alone is the number.
     if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        hexDigit(text[i + 2]) >= 0)
+        hexDigitValue(text[i + 2]) >= 0)
         i += 2;
     std::uint64_t value = 0;
     bool any = false;
-    for (; i < text.size() && hexDigit(text[i]) >= 0; ++i) {
-        value = std::min<std::uint64_t>(value * 16 + static_cast<std::uint64_t>(hexDigit(text[i])), 0xFFFFFFFFu);
+    for (; i < text.size() && hexDigitValue(text[i]) >= 0; ++i) {
+        value = std::min<std::uint64_t>(value * 16 + static_cast<std::uint64_t>(hexDigitValue(text[i])), 0xFFFFFFFFu);
         any = true;
     }
     if (!any)

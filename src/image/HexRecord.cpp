@@ -1,5 +1,7 @@
 #include "image/HexRecord.h"
 
+#include "app/context/HexDigit.h"
+
 #include <cstdio>
 #include <istream>
 
@@ -9,17 +11,6 @@ namespace {
 // Longest useful record text: 255 data bytes plus count, address, type and checksum.
 constexpr std::size_t kMaxRecordDigits = 2 * (255 + 5);
 constexpr std::size_t kMaxKeptChars = kMaxRecordDigits + 64;
-
-int digitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool isTrailingSpace(char c)
 {
@@ -75,7 +66,7 @@ struct RecordBytes {
 bool decodeRecord(const std::string& text, RecordBytes& out, std::string& error)
 {
     for (char c : text) {
-        if (digitValue(c) < 0) {
+        if (hexDigitValue(c) < 0) {
             error = describeChar(c) + " is not a hexadecimal digit";
             return false;
         }
@@ -158,7 +149,7 @@ HexRecordResult interpret(const RecordBytes& rec, HexConverterState& state, HexR
 std::uint8_t HexPairToByte(char high, char low)
 {
     const auto value = [](char c) {
-        const int v = digitValue(c);
+        const int v = hexDigitValue(c);
         return v >= 0 ? v : static_cast<unsigned char>(c);
     };
     return static_cast<std::uint8_t>(value(high) * 16 + value(low));
