@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <termios.h>
+#include <thread>
 
 using namespace std::chrono_literals;
 using pw::ReplyWait;
@@ -30,6 +30,10 @@ struct Link {
         ctx.portOwner = &matcher;
         pw::OpenLink(ctx, matcher, matcher);
     }
+    // The port outlives the matcher it delivers to, so it is closed before the matcher goes.
+    ~Link() { ctx.port.Close(); }
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
     pw::test::RecordingBoxes boxes;
     pw::IspContext ctx{boxes};
     pw::ResponseMatcher matcher;
@@ -68,6 +72,11 @@ TEST_P(BaudSwitch, SendsTheRateCommandReopensAtTheRateAndKeepsTalking)
         EXPECT_EQ(frames[2], GetParam().frame);
     }
     EXPECT_EQ(frames.back(), "0F 0E 00 12 12 12 FF");
+    // The target reads the line rate off its own end of the pty: nothing went over at a wrong one.
+    const pw::sim::SimCounters counters = target.sim().counters();
+    EXPECT_EQ(target.sim().expectedRate(), GetParam().rate);
+    EXPECT_EQ(counters.noiseBytesIn, 0u);
+    EXPECT_EQ(counters.garbledBytesOut, 0u);
 
     pw::ReopenAtBaseBaud(link.ctx);
     EXPECT_EQ(link.ctx.port.baud(), 9600u);
