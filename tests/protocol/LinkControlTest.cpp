@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -123,6 +126,47 @@ TEST(LinkControl, CancelEndsAWaitAtOnce)
               WaitResult::Cancelled);
     canceller.join();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+}
+
+struct WaitCase {
+    const char* name;
+    bool silentTarget;
+    std::optional<pw::ResponseKind> kind; // empty: the announced kind is kept
+    ReplyWait wait;
+    WaitResult result;
+};
+
+class SendAndWaitCase : public testing::TestWithParam<WaitCase> {};
+
+TEST_P(SendAndWaitCase, EndsWithTheReplyOrItsBoundedTimeOut)
+{
+    SimHarness target(GetParam().silentTarget ? SimHarness::withFaults({{Fault::Kind::SilentAfter, 0}})
+                                              : SimHarness::unpaced());
+    Link link(target);
+    link.ctx.timings.unboundedReply = 2s; // a target that never answers must not hold the wait for ever
+    link.ctx.expectedReply = pw::ResponseKind::ConnectAck;
+    EXPECT_EQ(pw::SendAndWait(link.ctx, GetParam().kind, pw::buildConnect(), GetParam().wait), GetParam().result);
+    EXPECT_EQ(link.ctx.expectedReply.load(), GetParam().kind.value_or(pw::ResponseKind::ConnectAck));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SendAndWaitCase,
+    testing::Values(WaitCase{"Answered", false, pw::ResponseKind::ConnectAck, ReplyWait::Short, WaitResult::Answered},
+                    WaitCase{"KeptKindAnswered", false, std::nullopt, ReplyWait::Long, WaitResult::Answered},
+                    WaitCase{"WrongKindTimesOut", false, pw::ResponseKind::WriteAck, ReplyWait::Short,
+                             WaitResult::TimedOut},
+                    WaitCase{"SilentShort", true, pw::ResponseKind::ConnectAck, ReplyWait::Short,
+                             WaitResult::TimedOut},
+                    WaitCase{"SilentUnboundedStillEnds", true, std::nullopt, ReplyWait::Unbounded,
+                             WaitResult::TimedOut}),
+    [](const testing::TestParamInfo<WaitCase>& row) { return std::string(row.param.name); });
+
+TEST(LinkControl, APacketOnAClosedPortRunsIntoTheTimeOut)
+{
+    pw::test::RecordingBoxes boxes;
+    pw::IspContext ctx(boxes);
+    EXPECT_EQ(pw::SendAndWait(ctx, pw::ResponseKind::ConnectAck, pw::buildConnect(), ReplyWait::Short),
+              WaitResult::TimedOut);
 }
 
 TEST(LinkControl, ClosePortBeforeAnyOpenReturnsFalse)
