@@ -6,7 +6,7 @@ namespace pw::sim {
 
 const char* simUsage()
 {
-    return "Usage: pagewise-sim [--flash FILE] [--link PATH] [--log FILE] [--no-pacing] [--fault SPEC]...\n"
+    return "Usage: pagewise-sim [--flash FILE] [--link PATH] [--log FILE] [--no-pacing] [--fault FAULT]...\n"
            "Plays the HZ41C120 boot loader on a pseudo-terminal. The first line of output is the\n"
            "terminal's path; open it as the serial port. Runs until SIGINT or SIGTERM (exit 0);\n"
            "SIGUSR1 presses the reset button (back to 9600, waiting for a connect).\n"
@@ -18,7 +18,7 @@ const char* simUsage()
            "                 the bytes in hex. '<' from the program, '>' reply to it,\n"
            "                 '?' bytes that began a frame but did not make one.\n"
            "  --no-pacing    bytes go at once instead of at the time the line rate needs.\n"
-           "  --fault SPEC   misbehave; repeatable:\n"
+           "  --fault FAULT  misbehave; repeatable:\n"
            "      silent-after=N    answer nothing after the first N frames\n"
            "      wrong-connect     answer the connect with 0F 81 00 00 00 00 FF\n"
            "      corrupt=N         flip bit 0 of byte 3 of reply N (counted from 1)\n"

@@ -1,4 +1,5 @@
 #include "dialogs/DumpDialog.h"
+#include "support/ShortPauses.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 
@@ -20,11 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void shortenPauses(Timings& t)
-{
-    t.openLinkPause = t.closePortPause = t.baudSwitchPause = t.afterSwitchPause = 2ms;
-    t.reopenClosePause = t.reopenPause = t.afterOperationPause = t.dumpHandOverPause = 2ms;
-}
+using test::shortenPauses;
 
 // A dialog on a port that does not exist: nothing answers, which is all the edit rules need.
 class DumpDialogEdits : public ::testing::Test {

@@ -1,4 +1,5 @@
 #include "ops/panel/IspPanel.h"
+#include "support/ShortPauses.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 
@@ -27,12 +28,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void shortenPauses(Timings& t)
-{
-    t.openLinkPause = t.closePortPause = t.baudSwitchPause = t.afterSwitchPause = 2ms;
-    t.reopenClosePause = t.reopenPause = t.afterOperationPause = t.dumpHandOverPause = 2ms;
-    t.chipErasePause = t.pageErasePause = t.autoChipErasePause = 2ms;
-}
+using test::shortenPauses;
 
 void writeFile(const QString& path, const std::string& bytes)
 {
