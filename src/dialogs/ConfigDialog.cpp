@@ -6,6 +6,7 @@
 #include "dialogs/EntryCheck.h"
 #include "protocol/LinkControl.h"
 #include "serial/PortMap.h"
+#include "serial/SerialDevices.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -21,6 +22,8 @@ namespace pw {
 namespace {
 
 constexpr const char* kNotDigit = "Address Error! Address number must be digital number";
+constexpr const char* kBusyText =
+    "An operation is running. Press OK again when it has ended; nothing has been changed yet.";
 constexpr std::uint32_t kRates[] = {115200, 57600, 9600};
 
 std::string alignmentMessage()
@@ -252,9 +255,6 @@ void ConfigDialog::applyLineSettings()
     const std::string device = deviceList_->currentText().trimmed().toStdString();
     if (!device.empty() && device != ctx_.portMap.deviceFor(portNumber))
         ctx_.portMap.assign(portNumber, device);
-    // An operation holds the port: reopening it under the worker would break the run.
-    if (ctx_.busy.load())
-        return;
     reopenPort(portNumber);
 }
 
@@ -281,6 +281,12 @@ void ConfigDialog::reopenPort(std::uint32_t portNumber)
 
 void ConfigDialog::accept()
 {
+    // The running worker uses the port and the rate: nothing is applied under it, and the
+    // dialog stays open with everything as typed, so OK can be pressed again afterwards.
+    if (ctx_.busy.load()) {
+        showErrorBox(ctx_.boxes, kBusyText);
+        return;
+    }
     stopChecker();
     applyStartAddress();
     applyLineSettings();

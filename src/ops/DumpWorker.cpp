@@ -96,7 +96,7 @@ OperationResult DumpWorker(IspContext& ctx, OperationView& view, const DumpReque
     RunStatus status;
     dump(ctx, view, request, status);
     view.setProgressVisible(false);
-    return finishLinkRun(ctx, view, status);
+    return finishLinkRun(ctx, view, status, LeaveAfterFailure::Skip);
 }
 
 } // namespace pw

@@ -16,13 +16,24 @@ ChipEraseTiming autoChipEraseTiming(const IspContext& ctx)
     return {ReplyWait::Unbounded, ReplyWait::Unbounded, ctx.timings.autoChipErasePause, ReplyWait::Short};
 }
 
+namespace {
+
+// An erase, once asked for, runs to its status reply: Cancel is looked at again only after it,
+// so CmdLeaveIsp never reaches a chip that is still erasing.
+WaitResult eraseStep(IspContext& ctx, ResponseKind kind, const CommandPacket& command, ReplyWait wait)
+{
+    return SendAndWait(ctx, kind, command, wait, false);
+}
+
+} // namespace
+
 bool eraseChipSteps(IspContext& ctx, const ChipEraseTiming& timing, RunStatus& status)
 {
-    if (!status.proceed(SendAndWait(ctx, ResponseKind::ChipEraseModeAck, buildChipEraseMode(), timing.mode)) ||
-        !status.proceed(SendAndWait(ctx, ResponseKind::EraseStartAck, buildEraseStart(), timing.start)))
+    if (!status.proceed(eraseStep(ctx, ResponseKind::ChipEraseModeAck, buildChipEraseMode(), timing.mode)) ||
+        !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, buildEraseStart(), timing.start)))
         return false;
     std::this_thread::sleep_for(timing.pause);
-    if (!status.proceed(SendAndWait(ctx, ResponseKind::EraseDoneAck, buildEraseStatus(), timing.status)))
+    if (!status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, buildEraseStatus(), timing.status)))
         return false;
     status.addBytes(ctx.flashSize);
     return true;
@@ -34,12 +45,12 @@ bool eraseOnePage(IspContext& ctx, std::uint32_t page, AddressWalk& walk, RunSta
 {
     const auto high = static_cast<std::uint8_t>(page * 2);
     walk.noteSent(high);
-    if (!status.proceed(SendAndWait(ctx, ResponseKind::AnyFrame, buildSetAddrHigh(high), ReplyWait::Unbounded)) ||
-        !status.proceed(SendAndWait(ctx, ResponseKind::PageEraseModeAck, buildPageEraseMode(), ReplyWait::Short)) ||
-        !status.proceed(SendAndWait(ctx, ResponseKind::EraseStartAck, buildEraseStart(), ReplyWait::Short)))
+    if (!status.proceed(eraseStep(ctx, ResponseKind::AnyFrame, buildSetAddrHigh(high), ReplyWait::Unbounded)) ||
+        !status.proceed(eraseStep(ctx, ResponseKind::PageEraseModeAck, buildPageEraseMode(), ReplyWait::Short)) ||
+        !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, buildEraseStart(), ReplyWait::Short)))
         return false;
     std::this_thread::sleep_for(ctx.timings.pageErasePause);
-    return status.proceed(SendAndWait(ctx, ResponseKind::EraseDoneAck, buildEraseStatus(), ReplyWait::Short));
+    return status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, buildEraseStatus(), ReplyWait::Short));
 }
 
 } // namespace

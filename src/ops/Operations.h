@@ -13,6 +13,7 @@ enum class Outcome {
     Success,
     Mismatch,   // verify found a differing block
     TimedOut,   // a reply wait expired
+    LineLost,   // the device hung up (the port has said so)
     Cancelled,
     ImageError, // the image could not be read or is not usable
     Refused,    // nothing was sent: bad range or arguments

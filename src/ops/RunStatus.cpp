@@ -16,6 +16,7 @@ bool RunStatus::proceed(WaitResult result)
         message_ = kTimeoutText;
         return false;
     case WaitResult::Cancelled: fail(Outcome::Cancelled, kCancelledText); return false;
+    case WaitResult::LineLost: fail(Outcome::LineLost, {}); return false; // the port's box says why
     }
     return false;
 }
@@ -47,21 +48,24 @@ void showTimeoutBox(IspContext& ctx, const RunStatus& status)
         showErrorBox(ctx.boxes, kTimeoutText);
 }
 
-// A refused run sent nothing, so there is no session to leave; a time-out never sends it.
+// A refused run and a bad image end before the first frame, so there is no session to leave;
+// a time-out never sends it, and a line that hung up cannot carry it.
 bool owesLeave(const RunStatus& status, const OperationResult& result)
 {
-    return !status.success() && !status.timedOut() && !status.leftIsp() && result.outcome != Outcome::Refused;
+    const bool sentNothing = result.outcome == Outcome::Refused || result.outcome == Outcome::ImageError;
+    return !status.success() && !status.timedOut() && !status.leftIsp() && !sentNothing &&
+           result.outcome != Outcome::LineLost;
 }
 
 } // namespace
 
-OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status)
+OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status, LeaveAfterFailure leave)
 {
     const OperationResult result = status.result();
     showTimeoutBox(ctx, status);
     view.setProgressPosition(0);
     view.setCancelEnabled(false);
-    if (owesLeave(status, result))
+    if (leave == LeaveAfterFailure::Send && owesLeave(status, result))
         leaveIsp(ctx);
     ReopenAtBaseBaud(ctx);
     std::this_thread::sleep_for(ctx.timings.afterOperationPause);

@@ -42,10 +42,15 @@ private:
 // Sends CmdLeaveIsp without waiting for a reply.
 void leaveIsp(IspContext& ctx);
 
+// Whether the ending sends CmdLeaveIsp after a failure that was not a time-out. A dump leaves
+// ISP only after its last read: a cancelled dump leaves the target as it is.
+enum class LeaveAfterFailure { Send, Skip };
+
 // The ending of runs that may switch the rate (Program, Verify, Auto, Dump): the time-out box,
-// progress 0 and Cancel off, CmdLeaveIsp after a failure that was not a time-out, the port
-// reopened at the base rate, the pause, and `busy` lowered as the very last action.
-OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status);
+// progress 0 and Cancel off, CmdLeaveIsp where owed, the port reopened at the base rate, the
+// pause, and `busy` lowered as the very last action.
+OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status,
+                              LeaveAfterFailure leave = LeaveAfterFailure::Send);
 // Program, Verify and Auto: busy raised, Cancel offered, progress 0, then `body` and the
 // link ending above.
 OperationResult runLinkOperation(IspContext& ctx, OperationView& view,

@@ -79,11 +79,15 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
     // A packet the port refuses (closed, hung up) simply goes unanswered: the wait times out.
     ctx.port.Write(command.bytes.data(), command.length);
     const Millis timeout = timeoutFor(ctx, wait);
-    const int woken = cancellable ? ManualResetEvent::waitAny({&ctx.replyEvent, &ctx.cancelEvent}, timeout)
-                                  : (ctx.replyEvent.waitFor(timeout) ? 0 : -1);
-    if (woken == 0)
-        return WaitResult::Answered;
-    return woken == 1 ? WaitResult::Cancelled : WaitResult::TimedOut;
+    ManualResetEvent& hangUp = ctx.port.hangUpEvent();
+    const int woken = cancellable ? ManualResetEvent::waitAny({&ctx.replyEvent, &hangUp, &ctx.cancelEvent}, timeout)
+                                  : ManualResetEvent::waitAny({&ctx.replyEvent, &hangUp}, timeout);
+    switch (woken) {
+    case 0: return WaitResult::Answered;
+    case 1: return WaitResult::LineLost;
+    case 2: return WaitResult::Cancelled;
+    default: return WaitResult::TimedOut;
+    }
 }
 
 WaitResult ConnectToTarget(IspContext& ctx, ReplyWait handshakeWait)

@@ -20,10 +20,11 @@ bool SwitchBaud(IspContext& ctx);
 void ReopenAtBaseBaud(IspContext& ctx);
 
 enum class ReplyWait { Short, Long, Unbounded }; // 500 ms, 1000 ms, bounded by timings
-enum class WaitResult { Answered, TimedOut, Cancelled };
+enum class WaitResult { Answered, TimedOut, Cancelled, LineLost };
 
 // One operation step: reset replyEvent, set expectedReply (unless `kind` is empty, which
-// keeps the previous kind), send, wait. The wait also wakes on cancelEvent when `cancellable`.
+// keeps the previous kind), send, wait. The wait also wakes on cancelEvent when `cancellable`,
+// and always when the device hangs up (the port has reported it).
 WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const CommandPacket& command,
                        ReplyWait wait, bool cancellable = true);
 

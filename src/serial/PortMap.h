@@ -3,7 +3,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace pw {
 
@@ -12,17 +11,18 @@ namespace pw {
 class PortMap {
 public:
     std::string deviceFor(std::uint32_t portNumber) const;
-    void assign(std::uint32_t portNumber, const std::string& devicePath); // empty path unmaps
+    // A choice to keep: it replaces a device given for this run only. An empty path unmaps.
+    void assign(std::uint32_t portNumber, const std::string& devicePath);
+    // A device given on the command line: used until the program ends, never saved.
+    void assignForThisRun(std::uint32_t portNumber, const std::string& devicePath);
+    // The entries to keep (what the settings file holds), without those for this run only.
     std::map<std::uint32_t, std::string> entries() const;
     void replaceAll(std::map<std::uint32_t, std::string> entries);
 
 private:
     mutable std::mutex mutex_;
     std::map<std::uint32_t, std::string> entries_;
+    std::map<std::uint32_t, std::string> forThisRun_;
 };
-
-// Serial devices present on this machine: /dev/serial/by-id/* first, then /dev/ttyUSB*,
-// /dev/ttyACM* and /dev/ttyS* that have a real device behind them.
-std::vector<std::string> listSerialDevices();
 
 } // namespace pw

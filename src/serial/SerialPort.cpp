@@ -1,5 +1,6 @@
 #include "serial/SerialPort.h"
 
+#include "serial/DebugTrace.h"
 #include "serial/LineSettings.h"
 
 #include <atomic>
@@ -23,6 +24,16 @@ namespace pw {
 namespace {
 
 constexpr int kWriteTimeoutMs = 1000;
+// How long closing waits for queued output to leave before it restores the saved settings.
+constexpr auto kDrainBound = std::chrono::milliseconds(1000);
+
+using Clock = std::chrono::steady_clock;
+
+// 8N1: ten bit times per byte.
+Clock::duration wireTime(std::size_t bytes, std::uint32_t rate)
+{
+    return rate == 0 ? Clock::duration::zero() : std::chrono::microseconds(bytes * 10'000'000ULL / rate);
+}
 
 std::string errorText(const char* step, const std::string& reason, std::uint32_t portNumber)
 {
@@ -32,9 +43,10 @@ std::string errorText(const char* step, const std::string& reason, std::uint32_t
     return text;
 }
 
+// Also EIO: a /dev/ttyS node with no UART behind it cannot be opened either.
 bool isMissingDevice(int error)
 {
-    return error == ENOENT || error == ENXIO || error == ENODEV || error == ENOTDIR;
+    return error == ENOENT || error == ENXIO || error == ENODEV || error == ENOTDIR || error == EIO;
 }
 
 } // namespace
@@ -53,6 +65,10 @@ struct SerialPort::Impl {
     std::vector<std::uint8_t> writeBuffer;
     std::size_t bytesToWrite = 0;
     bool writePending = false;
+    Clock::time_point lastWriteEnd{}; // when the last packet was handed to the driver
+    std::size_t lastWriteBytes = 0;
+    std::string device;     // path of the device now or last opened
+    std::string lostDevice; // a device reported as gone; not reported again until it opens
 
     std::atomic<ByteSink*> owner{nullptr};
     std::atomic<std::uint32_t> portNumber{0};
@@ -61,10 +77,11 @@ struct SerialPort::Impl {
     std::atomic<bool> hungUp{false};
     std::atomic<bool> monitoring{false};
     std::thread monitor;
+    ManualResetEvent hangUpEvent;
 
     void report(const char* step, const std::string& reason, bool fromMonitor, const std::string& advice = {})
     {
-        const std::string text = errorText(step, reason, portNumber) + advice;
+        const std::string text = errorText(step, reason, portNumber) + "Device: " + device + "\n" + advice;
         if (fromMonitor)
             boxes.post("Application Error", text, BoxIcon::Stop);
         else
@@ -93,6 +110,8 @@ struct SerialPort::Impl {
     {
         if (fd < 0)
             return;
+        sendLeftOver();
+        drainOutput();
         if (haveSaved)
             ::tcsetattr(fd, TCSANOW, &saved);
         ::ioctl(fd, TIOCNXCL);
@@ -101,22 +120,61 @@ struct SerialPort::Impl {
         haveSaved = false;
     }
 
-    bool openDevice(const std::string& device);
+    void sendLeftOver();
+    void drainOutput();
+    bool openDevice();
     void configure(std::uint32_t rate, char parity, std::uint32_t dataBits, std::uint32_t stopBits);
     void run();
     std::string receivePass(short revents);
     void sendPass();
     bool writeAll(const std::uint8_t* data, std::size_t length);
+    void noteWritten(std::size_t bytes);
     void markHungUp(const std::string& reason);
 };
 
-bool SerialPort::Impl::openDevice(const std::string& device)
+// A packet queued just before the port is closed or reopened (the last CmdLeaveIsp, a rate
+// command) still goes out: the monitor thread has stopped before it could send it.
+void SerialPort::Impl::sendLeftOver()
+{
+    if (!writePending || hungUp)
+        return;
+    writePending = false;
+    ::tcflush(fd, TCIFLUSH);
+    if (writeAll(writeBuffer.data(), bytesToWrite))
+        noteWritten(bytesToWrite);
+}
+
+// Restoring the saved settings while bytes are still going out would send their rest at the
+// old rate. The driver's queue is polled (tcdrain could wait for ever on a stalled line), then
+// the last packet is given its time on the wire: an adapter's FIFO, or the program on the far
+// side of a pseudo-terminal, still holds it when the driver's queue is empty.
+void SerialPort::Impl::drainOutput()
+{
+    const Clock::time_point deadline = Clock::now() + kDrainBound;
+    int queued = 0;
+    while (!hungUp && ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const Clock::time_point onWire = lastWriteEnd + wireTime(lastWriteBytes, baud);
+    if (!hungUp)
+        std::this_thread::sleep_until(std::min(onWire, deadline));
+}
+
+void SerialPort::Impl::noteWritten(std::size_t bytes)
+{
+    lastWriteEnd = Clock::now();
+    lastWriteBytes = bytes;
+}
+
+bool SerialPort::Impl::openDevice()
 {
     fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (isMissingDevice(error)) {
-            showErrorBox(boxes, device + " not found");
+            // Once is enough: a port that stays missing is not reported again at every reopen.
+            if (device != lostDevice)
+                showErrorBox(boxes, device + " not found");
+            lostDevice = device;
         } else {
             const std::string advice =
                 error == EACCES ? "To use " + device + ", add your user to the dialout group and log in again.\n" : "";
@@ -133,6 +191,7 @@ bool SerialPort::Impl::openDevice(const std::string& device)
         report("flock()", error == EWOULDBLOCK ? device + " is in use by another program" : std::strerror(error), false);
         return false;
     }
+    lostDevice.clear();
     return true;
 }
 
@@ -181,15 +240,19 @@ bool SerialPort::Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t b
     p.owner = owner;
     p.portNumber = portNumber;
     std::lock_guard guard(p.lock);
+    p.closeDevice(); // sends what is still queued for the old line first
     p.writeBuffer.assign(writeBufferSize, 0);
     p.writePending = false;
-    p.closeDevice();
     p.hungUp = false;
-    if (!p.openDevice(p.portMap.deviceFor(portNumber)))
+    p.hangUpEvent.reset();
+    p.device = p.portMap.deviceFor(portNumber);
+    if (!p.openDevice())
         return false;
     p.baud = baud;
     p.configure(baud, parity, dataBits, stopBits);
-    ::tcflush(p.fd, TCIOFLUSH);
+    // Input only: our output was drained when the port was last closed, and flushing output
+    // on a pseudo-terminal would throw away bytes its far side has not read yet.
+    ::tcflush(p.fd, TCIFLUSH);
     return true;
 }
 
@@ -202,8 +265,8 @@ bool SerialPort::StartMonitor()
         if (p.fd < 0)
             return false;
         // Purged here rather than on the new thread, so bytes that arrive after this call
-        // returns are never lost to a purge that ran late.
-        ::tcflush(p.fd, TCIOFLUSH);
+        // returns are never lost to a purge that ran late. Input only, as in Open.
+        ::tcflush(p.fd, TCIFLUSH);
     }
     p.shutdown = false;
     p.monitoring = true;
@@ -255,11 +318,16 @@ std::uint32_t SerialPort::baud() const
     return impl_->baud;
 }
 
+ManualResetEvent& SerialPort::hangUpEvent()
+{
+    return impl_->hangUpEvent;
+}
+
 void SerialPort::Impl::run()
 {
-    const int device = fd; // fixed while the monitor runs: Open and Close stop it first
+    const int lineFd = fd; // fixed while the monitor runs: Open and Close stop it first
     while (!shutdown) {
-        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {hungUp ? -1 : device, POLLIN, 0}};
+        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {hungUp ? -1 : lineFd, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0)
             continue; // EINTR
         if (fds[0].revents != 0) {
@@ -275,7 +343,7 @@ void SerialPort::Impl::run()
         sendPass();
     }
     if (!hungUp)
-        std::fputs("normal end...\n", stderr);
+        debugTrace("normal end...");
 }
 
 // Reads what is there and hands it over byte by byte. Empty, or why the device has gone.
@@ -312,7 +380,9 @@ void SerialPort::Impl::sendPass()
     writePending = false;
     // Whatever arrived but was not read belongs to no request of ours: drop it first.
     ::tcflush(fd, TCIOFLUSH);
-    if (!writeAll(writeBuffer.data(), bytesToWrite))
+    if (writeAll(writeBuffer.data(), bytesToWrite))
+        noteWritten(bytesToWrite);
+    else
         report("write()", std::strerror(errno), true);
 }
 
@@ -340,12 +410,18 @@ bool SerialPort::Impl::writeAll(const std::uint8_t* data, std::size_t length)
 }
 
 // Reported once; the thread then only waits for its end, and writes are refused at once.
+// A worker waiting for a reply wakes on hangUpEvent instead of waiting out its time-out.
 void SerialPort::Impl::markHungUp(const std::string& reason)
 {
     if (hungUp.exchange(true))
         return;
-    std::fputs("abnormal end...\n", stderr);
+    debugTrace("abnormal end...");
+    {
+        std::lock_guard guard(lock);
+        lostDevice = device; // the reopen that follows finds it missing: already said
+    }
     report("read()", reason, true);
+    hangUpEvent.set();
 }
 
 } // namespace pw

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/context/ManualResetEvent.h"
 #include "app/context/MessageBoxes.h"
 #include "serial/ByteSink.h"
 #include "serial/PortMap.h"
@@ -25,7 +26,8 @@ public:
               std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t eventMask,
               std::uint32_t writeBufferSize);
     bool StartMonitor();
-    // Stops and joins the monitor thread, closes the device. Always true.
+    // Stops and joins the monitor thread, sends a packet still queued, lets the output drain
+    // (at most 1 s), restores the device's saved settings and closes it. Always true.
     bool Close();
     // Queues one packet for the monitor thread, which purges the line and writes it.
     // Refused (false) when length >= writeBufferSize, when the port is closed or has hung up.
@@ -35,6 +37,8 @@ public:
     bool monitorRunning() const;
     std::uint32_t portNumber() const;
     std::uint32_t baud() const;
+    // Set by the monitor thread when the device hangs up (after its one report); reset by Open.
+    ManualResetEvent& hangUpEvent();
 
 private:
     struct Impl;

@@ -1,5 +1,5 @@
 // pagewise-cli as a user runs it: a child process against in-process simulated targets.
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "support/SimHarness.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <thread>
 
 namespace fs = std::filesystem;
 using pw::sim::Fault;
@@ -84,6 +86,7 @@ TEST_F(CliRun, ProgramWritesTheImageLogsThePanelsLinesAndExitsZero)
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
     EXPECT_EQ(flash[0x108], 0xFF);
     EXPECT_EQ(target.programFrames().back(), kLeaveIsp);
+    EXPECT_FALSE(contains(run.err, "end...")) << "developer trace lines reached the user: " << run.err;
 }
 
 TEST_F(CliRun, VerifyMismatchExitsOneAndNamesTheBlock)
@@ -134,6 +137,8 @@ TEST_F(CliRun, BadArgumentsAndFilesExitThreeWithoutTouchingThePort)
         {"--port", port, "dump", "127", "2"},
         {"--port", port, "erase", "--pages", "120:9"},
         {"--port", port, "--start-addr", "0x900", "auto", goodImage},
+        {"--port", port, "program", writeFile("long.bin", pattern(0x10001))},
+        {"--port", port, "--start-addr", "0x800", "auto", goodImage},
     };
     for (const auto& args : cases) {
         const ChildResult run = cli(args);
@@ -142,6 +147,21 @@ TEST_F(CliRun, BadArgumentsAndFilesExitThreeWithoutTouchingThePort)
     }
     EXPECT_TRUE(target.programFrames().empty());
     EXPECT_FALSE(fs::exists(dir_ / "bad.bin"));
+}
+
+TEST_F(CliRun, AnUnusableSettingsFileIsNamedOnceAndLeftAlone)
+{
+    const fs::path file = dir_ / "config" / "Corvane" / "Pagewise.conf";
+    fs::create_directories(file.parent_path());
+    const std::string content = "[Ports]\nCOM3 /dev/ttyUSB0\n";
+    std::ofstream(file) << content;
+    const ChildResult run = cli({"info", writeText("a.hex", sixteenZerosAt0x100("EF"))});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find(file.string()), run.err.rfind(file.string())) << run.err;
+    EXPECT_TRUE(contains(run.err, file.string() + " is not used")) << run.err;
+    EXPECT_TRUE(contains(run.err, "line 2")) << run.err;
+    std::ifstream in(file);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), content);
 }
 
 TEST_F(CliRun, InfoShowsSizeAndChecksumAsThePanelDoes)
@@ -188,7 +208,7 @@ TEST_F(CliRun, GangRunFailsOnlyTheBadTargetsAndExitsWithTheWorstCode)
         {good.slavePath(), "\"result\":\"success\""},
         {silent.slavePath(), "\"result\":\"timeout\""},
         {corrupt.slavePath(), "\"result\":\"timeout\""},
-        {hangup.slavePath(), "\"result\":\"timeout\""},
+        {hangup.slavePath(), "\"result\":\"hang-up\""},
     };
     std::istringstream lines(run.out);
     std::string line;
@@ -199,6 +219,58 @@ TEST_F(CliRun, GangRunFailsOnlyTheBadTargetsAndExitsWithTheWorstCode)
     }
     const auto flash = good.sim().flash();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+    // The lost line is one message naming the device, not a time-out after it.
+    std::istringstream err(run.err);
+    std::size_t hangupLines = 0;
+    while (std::getline(err, line)) {
+        if (line.rfind("[" + hangup.slavePath() + "] ", 0) == 0) {
+            ++hangupLines;
+            EXPECT_TRUE(contains(line, "Device: " + hangup.slavePath())) << line;
+        }
+    }
+    EXPECT_EQ(hangupLines, 1u) << run.err;
+}
+
+// Each run closes its port right after its last frame. That frame (CmdLeaveIsp) must reach
+// the target every time, whole and at the rate the run ended on, or the board stays in ISP.
+// Four targets side by side, 25 runs each: whole-chip and page erase, Program at 9600 and
+// at 115200.
+TEST_F(CliRun, EveryRunEndsWithLeaveIspAtItsOwnRate)
+{
+    const std::string image = writeFile("fw.bin", pattern(16));
+    const std::vector<std::vector<std::string>> kinds = {
+        {"erase"},
+        {"erase", "--pages", "4:2"},
+        {"program", image},
+        {"--baud", "115200", "program", image},
+    };
+    std::vector<std::unique_ptr<SimHarness>> targets;
+    for (std::size_t k = 0; k < kinds.size(); ++k)
+        targets.push_back(std::make_unique<SimHarness>());
+    std::vector<std::thread> loops;
+    for (std::size_t k = 0; k < kinds.size(); ++k) {
+        loops.emplace_back([&, k] {
+            SimHarness& target = *targets[k];
+            std::vector<std::string> args = {"--quiet", "--port", target.slavePath()};
+            args.insert(args.end(), kinds[k].begin(), kinds[k].end());
+            for (int round = 0; round < 25; ++round) {
+                const std::size_t before = target.programFrames().size();
+                const ChildResult result = cli(args);
+                const bool ended = target.waitUntil([&] {
+                    const auto frames = target.programFrames();
+                    return frames.size() > before && frames.back() == kLeaveIsp;
+                }, std::chrono::seconds(5));
+                const bool clean = target.sim().counters().noiseBytesIn == 0;
+                EXPECT_EQ(result.exitCode, 0) << kinds[k].back() << " round " << round << ": " << result.err;
+                EXPECT_TRUE(ended) << kinds[k].back() << " round " << round << " did not end with CmdLeaveIsp";
+                EXPECT_TRUE(clean) << kinds[k].back() << " round " << round << " sent bytes at another rate";
+                if (result.exitCode != 0 || !ended || !clean)
+                    return;
+            }
+        });
+    }
+    for (std::thread& loop : loops)
+        loop.join();
 }
 
 TEST_F(CliRun, CtrlCMidProgramEndsPromptlyWithLeaveIspOnTheWire)

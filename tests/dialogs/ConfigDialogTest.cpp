@@ -213,12 +213,12 @@ TEST_F(ConfigDialogTest, ChoosingNineSixHundredSetsAndSavesTheRate)
     EXPECT_EQ(saved("ISP Start Addr"), 0x800u); // the unchanged address is applied again
 }
 
-TEST_F(ConfigDialogTest, PortWithoutADeviceIsTriedTwiceAndNothingIsSaved)
+TEST_F(ConfigDialogTest, PortWithoutADeviceIsTriedTwiceReportedOnceAndNothingIsSaved)
 {
     ctx.portMap.assign(5, dir.filePath("no-such-tty").toStdString());
     dialog->portList()->setCurrentIndex(4);
     dialog->accept();
-    EXPECT_EQ(boxes.texts().size(), 2u);
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{dir.filePath("no-such-tty").toStdString() + " not found"});
     EXPECT_EQ(ctx.portOpen.load(), 0);
     EXPECT_EQ(ctx.comPort.load(), 5);
     EXPECT_FALSE(saved("COMPort"));
@@ -238,14 +238,39 @@ TEST_F(ConfigDialogTest, TypedDeviceIsAssignedToTheChosenPortAndSaved)
     EXPECT_EQ(saved("COMPort"), 7u);
 }
 
-TEST_F(ConfigDialogTest, PortIsLeftAloneWhileAnOperationRuns)
+// A device given with --port for this run is used, but only a device chosen here is saved.
+TEST_F(ConfigDialogTest, ADeviceGivenForThisRunIsNotSaved)
+{
+    ctx.portMap.assign(3, "");
+    ctx.portMap.assignForThisRun(3, pty.slavePath());
+    dialog->accept();
+    EXPECT_TRUE(ctx.port.isOpen());
+    EXPECT_EQ(saved("COMPort"), 3u);
+    EXPECT_EQ(store.readPortMap().count(3), 0u);
+}
+
+// OK while an operation runs changes nothing under the worker and loses nothing typed: the
+// user is told, the dialog stays open, and OK applies everything once the run has ended.
+TEST_F(ConfigDialogTest, OkWhileAnOperationRunsWaitsForItsEnd)
 {
     ctx.busy = 1;
     dialog->rateList()->setCurrentIndex(2);
+    retype("10");
+    ASSERT_TRUE(settled());
     dialog->accept();
+    EXPECT_EQ(boxes.texts().size(), 1u);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(ctx.baudRate.load(), 57600u);
+    EXPECT_EQ(ctx.ispStartAddr.load(), 0x800u);
     EXPECT_FALSE(ctx.port.isOpen());
+    EXPECT_FALSE(saved("BaudRate"));
+
+    ctx.busy = 0;
+    dialog->accept();
+    EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(ctx.baudRate.load(), 9600u);
-    EXPECT_FALSE(saved("COMPort"));
+    EXPECT_EQ(ctx.ispStartAddr.load(), 0x1000u);
+    EXPECT_TRUE(ctx.port.isOpen());
 }
 
 TEST_F(ConfigDialogTest, CancelWhileTheCheckerRunsStopsItAndChangesNothing)

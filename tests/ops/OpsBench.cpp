@@ -101,9 +101,16 @@ std::vector<std::string> OpsBench::framesAfter(std::size_t count)
     return sim.programFrames();
 }
 
-} // namespace pw::test
-
-namespace pw::test {
+std::vector<std::string> OpsBench::framesBeforeMarker()
+{
+    const CommandPacket marker = buildHandshake();
+    const std::size_t before = sim.programFrames().size();
+    EXPECT_TRUE(ctx.port.Write(marker.bytes.data(), marker.length)) << "the port is not open for the marker";
+    std::vector<std::string> frames = framesAfter(before + 1);
+    EXPECT_EQ(frames.back(), kHandshakeFrame) << "the marker was not the last frame";
+    frames.pop_back();
+    return frames;
+}
 
 bool OpsBench::waitForFrame(const std::string& frame)
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include "ops/Operations.h"
+#include "protocol/CommandPackets.h"
 #include "protocol/LinkControl.h"
 #include "protocol/ResponseMatcher.h"
 #include "support/RecordingBoxes.h"
@@ -41,6 +42,9 @@ public:
     const std::string& folder() const { return folder_; }
     // The program frames once the simulator has logged at least `count` of them.
     std::vector<std::string> framesAfter(std::size_t count);
+    // Everything the target received before a marker frame sent now: a run's frames, once it
+    // has ended, without waiting for frames that may never come.
+    std::vector<std::string> framesBeforeMarker();
     // True once the simulator has received this frame.
     bool waitForFrame(const std::string& frame);
     // Runs a worker the way a starter does: busy claimed, cancelEvent reset.

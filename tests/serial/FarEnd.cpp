@@ -53,6 +53,12 @@ speed_t FarEnd::lineSpeed() const
     return cfgetospeed(&tio);
 }
 
+void FarEnd::dropMasterOnly()
+{
+    ::close(master_);
+    master_ = -1;
+}
+
 void FarEnd::hangUp()
 {
     for (int* fd : {&keeper_, &master_}) {

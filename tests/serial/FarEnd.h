@@ -30,6 +30,9 @@ public:
     // The slave's settings as the master sees them.
     speed_t lineSpeed() const;
     void hangUp();
+    // Closes the master but keeps the slave node: opening it then fails with EIO, as a
+    // /dev/ttyS node with no UART behind it does.
+    void dropMasterOnly();
 
 private:
     int master_ = -1;

@@ -92,7 +92,7 @@ TEST(SerialPort, UnreadInputIsDroppedBeforeAPacketGoesOut)
 }
 
 // Devices that cannot be opened: the box tells which case it is, and nothing runs.
-enum class Blocker { Missing, LockedByAnother, NoPermission };
+enum class Blocker { Missing, NoDeviceBehindNode, LockedByAnother, NoPermission };
 
 struct OpenFailure {
     const char* name;
@@ -170,6 +170,8 @@ TEST_P(SerialOpenFailure, IsReportedAndLeavesThePortClosed)
         ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     } else if (c.blocker == Blocker::NoPermission) {
         ASSERT_EQ(::chmod(device.c_str(), 0), 0);
+    } else if (c.blocker == Blocker::NoDeviceBehindNode) {
+        far.dropMasterOnly();
     } else {
         device = "/dev/pagewise-no-such-tty";
     }
@@ -191,6 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SerialOpenFailure,
     ::testing::Values(
         OpenFailure{"Missing", Blocker::Missing, pw::kAppCaption, "", ""},
+        OpenFailure{"NoDeviceBehindNode", Blocker::NoDeviceBehindNode, pw::kAppCaption, "", ""},
         OpenFailure{"LockedByAnother", Blocker::LockedByAnother, "Application Error",
                     "WARNING:  flock() Failed with the following error: \n", "\nPort: 3\n"},
         OpenFailure{"NoPermission", Blocker::NoPermission, "Application Error",
@@ -278,6 +281,53 @@ TEST(SerialPort, HangUpIsReportedOnceAndLaterWritesFailAtOnce)
     EXPECT_FALSE(under.boxes.waitForCount(2, 200ms)); // a spinning monitor would report again
     EXPECT_TRUE(under.port.Close());
     EXPECT_FALSE(under.port.monitorRunning());
+}
+
+// A port that stays missing is reported at the first attempt, not again at every reopen.
+TEST(SerialPort, AMissingDeviceIsReportedOnce)
+{
+    PortUnderTest under("/dev/pagewise-no-such-tty");
+    EXPECT_FALSE(under.open(nullptr));
+    EXPECT_FALSE(under.open(nullptr));
+    EXPECT_EQ(under.boxes.texts(), std::vector<std::string>{"/dev/pagewise-no-such-tty not found"});
+}
+
+// The last packet of a run (CmdLeaveIsp) is often written just before the port is closed or
+// reopened: it still goes out, whole, before the device is given back its old settings.
+TEST(SerialPort, APacketQueuedJustBeforeCloseOrReopenStillGoesOut)
+{
+    FarEnd far;
+    CollectingSink sink;
+    PortUnderTest under(far.slavePath());
+    const std::vector<std::uint8_t> leave = {0x0F, 0x0E, 0x01, 0x01, 0x01, 0xFF};
+    for (int round = 0; round < 50; ++round) {
+        ASSERT_TRUE(under.open(&sink, 115200));
+        ASSERT_TRUE(under.port.StartMonitor());
+        ASSERT_TRUE(under.write(leave));
+        if (round % 2 == 0)
+            under.port.Close();
+        else
+            under.open(&sink, 9600);
+        ASSERT_EQ(far.receive(leave.size(), 2s), leave) << "round " << round;
+    }
+    under.port.Close();
+    EXPECT_TRUE(under.boxes.texts().empty());
+}
+
+// The hang-up wakes whoever waits on the port, and the device path is in the report.
+TEST(SerialPort, HangUpSetsTheEventAndTheReportNamesTheDevice)
+{
+    FarEnd far;
+    CollectingSink sink;
+    PortUnderTest under(far.slavePath());
+    ASSERT_TRUE(under.open(&sink));
+    ASSERT_TRUE(under.port.StartMonitor());
+    EXPECT_FALSE(under.port.hangUpEvent().isSet());
+    far.hangUp();
+    ASSERT_TRUE(under.port.hangUpEvent().waitFor(5s));
+    ASSERT_TRUE(under.boxes.waitForCount(1, 5s));
+    EXPECT_NE(under.boxes.texts()[0].find("Device: " + far.slavePath() + "\n"), std::string::npos);
+    under.port.Close();
 }
 
 TEST(SerialPort, CloseOnAClosedPortChangesNothing)

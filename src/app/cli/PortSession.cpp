@@ -49,15 +49,15 @@ PortSession::PortSession(const CliOptions& options, const std::string& portArgum
         label_ = portArgument;
     } else if (!portArgument.empty()) {
         ctx_.comPort = 1;
-        ctx_.portMap.assign(1, portArgument);
+        ctx_.portMap.assignForThisRun(1, portArgument);
         label_ = portArgument;
     } else {
         label_ = "COM" + std::to_string(ctx_.comPort.load());
     }
-    // The port is closed right after the run, so the pauses that let a window start its
-    // next operation are not needed; the target's own pauses stay as they are.
+    // The port is closed right after the run and nothing follows on it, so the pause that
+    // keeps a window from starting its next operation at once is left out; every pause
+    // that faces the target stays as the window keeps it.
     ctx_.timings.afterOperationPause = Millis(0);
-    ctx_.timings.reopenPause = Millis(50);
 }
 
 PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBytes)
@@ -116,7 +116,8 @@ int PortSession::exitCodeFor(const OperationResult& result) const
     switch (result.outcome) {
     case Outcome::Success: return ExitSuccess;
     case Outcome::Mismatch: return ExitMismatch;
-    case Outcome::TimedOut: return ExitNoReply;
+    case Outcome::TimedOut:
+    case Outcome::LineLost: return ExitNoReply;
     case Outcome::Cancelled: return interrupted_ ? ExitInterrupted : ExitNoReply;
     case Outcome::ImageError:
     case Outcome::Refused: return ExitBadInput;

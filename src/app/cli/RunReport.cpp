@@ -39,6 +39,7 @@ const char* outcomeName(Outcome outcome)
     case Outcome::Success: return "success";
     case Outcome::Mismatch: return "mismatch";
     case Outcome::TimedOut: return "timeout";
+    case Outcome::LineLost: return "hang-up";
     case Outcome::Cancelled: return "cancelled";
     case Outcome::ImageError: return "image-error";
     case Outcome::Refused: return "refused";
