@@ -62,31 +62,42 @@ struct RecordBytes {
     std::size_t size = 0;
 };
 
-// Digits to bytes, refusing anything that is not a well-formed record.
-bool decodeRecord(const std::string& text, RecordBytes& out, std::string& error)
+// The first non-digit among the first `length` characters, or false when there is none.
+bool findNonDigit(const std::string& text, std::size_t length, std::string& error)
 {
-    for (char c : text) {
-        if (hexDigitValue(c) < 0) {
-            error = describeChar(c) + " is not a hexadecimal digit";
-            return false;
+    for (std::size_t i = 0; i < length && i < text.size(); ++i) {
+        if (hexDigitValue(text[i]) < 0) {
+            error = describeChar(text[i]) + " is not a hexadecimal digit";
+            return true;
         }
     }
+    return false;
+}
+
+// Digits to bytes, refusing anything that is not a well-formed record. The byte count says
+// how long the record is; what follows it on the line (a comment, a DOS end-of-file mark) is
+// not part of it and is skipped.
+bool decodeRecord(const std::string& text, RecordBytes& out, std::string& error)
+{
     char msg[96];
-    if (text.size() < 10 || text.size() % 2 != 0 || text.size() > kMaxRecordDigits) {
-        std::snprintf(msg, sizeof msg, "record has %zu digits, which is no whole record",
-                      text.size());
+    if (findNonDigit(text, 2, error))
+        return false;
+    if (text.size() < 10) {
+        std::snprintf(msg, sizeof msg, "record has %zu digits, which is no whole record", text.size());
         error = msg;
         return false;
     }
     const std::uint8_t count = HexPairToByte(text[0], text[1]);
     const std::size_t needed = 2 * (std::size_t{count} + 5);
-    if (text.size() != needed) {
+    if (findNonDigit(text, needed, error))
+        return false;
+    if (text.size() < needed) {
         std::snprintf(msg, sizeof msg, "byte count %02X needs %zu digits, the line has %zu",
                       count, needed, text.size());
         error = msg;
         return false;
     }
-    out.size = text.size() / 2;
+    out.size = needed / 2;
     for (std::size_t i = 0; i < out.size; ++i)
         out.bytes[i] = HexPairToByte(text[2 * i], text[2 * i + 1]);
     return true;

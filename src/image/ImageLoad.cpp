@@ -58,6 +58,9 @@ LoadedImage LoadImageFile(const std::string& chosenPath, const std::string& curr
         result.logLine = chosenPath;
         return result;
     }
+    // From here a failure leaves no image at all: the previous one was not what the user
+    // just chose, and a stale .bin beside a bad HEX file is not it either.
+    result.imagePath.clear();
     const std::string binPath = isHex ? binaryPathFor(chosenPath) : chosenPath;
     if (isHex) {
         state.sourceSize = 0;

@@ -9,12 +9,12 @@ namespace pw {
 enum class LoadStatus {
     Loaded,    // imagePath names the new image; the texts are filled
     NotImage,  // neither HEX nor binary: only logged, the previous image stays in force
-    Failed,    // a box has been shown; the previous image stays in force
+    Failed,    // a box has been shown; there is no image any more
 };
 
 struct LoadedImage {
     LoadStatus status = LoadStatus::Failed;
-    std::string imagePath;    // the image to use from now on (the previous one unless Loaded)
+    std::string imagePath;    // the image to use from now on: the new one, the previous one (NotImage), or none
     std::string sizeText;     // empty unless Loaded
     std::string checksumText; // empty unless Loaded
     std::string logLine;      // the chosen path, or empty when nothing is to be logged

@@ -58,42 +58,19 @@ bool verifyPhase(IspContext& ctx, OperationView& view, const FirmwareImage& imag
     return true;
 }
 
-// A start address past the flash would give a page count that wraps.
-bool startFits(IspContext& ctx, std::uint32_t start, RunStatus& status)
-{
-    if (start < ctx.flashSize)
-        return true;
-    const std::string text = startPastFlashText(start, ctx.flashSize);
-    showErrorBox(ctx.boxes, text);
-    status.fail(Outcome::Refused, text);
-    return false;
-}
-
-// An image that ends below the start address leaves nothing to program or compare.
-bool reachesStart(IspContext& ctx, const FirmwareImage& image, std::uint32_t start, RunStatus& status)
-{
-    if (image.size() >= start)
-        return true;
-    const std::string text = imageBelowStartText(image.size(), start);
-    showErrorBox(ctx.boxes, text);
-    status.fail(Outcome::ImageError, text);
-    return false;
-}
-
 void runAuto(IspContext& ctx, OperationView& view, const std::string& imagePath, RunStatus& status)
 {
     const std::uint32_t start = ctx.ispStartAddr;
-    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, status);
-    if (!image || !startFits(ctx, start, status))
+    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, start, status);
+    if (!image)
         return;
     const AttachedReadBuffer readBuffer(ctx);
-    const BlockSpan span{start, image->size() > start ? image->size() - start : 0};
+    const BlockSpan span{start, image->size() - start};
     ProgressPlan(span.length).apply(view);
     const BlockMasks masks = masksForStartAddress(start);
     AddressWalk walk;
     if (!status.proceed(openConnection(ctx, LinkUse::Auto)) ||
-        !status.proceed(MaskSetup(ctx, masks, MaskKinds::AllMaskAck)) || !erasePhase(ctx, view, start, walk, status) ||
-        !reachesStart(ctx, *image, start, status))
+        !status.proceed(MaskSetup(ctx, masks, MaskKinds::AllMaskAck)) || !erasePhase(ctx, view, start, walk, status))
         return;
     if (programPhase(ctx, view, *image, span, walk, status))
         verifyPhase(ctx, view, *image, span, walk, status);

@@ -4,17 +4,29 @@
 
 namespace pw {
 
-std::optional<FirmwareImage> loadFlashImage(IspContext& ctx, const std::string& path, RunStatus& status)
+std::optional<ImageRefusal> imageRefusal(const std::string& path, std::uint64_t length, std::uint32_t start,
+                                         std::uint32_t flashSize)
+{
+    if (length > flashSize)
+        return ImageRefusal{Outcome::ImageError, imageTooLongText(path, length, flashSize)};
+    if (start != 0 && start >= flashSize)
+        return ImageRefusal{Outcome::Refused, startPastFlashText(start, flashSize)};
+    if (length < start)
+        return ImageRefusal{Outcome::Refused, imageBelowStartText(length, start)};
+    return std::nullopt;
+}
+
+std::optional<FirmwareImage> loadFlashImage(IspContext& ctx, const std::string& path, std::uint32_t start,
+                                            RunStatus& status)
 {
     std::optional<FirmwareImage> image = readFirmwareImage(path, ctx.boxes);
     if (!image) {
         status.fail(Outcome::ImageError, {}); // the reader's box names the cause
         return std::nullopt;
     }
-    if (image->size() > ctx.flashSize) {
-        const std::string text = imageTooLongText(path, image->size(), ctx.flashSize);
-        showErrorBox(ctx.boxes, text);
-        status.fail(Outcome::ImageError, text);
+    if (const auto refusal = imageRefusal(path, image->size(), start, ctx.flashSize)) {
+        showErrorBox(ctx.boxes, refusal->text);
+        status.fail(refusal->outcome, refusal->text);
         return std::nullopt;
     }
     return image;

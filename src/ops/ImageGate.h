@@ -7,9 +7,22 @@
 
 namespace pw {
 
-// The image of a flashing run. The reader shows its own box when the file cannot be read;
-// an image longer than the flash would wrap onto low addresses (only 16 address bits reach
-// the target), so it is refused here with a box of its own. Both fail `status`.
-std::optional<FirmwareImage> loadFlashImage(IspContext& ctx, const std::string& path, RunStatus& status);
+struct ImageRefusal {
+    Outcome outcome;
+    std::string text;
+};
+
+// Why a run must not begin on an image of `length` bytes that it walks from `start` (0 for
+// Program and Verify, the start address for Auto), or nothing: an image longer than the flash
+// would wrap onto low addresses (only 16 address bits reach the target), a start past the flash
+// gives no pages, and an image ending below the start leaves nothing to program. Front ends
+// ask this before they open a port; the workers ask it again before their first frame.
+std::optional<ImageRefusal> imageRefusal(const std::string& path, std::uint64_t length, std::uint32_t start,
+                                         std::uint32_t flashSize);
+
+// The image of a flashing run, read and checked before anything is sent. The reader shows its
+// own box when the file cannot be read; a refusal above gets a box of its own. Both fail `status`.
+std::optional<FirmwareImage> loadFlashImage(IspContext& ctx, const std::string& path, std::uint32_t start,
+                                            RunStatus& status);
 
 } // namespace pw

@@ -9,7 +9,7 @@ namespace {
 
 void program(IspContext& ctx, OperationView& view, const std::string& imagePath, RunStatus& status)
 {
-    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, status);
+    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, 0, status);
     if (!image)
         return;
     const BlockSpan span{0, image->size()};

@@ -64,7 +64,9 @@ TEST_P(ImageLoad, GivesImagePathAndDisplayTexts)
 INSTANTIATE_TEST_SUITE_P(Files, ImageLoad, ::testing::ValuesIn(kLoadCases),
                          [](const auto& tc) { return std::string(tc.param.name); });
 
-TEST(ImageLoadFailure, FailedConversionKeepsPreviousImageAndStaleBinary)
+// After a failed load there is no image: neither the previous one nor a stale .bin beside
+// the bad HEX file may be written by the next Program.
+TEST(ImageLoadFailure, FailedConversionLeavesNoImageAndTheStaleBinaryAlone)
 {
     TempDir dir;
     writeFile(dir.file("fw.hex"), ":0100000011EF\n" + kEndRecord);
@@ -73,7 +75,7 @@ TEST(ImageLoadFailure, FailedConversionKeepsPreviousImageAndStaleBinary)
     HexConverterState state;
     const LoadedImage loaded = LoadImageFile(dir.file("fw.hex"), kPrevious, state, boxes);
     EXPECT_EQ(loaded.status, LoadStatus::Failed);
-    EXPECT_EQ(loaded.imagePath, kPrevious);
+    EXPECT_EQ(loaded.imagePath, "");
     EXPECT_EQ(loaded.sizeText, "");
     EXPECT_EQ(loaded.checksumText, "");
     EXPECT_EQ(boxes.texts().size(), 1u);
@@ -81,14 +83,14 @@ TEST(ImageLoadFailure, FailedConversionKeepsPreviousImageAndStaleBinary)
     EXPECT_EQ(std::string(stale.begin(), stale.end()), "stale");
 }
 
-TEST(ImageLoadFailure, MissingBinaryKeepsPreviousImage)
+TEST(ImageLoadFailure, MissingBinaryLeavesNoImage)
 {
     TempDir dir;
     RecordingBoxes boxes;
     HexConverterState state;
     const LoadedImage loaded = LoadImageFile(dir.file("gone.bin"), kPrevious, state, boxes);
     EXPECT_EQ(loaded.status, LoadStatus::Failed);
-    EXPECT_EQ(loaded.imagePath, kPrevious);
+    EXPECT_EQ(loaded.imagePath, "");
     EXPECT_EQ(boxes.texts(),
               std::vector<std::string>{"File : " + dir.file("gone.bin") + " could not be opened!!!"});
 }

@@ -91,25 +91,6 @@ TEST(AutoPages, StartAt8000WalksFourKiB)
     EXPECT_EQ(bench.view.ranges(), (std::vector<std::pair<int, int>>{{0, 170}, {0, 64}, {0, 170}}));
 }
 
-TEST(AutoShortImage, EndsBelowStartAfterErase)
-{
-    OpsBench bench;
-    bench.ctx.ispStartAddr = 0x1800;
-    const std::string path = bench.imageFile(patternImage(0x1000));
-    const OperationResult result = bench.run([&] { return AutoThread(bench.ctx, bench.view, path); });
-
-    EXPECT_EQ(result.outcome, Outcome::ImageError);
-    ASSERT_EQ(bench.boxes.texts().size(), 1u);
-    EXPECT_NE(bench.boxes.texts()[0].find("start address 0x1800"), std::string::npos) << bench.boxes.texts()[0];
-    ASSERT_TRUE(bench.waitForFrame(kLeaveFrame));
-    const std::vector<std::string> frames = bench.sim.programFrames();
-    EXPECT_EQ(std::count(frames.begin(), frames.end(), "0F 0E 01 82 82 82 FF"), 128 - 12);
-    EXPECT_EQ(std::count_if(frames.begin(), frames.end(), [](const std::string& f) { return f.rfind("0F 09", 0) == 0; }), 0);
-    EXPECT_EQ(frames.back(), kLeaveFrame);
-    const std::vector<std::string> lines = bench.view.lines();
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), "Begin programming............."), lines.end());
-}
-
 TEST(AutoMismatch, VerifyPhaseNamesTheBlock)
 {
     // Reply 26, as the simulator counts them, answers the read of the block at 0x18; its

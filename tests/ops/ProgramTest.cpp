@@ -138,31 +138,43 @@ struct RefusedImage {
     const char* name;
     std::size_t length; // 0 with `missing`: no file at all
     bool missing;
+    bool autoRun;       // Auto from start address 0x1800, else Program
+    Outcome outcome;
     const char* boxStart;
+    const char* boxPart;
 };
 
-class ProgramRefusesImage : public ::testing::TestWithParam<RefusedImage> {};
+class RefusesImage : public ::testing::TestWithParam<RefusedImage> {};
 
-TEST_P(ProgramRefusesImage, BeforeConnecting)
+// An image that cannot be used is refused with a box before the first frame: nothing at all
+// reaches the target, not even CmdLeaveIsp, and no erase runs for it.
+TEST_P(RefusesImage, BeforeAnyFrame)
 {
+    const RefusedImage& c = GetParam();
     OpsBench bench;
-    const std::string path = GetParam().missing ? bench.folder() + "/absent.bin"
-                                                : bench.imageFile(patternImage(GetParam().length));
-    const OperationResult result = bench.run([&] { return ProgramThread(bench.ctx, bench.view, path); });
+    bench.ctx.ispStartAddr = 0x1800;
+    const std::string path = c.missing ? bench.folder() + "/absent.bin" : bench.imageFile(patternImage(c.length));
+    const OperationResult result = bench.run([&] {
+        return c.autoRun ? AutoThread(bench.ctx, bench.view, path) : ProgramThread(bench.ctx, bench.view, path);
+    });
 
-    EXPECT_EQ(result.outcome, Outcome::ImageError);
+    EXPECT_EQ(result.outcome, c.outcome);
     ASSERT_EQ(bench.boxes.texts().size(), 1u);
-    EXPECT_EQ(bench.boxes.texts()[0].rfind(GetParam().boxStart, 0), 0u) << bench.boxes.texts()[0];
-    // A failed run leaves the boot loader, but nothing that connects went out.
-    EXPECT_EQ(bench.framesAfter(1), (std::vector<std::string>{kLeaveFrame}));
+    EXPECT_EQ(bench.boxes.texts()[0].rfind(c.boxStart, 0), 0u) << bench.boxes.texts()[0];
+    EXPECT_NE(bench.boxes.texts()[0].find(c.boxPart), std::string::npos) << bench.boxes.texts()[0];
+    EXPECT_TRUE(bench.framesBeforeMarker().empty());
     EXPECT_TRUE(bench.view.lines().empty());
     EXPECT_EQ(bench.ctx.busy, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, ProgramRefusesImage,
-                         ::testing::Values(RefusedImage{"missing", 0, true, "File : "},
-                                           RefusedImage{"longer_than_flash", 0x10001, false, "File : "}),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Images, RefusesImage,
+    ::testing::Values(
+        RefusedImage{"missing", 0, true, false, Outcome::ImageError, "File : ", "could not be opened"},
+        RefusedImage{"longer_than_flash", 0x10001, false, false, Outcome::ImageError, "File : ", "65537 bytes"},
+        RefusedImage{"auto_ending_below_start", 0x1000, false, true, Outcome::Refused, "The image holds 0x1000",
+                     "start address 0x1800"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace
 } // namespace pw::test

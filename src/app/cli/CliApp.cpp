@@ -6,6 +6,8 @@
 #include "app/cli/InterruptWatcher.h"
 #include "app/cli/PortSession.h"
 #include "app/cli/RunReport.h"
+#include "app/context/ChipTable.h"
+#include "ops/ImageGate.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -43,11 +45,21 @@ bool needsImage(Command command)
     return command == Command::Program || command == Command::Verify || command == Command::Auto;
 }
 
-std::vector<PortOutcome> runSessions(const CliOptions& options, const PreparedImage& image)
+// The checks the workers make before their first frame, made before any port is opened: exit
+// code 3 means that nothing reached a target.
+std::string checkImage(const CliOptions& options, const PreparedImage& image, const SettingsStore& store)
+{
+    const std::uint32_t start =
+        options.command == Command::Auto ? options.startAddr.value_or(startAddressSetting(store)) : 0;
+    const auto refusal = imageRefusal(image.binaryPath, image.bytes, start, kChipFlashSizes[0]);
+    return refusal ? refusal->text : std::string();
+}
+
+std::vector<PortOutcome> runSessions(const CliOptions& options, const PreparedImage& image,
+                                     const SettingsStore& store)
 {
     const std::vector<std::string> ports = options.ports.empty() ? std::vector<std::string>{""} : options.ports;
     Console console(ports.size(), options.quiet || options.json);
-    const SettingsStore store;
     std::vector<std::unique_ptr<PortSession>> sessions;
     for (std::size_t slot = 0; slot < ports.size(); ++slot)
         sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
@@ -83,6 +95,9 @@ int runCli(const std::vector<std::string>& args)
     if (const std::string problem = checkPageRange(options); !problem.empty())
         return badInput(problem);
 
+    const SettingsStore store;
+    for (const std::string& problem : store.problems())
+        std::fprintf(stderr, "pagewise-cli: %s\n", problem.c_str());
     PreparedImage image;
     if (options.command == Command::Info || needsImage(options.command)) {
         std::string problem;
@@ -92,9 +107,11 @@ int runCli(const std::vector<std::string>& args)
             printImageInfo(image, options.json);
             return ExitSuccess;
         }
+        if (const std::string refusal = checkImage(options, image, store); !refusal.empty())
+            return badInput(refusal);
     }
 
-    const std::vector<PortOutcome> outcomes = runSessions(options, image);
+    const std::vector<PortOutcome> outcomes = runSessions(options, image, store);
     if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess &&
         !moveDumpFile(options))
         return ExitBadInput;
