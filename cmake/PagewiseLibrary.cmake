@@ -9,7 +9,8 @@ function(pw_folder_library name)
     set(_sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   endif()
   add_library(${name} STATIC ${_sources})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}
+                             ${CMAKE_BINARY_DIR}/generated)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 

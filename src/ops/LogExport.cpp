@@ -60,7 +60,6 @@ LogExportResult exportLog(const std::vector<std::string>& lines, const std::stri
         }
     }
     result.path = firstPath;
-    result.failure = std::string(kLogCreateFailedText) + "\n" + firstPath;
     return result;
 }
 

@@ -9,8 +9,7 @@ inline constexpr const char* kLogCreateFailedText = "Could not create the file!"
 
 struct LogExportResult {
     bool written = false;
-    std::string path;    // where the log went, or where it could not be written
-    std::string failure; // the box text when nothing was written: the message, then the path
+    std::string path; // where the log went, or where it could not be written
 };
 
 // Writes every line as "%s\r\n" to <exeDir>ISP_log.txt, replacing it completely or not at all.

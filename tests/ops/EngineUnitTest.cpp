@@ -86,7 +86,7 @@ TEST_F(LogExportTest, ReportsWhenNothingIsWritable)
     std::ofstream(folder_ + "/data") << "a file where the folder should be";
     const LogExportResult result = exportLog({"line"}, folder_ + "/missing/");
     EXPECT_FALSE(result.written);
-    EXPECT_EQ(result.failure, "Could not create the file!\n" + folder_ + "/missing/ISP_log.txt");
+    EXPECT_EQ(result.path, folder_ + "/missing/ISP_log.txt");
 }
 
 class RunnerTest : public ::testing::Test {

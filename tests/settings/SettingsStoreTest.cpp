@@ -159,11 +159,14 @@ TEST_F(SettingsFixture, HandMadePortEntriesOutsideTheRangeAreIgnored)
 struct GarbledCase {
     const char* name;
     const char* text;
+    const char* told; // what the user is told, after the file's path
 };
 
 class GarbledFiles : public SettingsFixture, public ::testing::WithParamInterface<GarbledCase> {};
 
-TEST_P(GarbledFiles, GiveTheDefaultsAndAreNotRewritten)
+// A file that cannot be used gives the defaults, is never rewritten (nothing in it is lost),
+// and is named once, with the line that is wrong.
+TEST_P(GarbledFiles, GiveTheDefaultsAreNamedAndAreNotRewritten)
 {
     const std::string garbled = GetParam().text;
     writeUser(garbled);
@@ -171,6 +174,10 @@ TEST_P(GarbledFiles, GiveTheDefaultsAndAreNotRewritten)
     EXPECT_EQ(ctx.comPort, 1);
     EXPECT_EQ(ctx.baudRate, 9600u);
     EXPECT_EQ(ctx.ispStartAddr, 0u);
+    const std::vector<std::string> problems = store().problems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find(path("user/Pagewise.conf") + " is not used"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find(GetParam().told), std::string::npos) << problems[0];
 
     SettingsStore writer = store();
     writer.writeValue("COMPort", 3);
@@ -179,10 +186,24 @@ TEST_P(GarbledFiles, GiveTheDefaultsAndAreNotRewritten)
 }
 
 INSTANTIATE_TEST_SUITE_P(Content, GarbledFiles, ::testing::Values(
-    GarbledCase{"UnclosedSection", "[Software%5CCorvane%5CPagewise%5CHZ41C120\nCOMPort=7\n"},
-    GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f"},
-    GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n"}),
+    GarbledCase{"UnclosedSection", "[Software%5CCorvane%5CPagewise%5CHZ41C120\nCOMPort=7\n",
+                "line 1 is neither a [section] nor a key=value pair: [Software%5CCorvane%5CPagewise%5CHZ41C120"},
+    GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f", "it is not UTF-8 text"},
+    GarbledCase{"LineWithoutEquals", "[Ports]\nCOM3=/dev/ttyUSB0\n\nCOMPort 3\n", "line 4 is neither"},
+    GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n", "line 1 is neither"}),
     [](const ::testing::TestParamInfo<GarbledCase>& caseInfo) { return std::string(caseInfo.param.name); });
+
+// A byte order mark, as some editors write one, is no reason to refuse the file.
+TEST_F(SettingsFixture, AByteOrderMarkIsAccepted)
+{
+    writeUser("\xEF\xBB\xBF" + kStoredGroup + "COMPort=5\nBaudRate=57600\n");
+    EXPECT_TRUE(store().problems().empty());
+    EXPECT_EQ(loaded().comPort, 5);
+    SettingsStore writer = store();
+    EXPECT_TRUE(writer.writeValue("BaudRate", 115200));
+    EXPECT_EQ(loaded().baudRate, 115200u);
+    EXPECT_EQ(loaded().comPort, 5);
+}
 
 TEST_F(SettingsFixture, AnUnwritableLocationFailsQuietly)
 {

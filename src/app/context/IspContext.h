@@ -4,6 +4,7 @@
 #include "app/context/MessageBoxes.h"
 #include "app/context/ReadDest.h"
 #include "app/context/Timings.h"
+#include "app/context/Version.h"
 #include "protocol/ResponseKind.h"
 #include "serial/ByteSink.h"
 #include "serial/PortMap.h"
@@ -60,7 +61,7 @@ struct IspContext {
 
     // Paths and texts.
     std::string exeDir; // folder of the program file, with a trailing '/'
-    const std::string versionText = "1.04";
+    const std::string versionText = kVersionText;
     std::ofstream dumpStream;
 
     Timings timings;

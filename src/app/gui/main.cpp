@@ -6,57 +6,66 @@
 #include "app/settings/Settings.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QTimer>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace {
 
 struct StartOptions {
-    std::string portDevice;  // --port: COM<comPort> opens this device for this run
-    std::string demoImage;   // --demo-program: load and program this file once shown
-    std::string demoShot;    // --demo-shot: picture of the window after the demo run
-    bool version = false;
-    bool help = false;
-    bool bad = false;
+    QString portDevice; // --port: COM<comPort> opens this device for this run, never saved
+    QString demoImage;  // --demo-program: load and program this file once shown
+    QString demoShot;   // --demo-shot: picture of the window after the demo run
 };
 
-StartOptions parseOptions(int argc, char** argv)
+// Qt's own options (-platform, -style, ...) have been taken out of the arguments by the
+// window's application object already; what is left is ours. --help and --version print and
+// exit here; they answer whatever else is on the line, without a display.
+StartOptions parseOptions(const QCoreApplication& app, bool textOnly)
 {
-    StartOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (std::strcmp(arg, "--version") == 0)
-            options.version = true;
-        else if (std::strcmp(arg, "--help") == 0)
-            options.help = true;
-        else if (std::strcmp(arg, "--port") == 0 && hasValue)
-            options.portDevice = argv[++i];
-        else if (std::strcmp(arg, "--demo-program") == 0 && hasValue)
-            options.demoImage = argv[++i];
-        else if (std::strcmp(arg, "--demo-shot") == 0 && hasValue)
-            options.demoShot = argv[++i];
-        else if (std::strncmp(arg, "-platform", 9) != 0 && std::strcmp(arg, "-style") != 0)
-            options.bad = true;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Flash programmer for the HZ41C120 boot loader."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Open DEVICE as the configured COM port for this run."),
+                                  QStringLiteral("DEVICE"));
+    const QCommandLineOption demo(QStringLiteral("demo-program"),
+                                  QStringLiteral("Load FILE and press Program once the window is shown."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption shot(QStringLiteral("demo-shot"),
+                                  QStringLiteral("With --demo-program: save the window to PNG and quit."),
+                                  QStringLiteral("PNG"));
+    parser.addOptions({port, demo, shot});
+    if (textOnly) {
+        parser.parse(QCoreApplication::arguments());
+        if (parser.isSet(QStringLiteral("version")))
+            parser.showVersion();
+        parser.showHelp();
     }
-    return options;
+    parser.process(app);
+    return {parser.value(port), parser.value(demo), parser.value(shot)};
 }
 
-void printHelp()
+bool asksOnlyForText(int argc, char** argv)
 {
-    std::puts("Usage: pagewise [--port DEVICE]\n"
-              "  --port DEVICE          open DEVICE as the configured COM port for this run\n"
-              "  --version              print the version and exit\n"
-              "  --demo-program FILE    load FILE and press Program once the window is shown\n"
-              "  --demo-shot PNG        with --demo-program: save the window to PNG and quit");
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help" || arg == "-v" || arg == "--version" || arg == "--help-all")
+            return true;
+    }
+    return false;
 }
 
-int runWindow(int argc, char** argv, const StartOptions& options)
+void describeApplication()
 {
-    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pagewise"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(pw::kVersionText));
+}
+
+int runWindow(QApplication& app, const StartOptions& options)
+{
     pw::GuiMessageBoxes boxes;
     pw::IspContext ctx(boxes);
     ctx.exeDir = pw::programFolder();
@@ -64,33 +73,35 @@ int runWindow(int argc, char** argv, const StartOptions& options)
     pw::loadSettings(ctx, store);
     ctx.chipType = 0;
     ctx.flashSize = pw::kChipFlashSizes[ctx.chipType];
-    if (!options.portDevice.empty())
-        ctx.portMap.assign(ctx.comPort, options.portDevice); // not saved
+    if (!options.portDevice.isEmpty())
+        ctx.portMap.assignForThisRun(ctx.comPort, options.portDevice.toStdString());
 
     pw::MainWindow window(ctx, store);
     window.show();
-    if (!options.demoImage.empty()) {
-        const QString image = QString::fromStdString(options.demoImage);
-        const QString shot = QString::fromStdString(options.demoShot);
+    // Told once, over the window: the defaults are in use and a save will not reach the file.
+    for (const std::string& problem : store.problems())
+        QTimer::singleShot(0, &window, [&boxes, problem] { pw::showErrorBox(boxes, problem); });
+    if (!options.demoImage.isEmpty()) {
+        const QString image = options.demoImage;
+        const QString shot = options.demoShot;
         QTimer::singleShot(0, &window, [&window, image, shot] { pw::startDemoProgram(window, image, shot); });
     }
-    app.exec();
-    return 0;
+    return app.exec();
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // --version and --help answer before any display is needed.
-    const StartOptions options = parseOptions(argc, argv);
-    if (options.version) {
-        std::puts("1.04");
+    // --help and --version answer without a display.
+    if (asksOnlyForText(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        describeApplication();
+        parseOptions(app, true);
         return 0;
     }
-    if (options.help || options.bad) {
-        printHelp();
-        return options.bad ? 2 : 0;
-    }
-    return runWindow(argc, argv, options);
+    QApplication app(argc, argv);
+    describeApplication();
+    const StartOptions options = parseOptions(app, false);
+    return runWindow(app, options);
 }

@@ -35,6 +35,18 @@ SettingsStore::SettingsStore(std::string userFile, std::string systemFile)
 {
 }
 
+std::vector<std::string> SettingsStore::problems() const
+{
+    std::vector<std::string> found;
+    for (const std::string& file : {userFile_, systemFile_}) {
+        const std::string reason = settings_file::unusableReason(file);
+        if (!reason.empty())
+            found.push_back("The settings file " + file + " is not used, and the program will not change it: " +
+                            reason + ". Mend or remove it; until then the defaults apply.");
+    }
+    return found;
+}
+
 std::optional<std::uint32_t> SettingsStore::readValue(const std::string& name) const
 {
     if (auto value = settings_file::readNumber(userFile_, name))
@@ -72,10 +84,15 @@ void loadRate(IspContext& ctx, const SettingsStore& store)
     ctx.baudRate = (rate == 9600 || rate == 57600 || rate == 115200) ? rate : 9600;
 }
 
-void loadStartAddress(IspContext& ctx, const SettingsStore& store)
+std::uint32_t startAddressSetting(const SettingsStore& store)
 {
     const std::uint32_t address = store.readValue(kStartValue).value_or(0);
-    ctx.ispStartAddr = address > 0x10000 ? 0 : address;
+    return address > 0x10000 ? 0 : address;
+}
+
+void loadStartAddress(IspContext& ctx, const SettingsStore& store)
+{
+    ctx.ispStartAddr = startAddressSetting(store);
 }
 
 void loadPortMap(IspContext& ctx, const SettingsStore& store)

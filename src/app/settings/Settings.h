@@ -5,14 +5,15 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pw {
 
 // The persisted settings: an INI file per user ($XDG_CONFIG_HOME/Corvane/Pagewise.conf), over
 // machine-wide defaults (/etc/xdg/Corvane/Pagewise.conf). Values live in the group
 // "Software\Corvane\Pagewise\HZ41C120" as 32-bit numbers; port devices in [Ports] as COMn=path.
-// Nothing here is reported to the user: a missing or garbled file gives the defaults, a failed
-// write leaves the old file as it was. On disk the group is written escaped:
+// A missing file gives the defaults; a garbled one gives them too, is never rewritten (nothing
+// in it is lost) and is named by problems(), which the front ends tell the user once. On disk the group is written escaped:
 //   [Software%5CCorvane%5CPagewise%5CHZ41C120]
 //   COMPort=3
 //   BaudRate=115200
@@ -32,6 +33,9 @@ public:
     bool writePortMap(const std::map<std::uint32_t, std::string>& entries);
 
     const std::string& userFile() const { return userFile_; }
+    // One text per settings file that exists but cannot be used, naming the file and the line
+    // that is wrong: its values fall back to their defaults, and it is never rewritten.
+    std::vector<std::string> problems() const;
 
 private:
     std::string userFile_;
@@ -42,6 +46,7 @@ private:
 void loadPort(IspContext& ctx, const SettingsStore& store);         // "COMPort": low 8 bits, 1..24, else 1
 void loadRate(IspContext& ctx, const SettingsStore& store);         // "BaudRate": 9600/57600/115200, else 9600
 void loadStartAddress(IspContext& ctx, const SettingsStore& store); // "ISP Start Addr": <= 0x10000, else 0
+std::uint32_t startAddressSetting(const SettingsStore& store);     // the same value, without a context
 void loadPortMap(IspContext& ctx, const SettingsStore& store);
 void loadSettings(IspContext& ctx, const SettingsStore& store);     // port, rate, start address, map
 void savePort(const IspContext& ctx, SettingsStore& store);

@@ -20,25 +20,38 @@ const QString kHandGroup = QStringLiteral("Software/Corvane/Pagewise/HZ41C120");
 const QString kPorts = QStringLiteral("Ports");
 constexpr std::uint32_t kLastPort = 24;
 
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 // QSettings parses each file once per process and tolerates much, and it rewrites what it
 // tolerated in its own way; so the shape of the file is checked here on every use. Each line
-// must be blank, a comment, a named [section] or a key=value pair.
-bool wellFormed(const QString& path)
+// must be blank, a comment, a named [section] or a key=value pair, in UTF-8; a byte order mark
+// may stand before the first line. Empty when the file is fine, else what is wrong with it.
+std::string shapeProblem(const QByteArray& content)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray content = file.readAll();
-    for (const QByteArray& raw : content.split('\n')) {
+    QByteArray text = content;
+    if (text.startsWith(kByteOrderMark))
+        text.remove(0, 3);
+    if (QString::fromUtf8(text).toUtf8() != text)
+        return "it is not UTF-8 text";
+    int number = 0;
+    for (const QByteArray& raw : text.split('\n')) {
+        ++number;
         const QByteArray line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
             continue;
         const bool section = line.startsWith('[') && line.endsWith(']') && line.size() > 2;
         const bool pair = !line.startsWith('[') && line.indexOf('=') > 0;
         if (!section && !pair)
-            return false;
+            return "line " + std::to_string(number) + " is neither a [section] nor a key=value pair: " +
+                   line.left(80).toStdString();
     }
-    return QString::fromUtf8(content).toUtf8() == content; // valid UTF-8 only
+    return {};
+}
+
+bool wellFormed(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && shapeProblem(file.readAll()).empty();
 }
 
 std::unique_ptr<QSettings> openReadable(const std::string& file)
@@ -52,12 +65,27 @@ std::unique_ptr<QSettings> openReadable(const std::string& file)
     return settings;
 }
 
+// QSettings reads past a byte order mark but reports a format error when it saves over one;
+// the mark carries nothing, so it is taken off before the file is written.
+bool dropByteOrderMark(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray content = file.readAll();
+    file.close();
+    if (!content.startsWith(kByteOrderMark))
+        return true;
+    content.remove(0, 3);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
 // The user file for writing: a missing one is created, a bad one is left alone.
 std::unique_ptr<QSettings> openWritable(const std::string& file)
 {
     const QString path = QString::fromStdString(file);
     const QFileInfo info(path);
-    if (info.exists() && (!info.isFile() || !wellFormed(path)))
+    if (info.exists() && (!info.isFile() || !wellFormed(path) || !dropByteOrderMark(path)))
         return nullptr;
     if (!QDir().mkpath(info.absolutePath()))
         return nullptr;
@@ -99,6 +127,17 @@ std::optional<std::uint32_t> portNumberFromKey(const std::string& key)
     if (!number || *number < 1 || *number > kLastPort)
         return std::nullopt;
     return number;
+}
+
+std::string unusableReason(const std::string& file)
+{
+    const QString path = QString::fromStdString(file);
+    if (!QFileInfo::exists(path))
+        return {};
+    QFile in(path);
+    if (!QFileInfo(path).isFile() || !in.open(QIODevice::ReadOnly))
+        return "it cannot be read";
+    return shapeProblem(in.readAll());
 }
 
 std::optional<std::uint32_t> readNumber(const std::string& file, const std::string& name)

@@ -299,7 +299,8 @@ void IspPanel::OnExport()
         lines.push_back(logLine(row));
     const LogExportResult result = exportLog(lines, ctx_.exeDir);
     if (!result.written) {
-        ctx_.boxes.show(kAppCaption, result.failure, BoxIcon::Plain);
+        ctx_.boxes.show(kAppCaption, kLogCreateFailedText, BoxIcon::Plain);
+        AppendLogLine("Could not create " + result.path);
         return;
     }
     // The program's folder was not writable: tell the user where the log went instead.
