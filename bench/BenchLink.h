@@ -2,7 +2,7 @@
 // One programming link for the benchmarks: a paced in-process simulator on a pty, a context
 // mapped onto it with the panel's matcher, opened at the base rate like the application does.
 // Header only: every bench_*.cpp is its own executable.
-#include "app/context/IspContext.h"
+#include "context/IspContext.h"
 #include "ops/OperationView.h"
 #include "ops/Operations.h"
 #include "protocol/LinkControl.h"

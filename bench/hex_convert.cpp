@@ -1,6 +1,6 @@
 // Converts generated HEX files with ConvertHexToBin and, when srec_cat is on PATH, with that
 // tool too, printing the HEX input rate of each side by side.
-#include "app/context/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 #include "image/HexToBin.h"
 
 #include <chrono>

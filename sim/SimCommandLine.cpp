@@ -1,68 +1,86 @@
 #include "sim/SimCommandLine.h"
 
-#include <string_view>
+#include <QCommandLineParser>
+#include <QStringList>
 
 namespace pw::sim {
 
-const char* simUsage()
+namespace {
+
+const char* const kDescription =
+    "Plays the HZ41C120 boot loader on a pseudo-terminal. The first line of output is the\n"
+    "terminal's path; open it as the serial port. Runs until SIGINT or SIGTERM (exit 0);\n"
+    "SIGUSR1 presses the reset button (back to 9600, waiting for a connect).";
+
+const char* const kFaults = "Misbehave; repeatable:\n"
+                            "silent-after=N: answer nothing after the first N frames\n"
+                            "wrong-connect: answer the connect with 0F 81 00 00 00 00 FF\n"
+                            "corrupt=N: flip bit 0 of byte 3 of reply N (counted from 1)\n"
+                            "slow=MS: delay every reply by MS milliseconds\n"
+                            "hangup-after=N: close the terminal once frame N is answered\n"
+                            "no-baud-switch: ignore the rate command and stay at the old rate\n"
+                            "erase-busy=MS: answer the erase status only MS ms after the erase start";
+
+// The one option table: the parser and --help both come from it.
+void describe(QCommandLineParser& parser)
 {
-    return "Usage: pagewise-sim [--flash FILE] [--link PATH] [--log FILE] [--no-pacing] [--fault FAULT]...\n"
-           "Plays the HZ41C120 boot loader on a pseudo-terminal. The first line of output is the\n"
-           "terminal's path; open it as the serial port. Runs until SIGINT or SIGTERM (exit 0);\n"
-           "SIGUSR1 presses the reset button (back to 9600, waiting for a connect).\n"
-           "\n"
-           "  --flash FILE   64 KiB flash image, loaded at start (missing: erased flash) and\n"
-           "                 saved after every erase and write, through a temporary file.\n"
-           "  --link PATH    make PATH a symbolic link to the terminal; removed on exit.\n"
-           "  --log FILE     one line per frame: milliseconds since start, a direction and\n"
-           "                 the bytes in hex. '<' from the program, '>' reply to it,\n"
-           "                 '?' bytes that began a frame but did not make one.\n"
-           "  --no-pacing    bytes go at once instead of at the time the line rate needs.\n"
-           "  --fault FAULT  misbehave; repeatable:\n"
-           "      silent-after=N    answer nothing after the first N frames\n"
-           "      wrong-connect     answer the connect with 0F 81 00 00 00 00 FF\n"
-           "      corrupt=N         flip bit 0 of byte 3 of reply N (counted from 1)\n"
-           "      slow=MS           delay every reply by MS milliseconds\n"
-           "      hangup-after=N    close the terminal once frame N is answered\n"
-           "      no-baud-switch    ignore the rate command and stay at the old rate\n"
-           "      erase-busy=MS     answer the erase status only MS ms after the erase start\n"
-           "  --help         this text.\n";
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("flash"),
+         QStringLiteral("64 KiB flash image, loaded at start (missing: erased flash) and saved after every "
+                        "erase and write, through a temporary file."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the terminal; removed on exit."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("log"),
+         QStringLiteral("One line per frame: milliseconds since start, a direction and the bytes in hex. '<' "
+                        "from the program, '>' reply to it, '?' bytes that began a frame but did not make one."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("no-pacing"), QStringLiteral("Bytes go at once instead of at the time the line rate needs.")},
+        {QStringLiteral("fault"), QString::fromLatin1(kFaults), QStringLiteral("FAULT")},
+    });
 }
 
-bool parseSimCommandLine(int argc, const char* const* argv, SimCommandLine& result, std::string& error)
+} // namespace
+
+std::string simUsage()
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--help") {
-            result.help = true;
-            continue;
-        }
-        if (arg == "--no-pacing") {
-            result.options.pacing = false;
-            continue;
-        }
-        const bool takesValue = arg == "--flash" || arg == "--link" || arg == "--log" || arg == "--fault";
-        if (!takesValue) {
-            error = "unknown argument: " + std::string(arg);
+    QCommandLineParser parser;
+    describe(parser);
+    // Without an application object Qt cannot know the program's name.
+    return parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("pagewise-sim")).toStdString();
+}
+
+bool parseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& result, std::string& error)
+{
+    QCommandLineParser parser;
+    describe(parser);
+    QStringList list{QStringLiteral("pagewise-sim")};
+    for (const std::string& arg : args)
+        list << QString::fromStdString(arg);
+    if (!parser.parse(list)) {
+        error = parser.errorText().toStdString();
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = "unknown argument: " + parser.positionalArguments().front().toStdString();
+        return false;
+    }
+    result.help = parser.isSet(QStringLiteral("help"));
+    result.version = parser.isSet(QStringLiteral("version"));
+    result.options.pacing = !parser.isSet(QStringLiteral("no-pacing"));
+    result.options.flashFile = parser.value(QStringLiteral("flash")).toStdString();
+    result.options.logFile = parser.value(QStringLiteral("log")).toStdString();
+    result.linkPath = parser.value(QStringLiteral("link")).toStdString();
+    for (const QString& value : parser.values(QStringLiteral("fault"))) {
+        const auto fault = parseFault(value.toStdString());
+        if (!fault) {
+            error = "unknown fault: " + value.toStdString() + " (see --help)";
             return false;
         }
-        if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
-            error = std::string(arg) + " needs a value";
-            return false;
-        }
-        const std::string value = argv[++i];
-        if (arg == "--flash") {
-            result.options.flashFile = value;
-        } else if (arg == "--link") {
-            result.linkPath = value;
-        } else if (arg == "--log") {
-            result.options.logFile = value;
-        } else if (const auto fault = parseFault(value)) {
-            result.options.faults.push_back(*fault);
-        } else {
-            error = "unknown fault: " + value + " (see --help)";
-            return false;
-        }
+        result.options.faults.push_back(*fault);
     }
     return true;
 }

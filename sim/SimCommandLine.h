@@ -2,6 +2,7 @@
 #include "sim/SimOptions.h"
 
 #include <string>
+#include <vector>
 
 namespace pw::sim {
 
@@ -9,10 +10,12 @@ struct SimCommandLine {
     SimOptions options;
     std::string linkPath; // empty: no symlink
     bool help = false;
+    bool version = false;
 };
 
-// False with a message in error for anything it does not know.
-bool parseSimCommandLine(int argc, const char* const* argv, SimCommandLine& result, std::string& error);
-const char* simUsage();
+// `args` without the program name. False with a message in `error` for anything it does not know.
+bool parseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& result, std::string& error);
+// The --help text, made from the same option table as the parser.
+std::string simUsage();
 
 } // namespace pw::sim

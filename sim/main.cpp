@@ -1,6 +1,8 @@
 // pagewise-sim: the boot loader on a pseudo-terminal, for trying Pagewise without a chip.
+#include "base/Version.h"
 #include "sim/SimCommandLine.h"
 #include "sim/Simulator.h"
+
 
 #include <csignal>
 #include <cstdio>
@@ -52,12 +54,12 @@ int main(int argc, char** argv)
 {
     pw::sim::SimCommandLine commandLine;
     std::string error;
-    if (!pw::sim::parseSimCommandLine(argc, argv, commandLine, error)) {
+    if (!pw::sim::parseSimCommandLine(std::vector<std::string>(argv + 1, argv + argc), commandLine, error)) {
         std::cerr << "pagewise-sim: " << error << "\n" << pw::sim::simUsage();
         return 2;
     }
-    if (commandLine.help) {
-        std::cout << pw::sim::simUsage();
+    if (commandLine.help || commandLine.version) {
+        std::cout << (commandLine.help ? pw::sim::simUsage() : std::string("pagewise-sim ") + pw::kVersionText + "\n");
         return 0;
     }
     // Blocked before the simulator thread exists, so only sigwait below sees them.

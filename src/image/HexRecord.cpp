@@ -1,6 +1,6 @@
 #include "image/HexRecord.h"
 
-#include "app/context/HexDigit.h"
+#include "base/HexDigit.h"
 
 #include <cstdio>
 #include <istream>

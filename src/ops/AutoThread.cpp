@@ -18,13 +18,12 @@ bool erasePhase(IspContext& ctx, OperationView& view, std::uint32_t start, Addre
         if (!eraseChipSteps(ctx, autoChipEraseTiming(ctx), status))
             return false;
     } else {
-        const std::uint32_t firstPage = start >> kPageShift;
-        const std::uint32_t pageCount = (ctx.flashSize >> kPageShift) - firstPage;
-        view.setProgressRange(0, static_cast<int>(pageCount & 0xFFFF));
+        const PageRange pages = pagesFromStart(start, ctx.flashSize);
+        view.setProgressRange(0, static_cast<int>(pages.count & 0xFFFF));
         view.setProgressPosition(0);
         view.appendLogLine(kBeginAutoPageErase);
         clock.restart();
-        if (!erasePages(ctx, view, firstPage, pageCount, walk, status))
+        if (!erasePages(ctx, view, pages.first, pages.count, walk, status))
             return false;
     }
     clock.logElapsed(view, kEraseElapsedFormat);

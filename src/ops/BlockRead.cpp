@@ -10,7 +10,7 @@ WaitResult readBlock(IspContext& ctx, AddressWalk& walk, std::uint32_t address, 
     if (selected != WaitResult::Answered)
         return selected;
     const WaitResult read =
-        SendAndWait(ctx, ResponseKind::ReadData, buildRead8(static_cast<std::uint8_t>(address)), ReplyWait::Unbounded);
+        SendAndWait(ctx, ResponseKind::ReadData, CmdRead8(static_cast<std::uint8_t>(address)), ReplyWait::Unbounded);
     if (read != WaitResult::Answered)
         return read;
     ctx.replyEvent.reset();

@@ -18,7 +18,7 @@ WaitResult writeOne(IspContext& ctx, const FirmwareImage& image, std::uint32_t a
                     std::optional<ResponseKind> kind)
 {
     const std::array<std::uint8_t, 8> block = imageBlock(image, address);
-    return SendAndWait(ctx, kind, buildWrite8(static_cast<std::uint8_t>(address), block), ReplyWait::Unbounded);
+    return SendAndWait(ctx, kind, CmdWrite8(static_cast<std::uint8_t>(address), block), ReplyWait::Unbounded);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/context/ManualResetEvent.h"
+#include "base/ManualResetEvent.h"
 
 #include <cstdint>
 #include <optional>

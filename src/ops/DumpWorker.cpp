@@ -9,18 +9,13 @@ namespace pw {
 
 namespace {
 
-// readBack holds 128 pages and the wire carries 16 address bits.
-constexpr std::uint64_t kDumpCapacity = 0x10000;
-
 bool rangeFits(IspContext& ctx, const DumpRequest& request, RunStatus& status)
 {
-    const std::uint64_t end = (std::uint64_t{request.fromPage} + request.pageCount) << kPageShift;
-    if (request.pageCount != 0 && end <= kDumpCapacity)
+    const std::optional<std::string> refusal = dumpRangeRefusal(request.fromPage, request.pageCount);
+    if (!refusal)
         return true;
-    const std::string text =
-        request.pageCount == 0 ? std::string(kPageCountZeroText) : dumpRangeText(request.fromPage, request.pageCount);
-    showErrorBox(ctx.boxes, text);
-    status.fail(Outcome::Refused, text);
+    showErrorBox(ctx.boxes, *refusal);
+    status.fail(Outcome::Refused, *refusal);
     return false;
 }
 
@@ -88,9 +83,19 @@ void dump(IspContext& ctx, OperationView& view, const DumpRequest& request, RunS
 
 } // namespace
 
+std::optional<std::string> dumpRangeRefusal(std::uint32_t fromPage, std::uint32_t pageCount)
+{
+    // readBack holds 128 pages and the wire carries 16 address bits.
+    const std::uint64_t end = (std::uint64_t{fromPage} + pageCount) << kPageShift;
+    if (pageCount == 0)
+        return std::string(kPageCountZeroText);
+    if (end > kWireAddressSpan)
+        return dumpRangeText(fromPage, pageCount);
+    return std::nullopt;
+}
+
 OperationResult DumpWorker(IspContext& ctx, OperationView& view, const DumpRequest& request)
 {
-    ctx.busy = 1;
     view.setProgressVisible(true);
     view.setCancelEnabled(true);
     RunStatus status;

@@ -29,11 +29,11 @@ WaitResult eraseStep(IspContext& ctx, ResponseKind kind, const CommandPacket& co
 
 bool eraseChipSteps(IspContext& ctx, const ChipEraseTiming& timing, RunStatus& status)
 {
-    if (!status.proceed(eraseStep(ctx, ResponseKind::ChipEraseModeAck, buildChipEraseMode(), timing.mode)) ||
-        !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, buildEraseStart(), timing.start)))
+    if (!status.proceed(eraseStep(ctx, ResponseKind::ChipEraseModeAck, CmdChipEraseMode(), timing.mode)) ||
+        !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, CmdEraseStart(), timing.start)))
         return false;
     std::this_thread::sleep_for(timing.pause);
-    if (!status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, buildEraseStatus(), timing.status)))
+    if (!status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, CmdEraseStatus(), timing.status)))
         return false;
     status.addBytes(ctx.flashSize);
     return true;
@@ -45,12 +45,12 @@ bool eraseOnePage(IspContext& ctx, std::uint32_t page, AddressWalk& walk, RunSta
 {
     const auto high = static_cast<std::uint8_t>(page * 2);
     walk.noteSent(high);
-    if (!status.proceed(eraseStep(ctx, ResponseKind::AnyFrame, buildSetAddrHigh(high), ReplyWait::Unbounded)) ||
-        !status.proceed(eraseStep(ctx, ResponseKind::PageEraseModeAck, buildPageEraseMode(), ReplyWait::Short)) ||
-        !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, buildEraseStart(), ReplyWait::Short)))
+    if (!status.proceed(eraseStep(ctx, ResponseKind::AnyFrame, CmdSetAddrHigh(high), ReplyWait::Unbounded)) ||
+        !status.proceed(eraseStep(ctx, ResponseKind::PageEraseModeAck, CmdPageEraseMode(), ReplyWait::Short)) ||
+        !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, CmdEraseStart(), ReplyWait::Short)))
         return false;
     std::this_thread::sleep_for(ctx.timings.pageErasePause);
-    return status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, buildEraseStatus(), ReplyWait::Short));
+    return status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, CmdEraseStatus(), ReplyWait::Short));
 }
 
 } // namespace
@@ -67,14 +67,28 @@ bool erasePages(IspContext& ctx, OperationView& view, std::uint32_t fromPage, st
     return true;
 }
 
+PageRange pagesFromStart(std::uint32_t startAddr, std::uint32_t flashSize)
+{
+    const std::uint32_t first = startAddr >> kPageShift;
+    const std::uint32_t bound = flashSize >> kPageShift;
+    return {first, first < bound ? bound - first : 0};
+}
+
+std::optional<std::string> pageRangeRefusal(std::uint32_t fromPage, std::uint32_t pageCount, std::uint32_t flashSize)
+{
+    const std::uint32_t pageBound = flashSize >> kPageShift;
+    if (std::uint64_t{fromPage} + pageCount <= pageBound)
+        return std::nullopt;
+    return pagesPastEndText(fromPage, pageCount, pageBound);
+}
+
 bool pageRangeFits(IspContext& ctx, std::uint32_t fromPage, std::uint32_t pageCount, RunStatus& status)
 {
-    const std::uint32_t pageBound = ctx.flashSize >> kPageShift;
-    if (std::uint64_t{fromPage} + pageCount <= pageBound)
+    const std::optional<std::string> refusal = pageRangeRefusal(fromPage, pageCount, ctx.flashSize);
+    if (!refusal)
         return true;
-    const std::string text = pagesPastEndText(fromPage, pageCount, pageBound);
-    showErrorBox(ctx.boxes, text);
-    status.fail(Outcome::Refused, text);
+    showErrorBox(ctx.boxes, *refusal);
+    status.fail(Outcome::Refused, *refusal);
     return false;
 }
 

@@ -46,7 +46,6 @@ void erasePageRange(IspContext& ctx, OperationView& view, std::uint32_t fromPage
 
 OperationResult EraseAllThread(IspContext& ctx, OperationView& view)
 {
-    ctx.busy = 1;
     RunStatus status;
     eraseAll(ctx, view, status);
     return finishEraseRun(ctx, view, status);
@@ -55,7 +54,6 @@ OperationResult EraseAllThread(IspContext& ctx, OperationView& view)
 OperationResult PageEraseThread(IspContext& ctx, OperationView& view, std::uint32_t fromPage,
                                 std::uint32_t pageCount)
 {
-    ctx.busy = 1;
     RunStatus status;
     erasePageRange(ctx, view, fromPage, pageCount, status);
     return finishEraseRun(ctx, view, status);

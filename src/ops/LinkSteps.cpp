@@ -32,14 +32,14 @@ WaitResult MaskSetup(IspContext& ctx, BlockMasks masks, MaskKinds kinds)
     for (int lane = 0; lane < 4; ++lane) {
         const bool anyByte = kinds == MaskKinds::KeepLane2AnyByte && lane == 2;
         const WaitResult result = SendAndWait(ctx, anyByte ? ResponseKind::AnyByte : ResponseKind::MaskAck,
-                                              buildSetKeepMask(lane, maskLane(masks.keepMask, lane)),
+                                              CmdSetKeepMask(lane, maskLane(masks.keepMask, lane)),
                                               ReplyWait::Short);
         if (result != WaitResult::Answered)
             return result;
     }
     for (int lane = 0; lane < 4; ++lane) {
         const WaitResult result = SendAndWait(ctx, ResponseKind::MaskAck,
-                                              buildSetEraseMask(lane, maskLane(masks.eraseMask, lane)),
+                                              CmdSetEraseMask(lane, maskLane(masks.eraseMask, lane)),
                                               ReplyWait::Short);
         if (result != WaitResult::Answered)
             return result;
@@ -53,7 +53,7 @@ WaitResult AddressWalk::select(IspContext& ctx, std::uint32_t address, std::opti
     if (high == lastHigh_)
         return WaitResult::Answered;
     lastHigh_ = high;
-    return SendAndWait(ctx, kind, buildSetAddrHigh(high), ReplyWait::Unbounded);
+    return SendAndWait(ctx, kind, CmdSetAddrHigh(high), ReplyWait::Unbounded);
 }
 
 } // namespace pw

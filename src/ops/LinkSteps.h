@@ -1,5 +1,5 @@
 #pragma once
-#include "app/context/IspContext.h"
+#include "context/IspContext.h"
 #include "protocol/LinkControl.h"
 
 #include <cstdint>
@@ -27,7 +27,6 @@ public:
     // `kind` empty keeps the expected reply of the step before.
     WaitResult select(IspContext& ctx, std::uint32_t address, std::optional<ResponseKind> kind);
     void noteSent(std::uint8_t high) { lastHigh_ = high; }
-    std::uint8_t lastHigh() const { return lastHigh_; }
 
 private:
     std::uint8_t lastHigh_ = 0xFF;

@@ -10,6 +10,11 @@ OperationRunner::~OperationRunner()
     join();
 }
 
+bool OperationRunner::canStart(bool needsOpenPort) const
+{
+    return ctx_.busy == 0 && (!needsOpenPort || ctx_.portOpen != 0);
+}
+
 bool OperationRunner::start(std::function<void()> work, bool needsOpenPort)
 {
     if (needsOpenPort && ctx_.portOpen == 0)

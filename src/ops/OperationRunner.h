@@ -1,5 +1,5 @@
 #pragma once
-#include "app/context/IspContext.h"
+#include "context/IspContext.h"
 
 #include <functional>
 #include <thread>
@@ -15,8 +15,11 @@ public:
     OperationRunner(const OperationRunner&) = delete;
     OperationRunner& operator=(const OperationRunner&) = delete;
 
-    // False (and nothing started) when an operation runs or, if `needsOpenPort`, the port is
-    // not open. Resets cancelEvent before starting. `work` must lower `busy` when it ends.
+    // The one place that decides whether an operation may start: none runs and, if
+    // `needsOpenPort`, the port is open. A window asks it before it prepares a run.
+    bool canStart(bool needsOpenPort = true) const;
+    // False (and nothing started) when canStart is false. Claims `busy` and resets
+    // cancelEvent before starting; `work` must lower `busy` when it ends.
     bool start(std::function<void()> work, bool needsOpenPort = true);
     // Signals cancelEvent while an operation runs.
     void cancel();

@@ -1,8 +1,9 @@
 #pragma once
-#include "app/context/IspContext.h"
+#include "context/IspContext.h"
 #include "ops/OperationView.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pw {
@@ -42,5 +43,9 @@ OperationResult EraseAllThread(IspContext& ctx, OperationView& view);
 OperationResult PageEraseThread(IspContext& ctx, OperationView& view, std::uint32_t fromPage,
                                 std::uint32_t pageCount);
 OperationResult DumpWorker(IspContext& ctx, OperationView& view, const DumpRequest& request);
+
+// Why a dump range must not be read, or nothing: no pages, or more than the 128 pages of the
+// 16-bit address space (the dump's buffer holds exactly those).
+std::optional<std::string> dumpRangeRefusal(std::uint32_t fromPage, std::uint32_t pageCount);
 
 } // namespace pw

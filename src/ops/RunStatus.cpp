@@ -37,7 +37,8 @@ OperationResult RunStatus::result() const
 void leaveIsp(IspContext& ctx)
 {
     ctx.expectedReply = ResponseKind::Ignore;
-    CmdLeaveIsp(ctx.port);
+    const CommandPacket leave = CmdLeaveIsp();
+    ctx.port.Write(leave.bytes.data(), leave.length);
 }
 
 namespace {
@@ -87,7 +88,6 @@ OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& 
 OperationResult runLinkOperation(IspContext& ctx, OperationView& view,
                                  const std::function<void(RunStatus&)>& body)
 {
-    ctx.busy = 1;
     view.setCancelEnabled(true);
     view.setProgressPosition(0);
     RunStatus status;

@@ -17,7 +17,6 @@ public:
     bool proceed(WaitResult result);
     // A failure with its own message (shown already, or none for Cancel).
     void fail(Outcome outcome, std::string message);
-    bool running() const { return success_ && !timedOut_; }
     bool success() const { return success_; }
     bool timedOut() const { return timedOut_; }
 
@@ -51,8 +50,7 @@ enum class LeaveAfterFailure { Send, Skip };
 // pause, and `busy` lowered as the very last action.
 OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status,
                               LeaveAfterFailure leave = LeaveAfterFailure::Send);
-// Program, Verify and Auto: busy raised, Cancel offered, progress 0, then `body` and the
-// link ending above.
+// Program, Verify and Auto: Cancel offered, progress 0, then `body` and the link ending above.
 OperationResult runLinkOperation(IspContext& ctx, OperationView& view,
                                  const std::function<void(RunStatus&)>& body);
 // The ending of the erases: the time-out box, CmdLeaveIsp after a Cancel, progress 0, `busy` 0.

@@ -1,6 +1,6 @@
 #include "protocol/CommandPackets.h"
 
-#include "serial/SerialPort.h"
+#include "base/ChipTable.h"
 
 #include <initializer_list>
 
@@ -28,11 +28,6 @@ CommandPacket registerWrite(std::uint8_t reg, std::uint8_t value)
     return frame({0x0E, reg, value, value, value});
 }
 
-bool send(SerialPort& port, const CommandPacket& packet)
-{
-    return packet.length > 0 && port.Write(packet.bytes.data(), packet.length);
-}
-
 // Lane i of the keep mask is register 3 + 2i, of the erase mask 4 + 2i.
 std::uint8_t maskRegister(bool keep, int lane)
 {
@@ -44,73 +39,73 @@ std::uint8_t maskRegister(bool keep, int lane)
 BlockMasks masksForStartAddress(std::uint32_t ispStartAddr)
 {
     // Only the low 5 bits of the block count are a valid shift: 0x10000 acts like 0.
-    const std::uint32_t blocks = (ispStartAddr >> 11) & 31;
+    const std::uint32_t blocks = (ispStartAddr >> kBlockShift) & 31;
     const std::uint32_t eraseMask = (0xFFFFFFFFu >> blocks) << blocks;
     return {~eraseMask, eraseMask};
 }
 
-CommandPacket buildConnect()
+CommandPacket CmdConnect()
 {
     return frame({'H', 'Z', '4', '1', 'C', '1'});
 }
 
-CommandPacket buildHandshake()
+CommandPacket CmdHandshake()
 {
     return frame({0x02, 0x20, 0x02, 0x02, 0x02});
 }
 
-CommandPacket buildSetAddrHigh(std::uint8_t high)
+CommandPacket CmdSetAddrHigh(std::uint8_t high)
 {
     return registerWrite(0x00, high);
 }
 
-CommandPacket buildWrite8(std::uint8_t low, std::span<const std::uint8_t, 8> data)
+CommandPacket CmdWrite8(std::uint8_t low, std::span<const std::uint8_t, 8> data)
 {
     return frame({0x09, low, data[0], data[1], data[2], data[3], data[4], data[5], data[6], data[7]});
 }
 
-CommandPacket buildRead8(std::uint8_t low)
+CommandPacket CmdRead8(std::uint8_t low)
 {
     return frame({0x0D, low, 0x00, 0x00, 0x00});
 }
 
-CommandPacket buildEraseStart()
+CommandPacket CmdEraseStart()
 {
     return frame({0x0A, 0x00, 0x00, 0x00, 0x00});
 }
 
-CommandPacket buildChipEraseMode()
+CommandPacket CmdChipEraseMode()
 {
     return registerWrite(0x01, 0x80);
 }
 
-CommandPacket buildPageEraseMode()
+CommandPacket CmdPageEraseMode()
 {
     return registerWrite(0x01, 0x82);
 }
 
-CommandPacket buildEraseStatus()
+CommandPacket CmdEraseStatus()
 {
     return frame({0x00, 0x00, 0x00, 0x00, 0x00});
 }
 
-CommandPacket buildLeaveIsp()
+CommandPacket CmdLeaveIsp()
 {
     // The mode value goes out only twice: this frame is 6 bytes.
     return frame({0x0E, 0x01, 0x01, 0x01});
 }
 
-CommandPacket buildSetKeepMask(int lane, std::uint8_t value)
+CommandPacket CmdSetKeepMask(int lane, std::uint8_t value)
 {
     return registerWrite(maskRegister(true, lane), value);
 }
 
-CommandPacket buildSetEraseMask(int lane, std::uint8_t value)
+CommandPacket CmdSetEraseMask(int lane, std::uint8_t value)
 {
     return registerWrite(maskRegister(false, lane), value);
 }
 
-CommandPacket buildSetBaud(std::uint32_t rate)
+CommandPacket CmdSetBaud(std::uint32_t rate)
 {
     if (rate == 57600)
         return registerWrite(0x02, 0x8C);
@@ -118,28 +113,5 @@ CommandPacket buildSetBaud(std::uint32_t rate)
         return registerWrite(0x02, 0xCC);
     return {};
 }
-
-bool CmdConnect(SerialPort& port) { return send(port, buildConnect()); }
-bool CmdHandshake(SerialPort& port) { return send(port, buildHandshake()); }
-bool CmdSetAddrHigh(SerialPort& port, std::uint8_t high) { return send(port, buildSetAddrHigh(high)); }
-bool CmdWrite8(SerialPort& port, std::uint8_t low, std::span<const std::uint8_t, 8> data)
-{
-    return send(port, buildWrite8(low, data));
-}
-bool CmdRead8(SerialPort& port, std::uint8_t low) { return send(port, buildRead8(low)); }
-bool CmdEraseStart(SerialPort& port) { return send(port, buildEraseStart()); }
-bool CmdChipEraseMode(SerialPort& port) { return send(port, buildChipEraseMode()); }
-bool CmdPageEraseMode(SerialPort& port) { return send(port, buildPageEraseMode()); }
-bool CmdEraseStatus(SerialPort& port) { return send(port, buildEraseStatus()); }
-bool CmdLeaveIsp(SerialPort& port) { return send(port, buildLeaveIsp()); }
-bool CmdSetKeepMask(SerialPort& port, int lane, std::uint8_t value)
-{
-    return send(port, buildSetKeepMask(lane, value));
-}
-bool CmdSetEraseMask(SerialPort& port, int lane, std::uint8_t value)
-{
-    return send(port, buildSetEraseMask(lane, value));
-}
-bool CmdSetBaud(SerialPort& port, std::uint32_t rate) { return send(port, buildSetBaud(rate)); }
 
 } // namespace pw

@@ -6,8 +6,6 @@
 
 namespace pw {
 
-class SerialPort;
-
 // One frame to the boot loader: 0x0F, a command code, parameters, 0xFF. No length field, no
 // checksum; each command has its own fixed length (6 to 12 bytes).
 struct CommandPacket {
@@ -27,35 +25,20 @@ inline std::uint8_t maskLane(std::uint32_t mask, int lane)
     return static_cast<std::uint8_t>(mask >> (8 * lane));
 }
 
-// Builders: the frame only.
-CommandPacket buildConnect();
-CommandPacket buildHandshake();
-CommandPacket buildSetAddrHigh(std::uint8_t high);
-CommandPacket buildWrite8(std::uint8_t low, std::span<const std::uint8_t, 8> data);
-CommandPacket buildRead8(std::uint8_t low);
-CommandPacket buildEraseStart();
-CommandPacket buildChipEraseMode();
-CommandPacket buildPageEraseMode();
-CommandPacket buildEraseStatus();
-CommandPacket buildLeaveIsp();
-CommandPacket buildSetKeepMask(int lane, std::uint8_t value);
-CommandPacket buildSetEraseMask(int lane, std::uint8_t value);
+// The frames, one builder per command; the workers send what these return.
+CommandPacket CmdConnect();
+CommandPacket CmdHandshake();
+CommandPacket CmdSetAddrHigh(std::uint8_t high);
+CommandPacket CmdWrite8(std::uint8_t low, std::span<const std::uint8_t, 8> data);
+CommandPacket CmdRead8(std::uint8_t low);
+CommandPacket CmdEraseStart();
+CommandPacket CmdChipEraseMode();
+CommandPacket CmdPageEraseMode();
+CommandPacket CmdEraseStatus();
+CommandPacket CmdLeaveIsp();
+CommandPacket CmdSetKeepMask(int lane, std::uint8_t value);
+CommandPacket CmdSetEraseMask(int lane, std::uint8_t value);
 // 57600 or 115200; no frame exists for 9600 (length 0).
-CommandPacket buildSetBaud(std::uint32_t rate);
-
-// Senders: build the frame and hand it to the port's write path. True when queued.
-bool CmdConnect(SerialPort& port);
-bool CmdHandshake(SerialPort& port);
-bool CmdSetAddrHigh(SerialPort& port, std::uint8_t high);
-bool CmdWrite8(SerialPort& port, std::uint8_t low, std::span<const std::uint8_t, 8> data);
-bool CmdRead8(SerialPort& port, std::uint8_t low);
-bool CmdEraseStart(SerialPort& port);
-bool CmdChipEraseMode(SerialPort& port);
-bool CmdPageEraseMode(SerialPort& port);
-bool CmdEraseStatus(SerialPort& port);
-bool CmdLeaveIsp(SerialPort& port);
-bool CmdSetKeepMask(SerialPort& port, int lane, std::uint8_t value);
-bool CmdSetEraseMask(SerialPort& port, int lane, std::uint8_t value);
-bool CmdSetBaud(SerialPort& port, std::uint32_t rate);
+CommandPacket CmdSetBaud(std::uint32_t rate);
 
 } // namespace pw

@@ -14,7 +14,7 @@ void pause(Millis duration)
 
 bool openFor(IspContext& ctx, ByteSink* owner, std::uint32_t baud)
 {
-    return ctx.port.Open(owner, ctx.comPort, baud, ctx.parity, ctx.dataBits, ctx.stopBits, ctx.commEvents,
+    return ctx.port.Open(owner, ctx.comPort, baud, ctx.parity, ctx.dataBits, ctx.stopBits,
                          ctx.writeBufferSize);
 }
 
@@ -50,7 +50,9 @@ bool ClosePort(IspContext& ctx)
 
 bool SwitchBaud(IspContext& ctx)
 {
-    CmdSetBaud(ctx.port, ctx.baudRate); // at 9600 nothing is sent: the port is only reopened
+    const CommandPacket rate = CmdSetBaud(ctx.baudRate); // none at 9600: the port is only reopened
+    if (rate.length > 0)
+        ctx.port.Write(rate.bytes.data(), rate.length);
     pause(ctx.timings.baudSwitchPause);
     ctx.port.Close();
     pause(ctx.timings.baudSwitchPause);
@@ -92,10 +94,10 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
 
 WaitResult ConnectToTarget(IspContext& ctx, ReplyWait handshakeWait)
 {
-    const WaitResult connected = SendAndWait(ctx, ResponseKind::ConnectAck, buildConnect(), ReplyWait::Short);
+    const WaitResult connected = SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Short);
     if (connected != WaitResult::Answered)
         return connected;
-    return SendAndWait(ctx, ResponseKind::HandshakeAck, buildHandshake(), handshakeWait);
+    return SendAndWait(ctx, ResponseKind::HandshakeAck, CmdHandshake(), handshakeWait);
 }
 
 } // namespace pw

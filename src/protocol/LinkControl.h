@@ -1,7 +1,7 @@
 #pragma once
-#include "app/context/IspContext.h"
+#include "context/IspContext.h"
 #include "protocol/CommandPackets.h"
-#include "protocol/ResponseKind.h"
+#include "base/ResponseKind.h"
 #include "protocol/ResponseMatcher.h"
 
 #include <optional>

@@ -1,5 +1,5 @@
 #pragma once
-#include "protocol/ResponseKind.h"
+#include "base/ResponseKind.h"
 
 #include <array>
 #include <cstdint>

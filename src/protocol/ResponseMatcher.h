@@ -1,6 +1,6 @@
 #pragma once
-#include "app/context/IspContext.h"
-#include "protocol/ResponseKind.h"
+#include "context/IspContext.h"
+#include "base/ResponseKind.h"
 #include "serial/ByteSink.h"
 
 #include <array>

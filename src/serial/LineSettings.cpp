@@ -34,15 +34,6 @@ speed_t speedFor(std::uint32_t baud)
     return B0;
 }
 
-std::uint32_t rateOf(speed_t speed)
-{
-    for (const auto& [rate, value] : kSpeeds) {
-        if (value == speed)
-            return rate;
-    }
-    return 0;
-}
-
 LineSettingsError applyLineSettings(termios& tio, std::uint32_t baud, char parity, std::uint32_t dataBits,
                                     std::uint32_t stopBits)
 {

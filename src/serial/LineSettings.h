@@ -17,7 +17,5 @@ LineSettingsError applyLineSettings(termios& tio, std::uint32_t baud, char parit
                                     std::uint32_t stopBits);
 // The termios speed constant for a rate, or B0 when there is none.
 speed_t speedFor(std::uint32_t baud);
-// The rate of a termios speed constant, or 0.
-std::uint32_t rateOf(speed_t speed);
 
 } // namespace pw

@@ -231,10 +231,8 @@ SerialPort::~SerialPort()
 }
 
 bool SerialPort::Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t baud, char parity,
-                      std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t eventMask,
-                      std::uint32_t writeBufferSize)
+                      std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t writeBufferSize)
 {
-    (void)eventMask; // only received characters are watched
     Impl& p = *impl_;
     p.stopMonitor();
     p.owner = owner;

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/context/ManualResetEvent.h"
-#include "app/context/MessageBoxes.h"
+#include "base/ManualResetEvent.h"
+#include "base/MessageBoxes.h"
 #include "serial/ByteSink.h"
 #include "serial/PortMap.h"
 
@@ -23,8 +23,7 @@ public:
     // True when the device was opened (also when a later configuration step failed and was
     // reported); false when it could not be opened at all.
     bool Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t baud, char parity,
-              std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t eventMask,
-              std::uint32_t writeBufferSize);
+              std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t writeBufferSize);
     bool StartMonitor();
     // Stops and joins the monitor thread, sends a packet still queued, lets the output drain
     // (at most 1 s), restores the device's saved settings and closes it. Always true.

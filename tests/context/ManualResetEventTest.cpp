@@ -1,4 +1,4 @@
-#include "app/context/ManualResetEvent.h"
+#include "base/ManualResetEvent.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "controls/BaseDropList.h"
-#include "controls/KeyFilter.h"
-#include "controls/NumberText.h"
-#include "controls/wcHexButton.h"
+#include "gui/controls/BaseDropList.h"
+#include "gui/controls/KeyFilter.h"
+#include "base/NumberText.h"
+#include "gui/controls/wcHexButton.h"
 #include "support/GuiTestApp.h"
 
 #include <QDialog>

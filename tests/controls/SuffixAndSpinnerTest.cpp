@@ -1,5 +1,5 @@
-#include "controls/BusySpinner.h"
-#include "controls/HexSuffixEdit.h"
+#include "gui/controls/BusySpinner.h"
+#include "gui/controls/HexSuffixEdit.h"
 #include "support/GuiTestApp.h"
 
 #include <QDialog>

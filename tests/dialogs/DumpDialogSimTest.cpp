@@ -1,4 +1,4 @@
-#include "dialogs/DumpDialog.h"
+#include "gui/dialogs/DumpDialog.h"
 #include "ops/OperationTexts.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"

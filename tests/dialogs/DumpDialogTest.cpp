@@ -1,4 +1,4 @@
-#include "dialogs/DumpDialog.h"
+#include "gui/dialogs/DumpDialog.h"
 #include "support/ShortPauses.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"

@@ -1,6 +1,6 @@
-#include "controls/wcHexButton.h"
-#include "dialogs/EntryCheck.h"
-#include "dialogs/PageEraseDialog.h"
+#include "gui/controls/wcHexButton.h"
+#include "gui/dialogs/EntryCheck.h"
+#include "gui/dialogs/PageEraseDialog.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 

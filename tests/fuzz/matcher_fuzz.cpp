@@ -1,8 +1,8 @@
 // libFuzzer target: any byte stream, under any expected reply kind, for either matcher. The
 // collected count must stay inside the reply buffer, and read data may only land in the
 // attached buffer, only while a read reply is expected.
-#include "app/context/IspContext.h"
-#include "app/context/MessageBoxes.h"
+#include "context/IspContext.h"
+#include "base/MessageBoxes.h"
 #include "protocol/ResponseMatcher.h"
 
 #include <algorithm>

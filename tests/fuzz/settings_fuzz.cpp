@@ -1,8 +1,8 @@
 // libFuzzer target: any text as the user's settings file, over an empty machine-wide file. The
 // loaded values must always be within their clamps, and a load never crashes.
-#include "app/context/IspContext.h"
-#include "app/context/MessageBoxes.h"
-#include "app/settings/Settings.h"
+#include "context/IspContext.h"
+#include "base/MessageBoxes.h"
+#include "settings/Settings.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/gui/support/GuiMessageBoxes.h"
+#include "gui/support/GuiMessageBoxes.h"
 #include "support/GuiTestApp.h"
 
 #include <QAbstractButton>

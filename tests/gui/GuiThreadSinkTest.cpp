@@ -1,4 +1,4 @@
-#include "app/gui/support/GuiThreadSink.h"
+#include "gui/support/GuiThreadSink.h"
 #include "support/GuiTestApp.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "dialogs/DumpDialog.h"
-#include "dialogs/PageEraseDialog.h"
-#include "ops/panel/IspPanel.h"
+#include "gui/dialogs/DumpDialog.h"
+#include "gui/dialogs/PageEraseDialog.h"
+#include "gui/panel/IspPanel.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 #include "support/SimHarness.h"
@@ -91,7 +91,7 @@ protected:
         t.chipErasePause = t.pageErasePause = t.autoChipErasePause = 3ms;
         sim.mapInto(ctx);
         ctx.exeDir = dir.path().toStdString() + "/";
-        panel = std::make_unique<IspPanel>(ctx, store, nullptr);
+        panel = std::make_unique<IspPanel>(ctx, nullptr);
         panel->setTextViewer([this](const std::string& path) { viewed.push_back(path); });
     }
 
@@ -134,7 +134,6 @@ protected:
     test::RecordingBoxes boxes;
     IspContext ctx{boxes};
     QTemporaryDir dir;
-    SettingsStore store{dir.filePath("user.conf").toStdString(), dir.filePath("system.conf").toStdString()};
     std::unique_ptr<IspPanel> panel;
     std::vector<std::string> viewed;
 };

@@ -1,4 +1,4 @@
-#include "ops/panel/IspPanel.h"
+#include "gui/panel/IspPanel.h"
 #include "support/ShortPauses.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
@@ -61,7 +61,7 @@ protected:
         shortenPauses(ctx.timings);
         ASSERT_TRUE(dir.isValid());
         ctx.portMap.assign(1, "/nonexistent/pagewise-panel-test");
-        panel = std::make_unique<IspPanel>(ctx, store, nullptr);
+        panel = std::make_unique<IspPanel>(ctx, nullptr);
         boxes.clear();
     }
 
@@ -85,7 +85,6 @@ protected:
     test::RecordingBoxes boxes;
     IspContext ctx{boxes};
     QTemporaryDir dir;
-    SettingsStore store{dir.filePath("user.conf").toStdString(), dir.filePath("system.conf").toStdString()};
     std::unique_ptr<IspPanel> panel;
 };
 

@@ -1,5 +1,5 @@
-#include "app/gui/MainWindow.h"
-#include "ops/panel/IspPanel.h"
+#include "gui/MainWindow.h"
+#include "gui/panel/IspPanel.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 

@@ -103,7 +103,7 @@ std::vector<std::string> OpsBench::framesAfter(std::size_t count)
 
 std::vector<std::string> OpsBench::framesBeforeMarker()
 {
-    const CommandPacket marker = buildHandshake();
+    const CommandPacket marker = CmdHandshake();
     const std::size_t before = sim.programFrames().size();
     EXPECT_TRUE(ctx.port.Write(marker.bytes.data(), marker.length)) << "the port is not open for the marker";
     std::vector<std::string> frames = framesAfter(before + 1);

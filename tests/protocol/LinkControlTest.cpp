@@ -67,7 +67,7 @@ TEST_P(BaudSwitch, SendsTheRateCommandReopensAtTheRateAndKeepsTalking)
     ASSERT_EQ(pw::ConnectToTarget(link.ctx, ReplyWait::Short), WaitResult::Answered);
     pw::SwitchBaud(link.ctx);
     EXPECT_EQ(link.ctx.port.baud(), GetParam().rate);
-    EXPECT_EQ(pw::SendAndWait(link.ctx, pw::ResponseKind::AnyFrame, pw::buildSetAddrHigh(0x12), ReplyWait::Short),
+    EXPECT_EQ(pw::SendAndWait(link.ctx, pw::ResponseKind::AnyFrame, pw::CmdSetAddrHigh(0x12), ReplyWait::Short),
               WaitResult::Answered);
     auto frames = target.programFrames();
     ASSERT_EQ(frames.size(), std::string(GetParam().frame).empty() ? 3u : 4u);
@@ -96,7 +96,7 @@ TEST(LinkControl, ATargetThatIgnoresTheSwitchLetsTheNextBoundedWaitTimeOut)
     link.ctx.baudRate = 115200;
     ASSERT_EQ(pw::ConnectToTarget(link.ctx, ReplyWait::Short), WaitResult::Answered);
     pw::SwitchBaud(link.ctx);
-    EXPECT_EQ(pw::SendAndWait(link.ctx, pw::ResponseKind::MaskAck, pw::buildSetKeepMask(0, 0), ReplyWait::Short),
+    EXPECT_EQ(pw::SendAndWait(link.ctx, pw::ResponseKind::MaskAck, pw::CmdSetKeepMask(0, 0), ReplyWait::Short),
               WaitResult::TimedOut);
 }
 
@@ -122,7 +122,7 @@ TEST(LinkControl, CancelEndsAWaitAtOnce)
         link.ctx.cancelEvent.set();
     });
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(pw::SendAndWait(link.ctx, pw::ResponseKind::ConnectAck, pw::buildConnect(), ReplyWait::Unbounded),
+    EXPECT_EQ(pw::SendAndWait(link.ctx, pw::ResponseKind::ConnectAck, pw::CmdConnect(), ReplyWait::Unbounded),
               WaitResult::Cancelled);
     canceller.join();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
@@ -145,7 +145,7 @@ TEST_P(SendAndWaitCase, EndsWithTheReplyOrItsBoundedTimeOut)
     Link link(target);
     link.ctx.timings.unboundedReply = 2s; // a target that never answers must not hold the wait for ever
     link.ctx.expectedReply = pw::ResponseKind::ConnectAck;
-    EXPECT_EQ(pw::SendAndWait(link.ctx, GetParam().kind, pw::buildConnect(), GetParam().wait), GetParam().result);
+    EXPECT_EQ(pw::SendAndWait(link.ctx, GetParam().kind, pw::CmdConnect(), GetParam().wait), GetParam().result);
     EXPECT_EQ(link.ctx.expectedReply.load(), GetParam().kind.value_or(pw::ResponseKind::ConnectAck));
 }
 
@@ -165,7 +165,7 @@ TEST(LinkControl, APacketOnAClosedPortRunsIntoTheTimeOut)
 {
     pw::test::RecordingBoxes boxes;
     pw::IspContext ctx(boxes);
-    EXPECT_EQ(pw::SendAndWait(ctx, pw::ResponseKind::ConnectAck, pw::buildConnect(), ReplyWait::Short),
+    EXPECT_EQ(pw::SendAndWait(ctx, pw::ResponseKind::ConnectAck, pw::CmdConnect(), ReplyWait::Short),
               WaitResult::TimedOut);
 }
 

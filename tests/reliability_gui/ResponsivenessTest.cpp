@@ -2,7 +2,7 @@
 // byte is handed to the GUI thread, so a slow hand-over would show as a stalled window. A 10 ms
 // timer measures the longest gap between its ticks for the whole run.
 //   PW_RESPONSIVENESS_KIB=64 runs the full-size image (default 8 KiB keeps the suite quick).
-#include "ops/panel/IspPanel.h"
+#include "gui/panel/IspPanel.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 #include "support/SimHarness.h"
@@ -52,11 +52,10 @@ TEST(Responsiveness, EventLoopKeepsTickingDuringPacedProgram)
     test::RecordingBoxes boxes;
     IspContext ctx{boxes};
     QTemporaryDir dir;
-    SettingsStore store{dir.filePath("user.conf").toStdString(), dir.filePath("system.conf").toStdString()};
     ctx.baudRate = 115200;
     sim.mapInto(ctx);
     ctx.exeDir = dir.path().toStdString() + "/";
-    IspPanel panel(ctx, store, nullptr);
+    IspPanel panel(ctx, nullptr);
 
     std::vector<std::uint8_t> image(imageKiB() * 1024);
     for (std::size_t k = 0; k < image.size(); ++k)

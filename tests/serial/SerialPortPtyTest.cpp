@@ -23,7 +23,7 @@ struct PortUnderTest {
     explicit PortUnderTest(const std::string& device) { map.assign(kCom, device); }
     bool open(pw::ByteSink* sink, std::uint32_t baud = 9600)
     {
-        return port.Open(sink, kCom, baud, 'N', 8, 1, 1, 128);
+        return port.Open(sink, kCom, baud, 'N', 8, 1, 128);
     }
     bool write(const std::vector<std::uint8_t>& packet) { return port.Write(packet.data(), packet.size()); }
     pw::test::WaitingBoxes boxes;

@@ -1,4 +1,4 @@
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 #include "support/RecordingBoxes.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "support/ChildProcess.h"
 
-#include "app/context/IspContext.h"
+#include "context/IspContext.h"
 
 #include <csignal>
 #include <cstdlib>

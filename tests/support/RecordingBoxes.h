@@ -1,5 +1,5 @@
 #pragma once
-#include "app/context/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 
 #include <mutex>
 #include <string>

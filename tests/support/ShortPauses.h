@@ -1,5 +1,5 @@
 #pragma once
-#include "app/context/Timings.h"
+#include "base/Timings.h"
 
 namespace pw::test {
 

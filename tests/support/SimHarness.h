@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/context/IspContext.h"
+#include "context/IspContext.h"
 
 namespace pw::test {
 

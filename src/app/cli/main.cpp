@@ -1,6 +1,0 @@
-#include "app/cli/CliApp.h"
-
-int main(int argc, char** argv)
-{
-    return pw::cli::runCli(std::vector<std::string>(argv + 1, argv + argc));
-}

@@ -1,0 +1,126 @@
+#include "cli/CliApp.h"
+
+#include "cli/CliOptions.h"
+#include "cli/Console.h"
+#include "cli/ImageInput.h"
+#include "cli/InterruptWatcher.h"
+#include "cli/PortSession.h"
+#include "cli/RunReport.h"
+#include "base/ChipTable.h"
+#include "base/Version.h"
+#include "ops/EraseSteps.h"
+#include "ops/ImageGate.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+namespace pw::cli {
+
+namespace {
+
+int badInput(const std::string& message)
+{
+    std::fprintf(stderr, "pagewise-cli: %s\n", message.c_str());
+    return ExitBadInput;
+}
+
+// The engine's own range rules, asked before any port is touched.
+std::string checkPageRange(const CliOptions& options)
+{
+    if (!options.fromPage)
+        return {};
+    const std::optional<std::string> refusal =
+        options.command == Command::Dump ? dumpRangeRefusal(*options.fromPage, *options.pageCount)
+                                         : pageRangeRefusal(*options.fromPage, *options.pageCount, kChipFlashSizes[0]);
+    return refusal.value_or(std::string());
+}
+
+bool needsImage(Command command)
+{
+    return command == Command::Program || command == Command::Verify || command == Command::Auto;
+}
+
+// The checks the workers make before their first frame, made before any port is opened: exit
+// code 3 means that nothing reached a target.
+std::string checkImage(const CliOptions& options, const PreparedImage& image, const SettingsStore& store)
+{
+    const std::uint32_t start =
+        options.command == Command::Auto ? options.startAddr.value_or(startAddressSetting(store)) : 0;
+    const auto refusal = imageRefusal(image.binaryPath, image.bytes, start, kChipFlashSizes[0]);
+    return refusal ? refusal->text : std::string();
+}
+
+std::vector<PortOutcome> runSessions(const CliOptions& options, const PreparedImage& image,
+                                     const SettingsStore& store)
+{
+    const std::vector<std::string> ports = options.ports.empty() ? std::vector<std::string>{""} : options.ports;
+    Console console(ports.size(), options.quiet || options.json);
+    std::vector<std::unique_ptr<PortSession>> sessions;
+    for (std::size_t slot = 0; slot < ports.size(); ++slot)
+        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
+
+    InterruptWatcher watcher([&sessions] {
+        for (auto& session : sessions)
+            session->interrupt();
+    });
+    std::vector<PortOutcome> outcomes(sessions.size());
+    std::vector<std::thread> threads;
+    for (std::size_t slot = 0; slot < sessions.size(); ++slot)
+        threads.emplace_back([&, slot] { outcomes[slot] = sessions[slot]->run(image.binaryPath, image.bytes); });
+    for (std::thread& thread : threads)
+        thread.join();
+    console.finish();
+    return outcomes;
+}
+
+} // namespace
+
+int runCli(const std::vector<std::string>& args)
+{
+    const ParseResult parsed = parseArguments(args);
+    if (!parsed.options)
+        return badInput(parsed.error + "\nTry 'pagewise-cli --help'.");
+    const CliOptions& options = *parsed.options;
+    if (options.command == Command::Help) {
+        std::fputs(usageText().c_str(), stdout);
+        return ExitSuccess;
+    }
+    if (options.command == Command::Version) {
+        std::printf("pagewise-cli %s\n", kVersionText);
+        return ExitSuccess;
+    }
+    if (options.command == Command::Dump && options.ports.size() > 1)
+        return badInput("dump reads one target: give at most one --port");
+    if (const std::string problem = checkPageRange(options); !problem.empty())
+        return badInput(problem);
+
+    const SettingsStore store;
+    for (const std::string& problem : store.problems())
+        std::fprintf(stderr, "pagewise-cli: %s\n", problem.c_str());
+    PreparedImage image;
+    if (options.command == Command::Info || needsImage(options.command)) {
+        std::string problem;
+        if (!prepareImage(options.file, image, problem))
+            return badInput(problem);
+        if (options.command == Command::Info) {
+            printImageInfo(image, options.json);
+            return ExitSuccess;
+        }
+        if (const std::string refusal = checkImage(options, image, store); !refusal.empty())
+            return badInput(refusal);
+    }
+
+    const std::vector<PortOutcome> outcomes = runSessions(options, image, store);
+    if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess &&
+        !moveDumpFile(options))
+        return ExitBadInput;
+    printReport(outcomes, options);
+    int worst = ExitSuccess;
+    for (const PortOutcome& outcome : outcomes)
+        worst = std::max(worst, outcome.exitCode);
+    return worst;
+}
+
+} // namespace pw::cli

@@ -1,0 +1,189 @@
+#include "cli/CliOptions.h"
+
+#include "base/ChipTable.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <map>
+
+namespace pw::cli {
+
+namespace {
+
+const std::map<std::string, Command> kCommands{
+    {"program", Command::Program}, {"verify", Command::Verify}, {"auto", Command::Auto},
+    {"erase", Command::Erase},     {"dump", Command::Dump},     {"info", Command::Info},
+    {"help", Command::Help},
+};
+
+const char* const kDescription = R"(Flash programmer for the HZ41C120 boot loader.
+
+Commands:
+  program FILE              write FILE (.hex or .bin) into flash from address 0
+  verify FILE               read flash back and compare it with FILE
+  auto FILE                 erase from the start address, program and verify in one pass
+  erase [--pages FROM:COUNT] erase the whole chip (start address 0) or a page range
+  dump FROM COUNT [--txt|--bin] [-o FILE]
+                            read COUNT 512-byte pages from page FROM into Dump.txt or Dump.bin
+  info FILE                 convert a HEX file and print its size and checksum
+
+Defaults come from the same settings file as the GUI; pagewise-cli never writes it.
+
+Exit codes: 0 success, 1 verify mismatch, 2 no reply, time-out or hang-up,
+3 bad image file or arguments (nothing was sent), 4 port cannot be opened, 130 interrupted.)";
+
+// The one option table: the parser and --help both come from it.
+void describe(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."),
+                                 QStringLiteral("<command> [args]"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("port"),
+         QStringLiteral("Port to use; repeat it to program several targets at once (default: the configured one)."),
+         QStringLiteral("COMn|DEVICE")},
+        {QStringLiteral("baud"), QStringLiteral("Operating rate 9600, 57600 or 115200; connections start at 9600."),
+         QStringLiteral("RATE")},
+        {QStringLiteral("start-addr"), QStringLiteral("ISP start address, a multiple of 0x800 (decimal or 0x...)."),
+         QStringLiteral("ADDR")},
+        {QStringLiteral("pages"), QStringLiteral("erase: the page range to erase."), QStringLiteral("FROM:COUNT")},
+        {QStringLiteral("txt"), QStringLiteral("dump: write Dump.txt (the default).")},
+        {QStringLiteral("bin"), QStringLiteral("dump: write Dump.bin.")},
+        {QStringLiteral("o"), QStringLiteral("dump: write into FILE instead."), QStringLiteral("FILE")},
+        {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No log lines, no progress.")},
+        {QStringLiteral("json"), QStringLiteral("One JSON object per port at the end.")},
+    });
+}
+
+ParseResult fail(std::string message)
+{
+    return {std::nullopt, std::move(message)};
+}
+
+bool isRate(std::uint32_t rate)
+{
+    return rate == 9600 || rate == 57600 || rate == 115200;
+}
+
+// Reads "FROM:COUNT" for erase --pages.
+bool parsePageRange(const std::string& text, CliOptions& options)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string::npos)
+        return false;
+    options.fromPage = parseNumber(std::string_view(text).substr(0, colon));
+    options.pageCount = parseNumber(std::string_view(text).substr(colon + 1));
+    return options.fromPage && options.pageCount;
+}
+
+std::optional<std::string> value(const QCommandLineParser& parser, const char* name)
+{
+    const QString option = QString::fromLatin1(name);
+    if (!parser.isSet(option))
+        return std::nullopt;
+    return parser.value(option).toStdString();
+}
+
+// The options with values, checked; empty when they are all fine.
+std::string readValues(const QCommandLineParser& parser, CliOptions& options)
+{
+    for (const QString& port : parser.values(QStringLiteral("port"))) {
+        if (port.isEmpty())
+            return "--port needs a value";
+        options.ports.push_back(port.toStdString());
+    }
+    if (const auto baud = value(parser, "baud")) {
+        options.baud = parseNumber(*baud);
+        if (!options.baud || !isRate(*options.baud))
+            return "--baud must be 9600, 57600 or 115200, not '" + *baud + "'";
+    }
+    if (const auto start = value(parser, "start-addr")) {
+        options.startAddr = parseNumber(*start);
+        if (!options.startAddr || *options.startAddr > kWireAddressSpan || *options.startAddr % kBlockSize != 0)
+            return "--start-addr must be a multiple of 0x800 from 0 to 0x10000, not '" + *start + "'";
+    }
+    if (const auto pages = value(parser, "pages"); pages && !parsePageRange(*pages, options))
+        return "--pages takes FROM:COUNT, not '" + *pages + "'";
+    options.output = value(parser, "o").value_or("");
+    options.dumpAsText = !parser.isSet(QStringLiteral("bin"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
+    options.json = parser.isSet(QStringLiteral("json"));
+    return {};
+}
+
+// The command and its operands.
+std::string readCommand(const QStringList& positional, CliOptions& options)
+{
+    if (positional.isEmpty())
+        return "no command given";
+    const std::string name = positional.front().toStdString();
+    const auto found = kCommands.find(name);
+    if (found == kCommands.end())
+        return "unknown command '" + name + "'";
+    options.command = found->second;
+    const auto operands = positional.size() - 1;
+    switch (options.command) {
+    case Command::Program:
+    case Command::Verify:
+    case Command::Auto:
+    case Command::Info:
+        if (operands != 1)
+            return name + " takes one FILE";
+        options.file = positional[1].toStdString();
+        break;
+    case Command::Erase:
+        if (operands != 0)
+            return "erase takes no operands (use --pages FROM:COUNT)";
+        break;
+    case Command::Dump:
+        if (operands != 2)
+            return "dump takes FROM and COUNT (pages)";
+        options.fromPage = parseNumber(positional[1].toStdString());
+        options.pageCount = parseNumber(positional[2].toStdString());
+        if (!options.fromPage || !options.pageCount)
+            return "dump FROM and COUNT must be numbers";
+        break;
+    case Command::Help:
+    case Command::Version:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+ParseResult parseArguments(const std::vector<std::string>& args)
+{
+    QCommandLineParser parser;
+    describe(parser);
+    QStringList list{QStringLiteral("pagewise-cli")};
+    for (const std::string& arg : args)
+        list << QString::fromStdString(arg);
+    if (!parser.parse(list))
+        return fail(parser.errorText().toStdString());
+    CliOptions options;
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        options.command = parser.isSet(QStringLiteral("help")) ? Command::Help : Command::Version;
+        return {options, {}};
+    }
+    if (std::string problem = readValues(parser, options); !problem.empty())
+        return fail(std::move(problem));
+    if (std::string problem = readCommand(parser.positionalArguments(), options); !problem.empty())
+        return fail(std::move(problem));
+    if (options.command == Command::Dump && options.ports.size() > 1 && !options.output.empty())
+        return fail("-o cannot name one file for several ports");
+    return {options, {}};
+}
+
+std::string usageText()
+{
+    QCommandLineParser parser;
+    describe(parser);
+    // Without an application object Qt cannot know the program's name.
+    return parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("pagewise-cli")).toStdString();
+}
+
+} // namespace pw::cli

@@ -1,0 +1,132 @@
+#include "cli/Console.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace pw::cli {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+
+std::string withoutTrailingNewline(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+std::string formatDuration(double seconds)
+{
+    const int whole = seconds < 0 ? 0 : static_cast<int>(seconds + 0.5);
+    char text[16];
+    std::snprintf(text, sizeof text, "%d:%02d", whole / 60, whole % 60);
+    return text;
+}
+
+} // namespace
+
+Console::Console(std::size_t portCount, bool quiet)
+    : slots_(portCount), quiet_(quiet), bars_(!quiet && ::isatty(STDERR_FILENO) == 1)
+{
+}
+
+Console::~Console()
+{
+    finish();
+}
+
+void Console::setLabel(std::size_t slot, std::string label, std::uint64_t totalBytes)
+{
+    std::lock_guard lock(mutex_);
+    slots_[slot].label = std::move(label);
+    slots_[slot].totalBytes = totalBytes;
+    slots_[slot].started = std::chrono::steady_clock::now();
+}
+
+std::string Console::prefix(std::size_t slot) const
+{
+    return slots_.size() > 1 ? "[" + slots_[slot].label + "] " : std::string();
+}
+
+void Console::logLine(std::size_t slot, const std::string& line)
+{
+    if (quiet_)
+        return;
+    std::lock_guard lock(mutex_);
+    eraseBars();
+    std::fprintf(stdout, "%s%s\n", prefix(slot).c_str(), withoutTrailingNewline(line).c_str());
+    std::fflush(stdout);
+    drawBars();
+}
+
+void Console::message(std::size_t slot, const std::string& text)
+{
+    std::lock_guard lock(mutex_);
+    eraseBars();
+    std::fprintf(stderr, "%s%s\n", prefix(slot).c_str(), withoutTrailingNewline(text).c_str());
+    drawBars();
+}
+
+void Console::progress(std::size_t slot, int position, int high)
+{
+    if (!bars_)
+        return;
+    std::lock_guard lock(mutex_);
+    slots_[slot].position = position;
+    slots_[slot].high = high;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDraw_ < std::chrono::milliseconds(100) && position != high)
+        return;
+    lastDraw_ = now;
+    eraseBars();
+    drawBars();
+}
+
+void Console::finish()
+{
+    std::lock_guard lock(mutex_);
+    if (barsShown_)
+        std::fputc('\n', stderr);
+    barsShown_ = false;
+    bars_ = false;
+}
+
+std::string Console::renderSlot(const Slot& slot) const
+{
+    const double fraction = slot.high > 0 ? static_cast<double>(slot.position) / slot.high : 0.0;
+    const int filled = static_cast<int>(fraction * kBarWidth);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - slot.started).count();
+    const double done = fraction * static_cast<double>(slot.totalBytes);
+    const double rate = elapsed > 0 ? done / elapsed : 0.0;
+    const double left = rate > 0 ? (static_cast<double>(slot.totalBytes) - done) / rate : 0.0;
+    char text[160];
+    std::snprintf(text, sizeof text, "%-12s [%s%s] %3d%%  %7.0f B/s  %s left", slot.label.c_str(),
+                  std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                  std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(),
+                  static_cast<int>(fraction * 100), rate, formatDuration(left).c_str());
+    return text;
+}
+
+// The bars are the last lines on the terminal; a log line first wipes them.
+void Console::eraseBars()
+{
+    if (!barsShown_)
+        return;
+    for (std::size_t i = 0; i < slots_.size(); ++i)
+        std::fputs(i == 0 ? "\r\x1b[2K" : "\x1b[1A\r\x1b[2K", stderr);
+    barsShown_ = false;
+}
+
+void Console::drawBars()
+{
+    if (!bars_)
+        return;
+    for (std::size_t i = 0; i < slots_.size(); ++i)
+        std::fprintf(stderr, "%s%s", i == 0 ? "" : "\n", renderSlot(slots_[i]).c_str());
+    std::fflush(stderr);
+    barsShown_ = true;
+}
+
+} // namespace pw::cli

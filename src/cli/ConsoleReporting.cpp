@@ -1,0 +1,60 @@
+#include "cli/ConsoleReporting.h"
+
+#include <algorithm>
+
+namespace pw::cli {
+
+namespace {
+
+// A box of several lines becomes one line, so each message is one line per port.
+std::string oneLine(const std::string& text)
+{
+    std::string out;
+    std::size_t begin = 0;
+    while (begin <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', begin), text.size());
+        std::string part = text.substr(begin, end - begin);
+        while (!part.empty() && (part.back() == ' ' || part.back() == '\r'))
+            part.pop_back();
+        if (!part.empty())
+            out += (out.empty() ? "" : " ") + part;
+        begin = end + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+void ConsoleBoxes::show(const std::string& caption, const std::string& text, BoxIcon)
+{
+    const std::string line = oneLine(text);
+    {
+        std::lock_guard lock(mutex_);
+        last_ = line;
+    }
+    console_.message(slot_, caption == kAppCaption ? line : caption + ": " + line);
+}
+
+std::string ConsoleBoxes::lastText() const
+{
+    std::lock_guard lock(mutex_);
+    return last_;
+}
+
+void ConsoleView::appendLogLine(const std::string& line)
+{
+    console_.logLine(slot_, line);
+}
+
+void ConsoleView::setProgressRange(int, int high)
+{
+    high_ = high;
+    console_.progress(slot_, 0, high_);
+}
+
+void ConsoleView::setProgressPosition(int position)
+{
+    console_.progress(slot_, position, high_);
+}
+
+} // namespace pw::cli

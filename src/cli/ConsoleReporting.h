@@ -1,0 +1,40 @@
+#pragma once
+#include "cli/Console.h"
+#include "base/MessageBoxes.h"
+#include "ops/OperationView.h"
+
+#include <mutex>
+#include <string>
+
+namespace pw::cli {
+
+// Message boxes become lines on stderr; the last one is kept as the port's reason.
+class ConsoleBoxes : public MessageBoxes {
+public:
+    ConsoleBoxes(Console& console, std::size_t slot) : console_(console), slot_(slot) {}
+    void show(const std::string& caption, const std::string& text, BoxIcon icon) override;
+    std::string lastText() const;
+
+private:
+    Console& console_;
+    std::size_t slot_;
+    mutable std::mutex mutex_;
+    std::string last_;
+};
+
+// The log list becomes lines on stdout, the progress bar a line on stderr.
+class ConsoleView : public OperationView {
+public:
+    ConsoleView(Console& console, std::size_t slot) : console_(console), slot_(slot) {}
+    void appendLogLine(const std::string& line) override;
+    void setProgressRange(int low, int high) override;
+    void setProgressPosition(int position) override;
+    void setCancelEnabled(bool) override {}
+
+private:
+    Console& console_;
+    std::size_t slot_;
+    int high_ = 0;
+};
+
+} // namespace pw::cli

@@ -1,0 +1,128 @@
+#include "cli/PortSession.h"
+
+#include "ops/EraseSteps.h"
+#include "ops/OperationRunner.h"
+#include "protocol/LinkControl.h"
+
+#include <cstring>
+
+namespace pw::cli {
+
+const char* commandName(Command command)
+{
+    switch (command) {
+    case Command::Program: return "program";
+    case Command::Verify: return "verify";
+    case Command::Auto: return "auto";
+    case Command::Erase: return "erase";
+    case Command::Dump: return "dump";
+    case Command::Info: return "info";
+    case Command::Help: return "help";
+    case Command::Version: return "version";
+    }
+    return "";
+}
+
+PortSession::PortSession(const CliOptions& options, const std::string& portArgument, std::size_t slot,
+                         Console& console, const SettingsStore& store)
+    : options_(options), slot_(slot), console_(console), boxes_(console, slot), view_(console, slot),
+      ctx_(boxes_), matcher_(ctx_, MatcherVariant::Panel)
+{
+    loadSettings(ctx_, store);
+    ctx_.exeDir = programFolder();
+    if (options.baud)
+        ctx_.baudRate = *options.baud;
+    if (options.startAddr)
+        ctx_.ispStartAddr = *options.startAddr;
+    if (const auto com = comPortNumber(portArgument)) { // "COM3"; anything else is a device path
+        ctx_.comPort = static_cast<std::uint8_t>(*com);
+        label_ = portArgument;
+    } else if (!portArgument.empty()) {
+        ctx_.comPort = 1;
+        ctx_.portMap.assignForThisRun(1, portArgument);
+        label_ = portArgument;
+    } else {
+        label_ = "COM" + std::to_string(ctx_.comPort.load());
+    }
+    // The port is closed right after the run and nothing follows on it, so the pause that
+    // keeps a window from starting its next operation at once is left out; every pause
+    // that faces the target stays as the window keeps it.
+    ctx_.timings.afterOperationPause = Millis(0);
+}
+
+PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBytes)
+{
+    PortOutcome outcome{label_, commandName(options_.command), {}, ExitSuccess};
+    console_.setLabel(slot_, label_, imageBytes);
+    ctx_.portOwner = &matcher_;
+    OpenLink(ctx_, matcher_, matcher_);
+    if (!ctx_.port.isOpen()) {
+        ctx_.portOpen = 0;
+        outcome.result = {Outcome::Refused, boxes_.lastText(), 0, 0};
+        outcome.exitCode = ExitPortError;
+        return outcome;
+    }
+
+    OperationRunner runner(ctx_);
+    runner.start([&] {
+        if (interrupted_) // Ctrl-C before the run began: it ends at its first look at Cancel
+            ctx_.cancelEvent.set();
+        outcome.result = runCommand(imagePath);
+    });
+    runner.join();
+    if (outcome.result.message.empty() && outcome.result.outcome != Outcome::Success)
+        outcome.result.message = boxes_.lastText();
+    ctx_.port.Close();
+    ctx_.portOpen = 0;
+    outcome.exitCode = exitCodeFor(outcome.result);
+    return outcome;
+}
+
+OperationResult PortSession::runCommand(const std::string& imagePath)
+{
+    switch (options_.command) {
+    case Command::Program: return ProgramThread(ctx_, view_, imagePath);
+    case Command::Verify: return VerifyThread(ctx_, view_, imagePath);
+    case Command::Auto: return AutoThread(ctx_, view_, imagePath);
+    case Command::Erase: {
+        if (options_.fromPage)
+            return PageEraseThread(ctx_, view_, *options_.fromPage, *options_.pageCount);
+        if (ctx_.ispStartAddr == 0)
+            return EraseAllThread(ctx_, view_);
+        const PageRange pages = pagesFromStart(ctx_.ispStartAddr, ctx_.flashSize);
+        return PageEraseThread(ctx_, view_, pages.first, pages.count);
+    }
+    case Command::Dump: {
+        DumpRequest request{*options_.fromPage, *options_.pageCount, options_.dumpAsText, "."};
+        return DumpWorker(ctx_, view_, request);
+    }
+    case Command::Info:
+    case Command::Help:
+    case Command::Version:
+        break;
+    }
+    ctx_.busy = 0;
+    return {Outcome::Refused, "nothing to run", 0, 0};
+}
+
+int PortSession::exitCodeFor(const OperationResult& result) const
+{
+    switch (result.outcome) {
+    case Outcome::Success: return ExitSuccess;
+    case Outcome::Mismatch: return ExitMismatch;
+    case Outcome::TimedOut:
+    case Outcome::LineLost: return ExitNoReply;
+    case Outcome::Cancelled: return interrupted_ ? ExitInterrupted : ExitNoReply;
+    case Outcome::ImageError:
+    case Outcome::Refused: return ExitBadInput;
+    }
+    return ExitNoReply;
+}
+
+void PortSession::interrupt()
+{
+    interrupted_ = true;
+    ctx_.cancelEvent.set();
+}
+
+} // namespace pw::cli

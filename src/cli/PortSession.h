@@ -1,0 +1,52 @@
+#pragma once
+#include "cli/CliOptions.h"
+#include "cli/Console.h"
+#include "cli/ConsoleReporting.h"
+#include "context/IspContext.h"
+#include "settings/Settings.h"
+#include "ops/Operations.h"
+#include "protocol/ResponseMatcher.h"
+
+#include <atomic>
+#include <string>
+
+namespace pw::cli {
+
+struct PortOutcome {
+    std::string port;
+    std::string operation;
+    OperationResult result;
+    int exitCode = ExitSuccess;
+};
+
+// One target on one port: its own IspContext, serial port and matcher, so several sessions
+// run side by side (gang programming) without sharing any link state.
+class PortSession {
+public:
+    PortSession(const CliOptions& options, const std::string& portArgument, std::size_t slot,
+                Console& console, const SettingsStore& store);
+
+    std::string label() const { return label_; }
+    // Opens the link, runs the command and closes the port again.
+    PortOutcome run(const std::string& imagePath, std::uint64_t imageBytes);
+    // Ctrl-C: cancels the running operation, or the one about to start.
+    void interrupt();
+
+private:
+    OperationResult runCommand(const std::string& imagePath);
+    int exitCodeFor(const OperationResult& result) const;
+
+    const CliOptions& options_;
+    std::size_t slot_;
+    Console& console_;
+    ConsoleBoxes boxes_;
+    ConsoleView view_;
+    IspContext ctx_;
+    ResponseMatcher matcher_;
+    std::string label_;
+    std::atomic<bool> interrupted_{false};
+};
+
+const char* commandName(Command command);
+
+} // namespace pw::cli

@@ -1,0 +1,97 @@
+#include "cli/RunReport.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace pw::cli {
+
+namespace {
+
+std::string firstLine(const std::string& text)
+{
+    return text.substr(0, text.find('\n'));
+}
+
+} // namespace
+
+std::string jsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+const char* outcomeName(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Success: return "success";
+    case Outcome::Mismatch: return "mismatch";
+    case Outcome::TimedOut: return "timeout";
+    case Outcome::LineLost: return "hang-up";
+    case Outcome::Cancelled: return "cancelled";
+    case Outcome::ImageError: return "image-error";
+    case Outcome::Refused: return "refused";
+    }
+    return "unknown";
+}
+
+std::string toJson(const PortOutcome& outcome)
+{
+    const char* result = outcome.exitCode == ExitPortError ? "port-error" : outcomeName(outcome.result.outcome);
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "\"seconds\":%.3f,\"bytes\":%llu,\"exit\":%d", outcome.result.seconds,
+                  static_cast<unsigned long long>(outcome.result.bytes), outcome.exitCode);
+    return "{\"port\":" + jsonString(outcome.port) + ",\"operation\":" + jsonString(outcome.operation) +
+           ",\"result\":" + jsonString(result) + ",\"message\":" + jsonString(outcome.result.message) + "," +
+           numbers + "}";
+}
+
+void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& options)
+{
+    if (options.json) {
+        for (const PortOutcome& outcome : outcomes)
+            std::printf("%s\n", toJson(outcome).c_str());
+        return;
+    }
+    if (outcomes.size() < 2 || options.quiet)
+        return;
+    std::printf("\n%-24s %-10s %-12s %8s  %s\n", "port", "operation", "result", "seconds", "message");
+    for (const PortOutcome& outcome : outcomes) {
+        const char* result = outcome.exitCode == ExitPortError ? "port-error" : outcomeName(outcome.result.outcome);
+        std::printf("%-24s %-10s %-12s %8.1f  %s\n", outcome.port.c_str(), outcome.operation.c_str(), result,
+                    outcome.result.seconds, firstLine(outcome.result.message).c_str());
+    }
+}
+
+bool moveDumpFile(const CliOptions& options)
+{
+    const std::filesystem::path written = options.dumpAsText ? "Dump.txt" : "Dump.bin";
+    std::error_code error;
+    std::filesystem::rename(written, options.output, error);
+    if (error == std::errc::cross_device_link) {
+        error.clear();
+        std::filesystem::copy_file(written, options.output, std::filesystem::copy_options::overwrite_existing, error);
+        if (!error)
+            std::filesystem::remove(written, error);
+    }
+    if (error) {
+        std::fprintf(stderr, "pagewise-cli: could not move %s to %s: %s\n", written.c_str(),
+                     options.output.c_str(), error.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace pw::cli

@@ -1,0 +1,20 @@
+#pragma once
+#include "cli/CliOptions.h"
+#include "cli/PortSession.h"
+
+#include <string>
+#include <vector>
+
+namespace pw::cli {
+
+// After a run: one JSON object per port with --json, else a summary table for a gang run.
+void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& options);
+std::string toJson(const PortOutcome& outcome);
+const char* outcomeName(Outcome outcome);
+// A JSON string literal for text, quotes included.
+std::string jsonString(const std::string& text);
+
+// dump -o FILE: moves the Dump.txt or Dump.bin the run wrote to FILE.
+bool moveDumpFile(const CliOptions& options);
+
+} // namespace pw::cli

@@ -1,0 +1,72 @@
+#pragma once
+#include "base/ChipTable.h"
+#include "base/ManualResetEvent.h"
+#include "base/MessageBoxes.h"
+#include "base/ReadDest.h"
+#include "base/Timings.h"
+#include "base/Version.h"
+#include "base/ResponseKind.h"
+#include "serial/ByteSink.h"
+#include "serial/PortMap.h"
+#include "serial/SerialPort.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace pw {
+
+// The state one programming link shares between its windows, its worker and the matcher.
+// The application owns one; tests and the gang command line make one per port.
+// Fields touched by more than one thread are atomic or guarded by their own type.
+struct IspContext {
+    explicit IspContext(MessageBoxes& messageBoxes);
+    IspContext(const IspContext&) = delete;
+    IspContext& operator=(const IspContext&) = delete;
+
+    MessageBoxes& boxes;
+
+    // Line settings.
+    std::atomic<std::uint8_t> comPort{1};
+    std::atomic<std::uint32_t> baudRate{9600};
+    std::uint32_t baseBaud = 9600;
+    char parity = 'N';
+    std::uint32_t dataBits = 8;
+    std::uint32_t stopBits = 1;
+    std::uint32_t writeBufferSize = 128;
+
+    // Link state.
+    PortMap portMap;
+    SerialPort port;
+    std::atomic<int> portOpen{0};
+    std::atomic<ByteSink*> portOwner{nullptr};
+
+    // Protocol exchange.
+    std::atomic<ResponseKind> expectedReply{ResponseKind::Idle};
+    ReadDest readDest;
+    ManualResetEvent cancelEvent;
+    ManualResetEvent replyEvent;
+
+    // Operation state.
+    std::atomic<int> busy{0};
+    std::function<void(const std::string&)> startAddrLabel; // the panel's address line
+
+    // Chip and image.
+    std::uint8_t chipType = 0;
+    std::uint32_t flashSize = kChipFlashSizes[0];
+    std::atomic<std::uint32_t> ispStartAddr{0};
+
+    // Paths and texts.
+    std::string exeDir; // folder of the program file, with a trailing '/'
+    const std::string versionText = kVersionText;
+
+    Timings timings;
+
+    const char* chipName() const { return kChipNames[chipType]; }
+};
+
+// Folder of the running program file, with a trailing '/'.
+std::string programFolder();
+
+} // namespace pw

@@ -1,0 +1,192 @@
+#include "gui/dialogs/DumpDialog.h"
+
+#include "base/ChipTable.h"
+#include "base/NumberText.h"
+#include "gui/dialogs/EntryCheck.h"
+#include "ops/OperationTexts.h"
+#include "ops/Operations.h"
+#include "gui/support/GuiThreadSink.h"
+#include "protocol/LinkControl.h"
+
+#include <QButtonGroup>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace pw {
+
+void openInDesktopViewer(const std::string& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+
+DumpDialog::DumpDialog(IspContext& ctx, QWidget* parent)
+    : QDialog(parent), ctx_(ctx), matcher_(ctx, MatcherVariant::Dump),
+      sink_(std::make_unique<GuiThreadSink>(matcher_)), view_(this, viewHandlers()), runner_(ctx)
+{
+    setWindowTitle(QStringLiteral("Dialog"));
+    buildControls();
+    connectControls();
+    showRange();
+    textViewer_ = openInDesktopViewer;
+    OpenLink(ctx_, *sink_, matcher_);
+}
+
+DumpDialog::~DumpDialog()
+{
+    runner_.stopAndJoin();
+    ClosePort(ctx_);
+    ctx_.portOpen = 0;
+}
+
+void DumpDialog::setTextViewer(TextViewer viewer)
+{
+    textViewer_ = std::move(viewer);
+}
+
+QueuedView::Handlers DumpDialog::viewHandlers()
+{
+    // The controls do not exist yet; the handlers only run once a dump has started.
+    QueuedView::Handlers handlers;
+    handlers.setProgressRange = [this](int low, int high) { bar_->setRange(low, high); };
+    handlers.setProgressPosition = [this](int position) { bar_->setValue(position); };
+    handlers.setCancelEnabled = [this](bool enabled) { cancelButton_->setEnabled(enabled); };
+    handlers.setProgressVisible = [this](bool visible) { bar_->setVisible(visible); };
+    handlers.openTextViewer = [this](const std::string& path) { textViewer_(path); };
+    return handlers;
+}
+
+void DumpDialog::buildControls()
+{
+    fromEdit_ = new QLineEdit(QStringLiteral("0"), this);
+    countEdit_ = new QLineEdit(QStringLiteral("1"), this);
+    firstAddress_ = new QLabel(this);
+    lastAddress_ = new QLabel(this);
+    txtRadio_ = new QRadioButton(QStringLiteral("Txt file"), this);
+    binRadio_ = new QRadioButton(QStringLiteral("Bin file"), this);
+    bar_ = new QProgressBar(this);
+    excuteButton_ = new QPushButton(QStringLiteral("Excute"), this);
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    closeButton_ = new QPushButton(QStringLiteral("Close"), this);
+
+    fromEdit_->setObjectName(QStringLiteral("fromPage"));
+    countEdit_->setObjectName(QStringLiteral("pageCount"));
+    firstAddress_->setObjectName(QStringLiteral("firstAddress"));
+    lastAddress_->setObjectName(QStringLiteral("lastAddress"));
+    txtRadio_->setObjectName(QStringLiteral("txtFile"));
+    binRadio_->setObjectName(QStringLiteral("binFile"));
+    bar_->setObjectName(QStringLiteral("progress"));
+    excuteButton_->setObjectName(QStringLiteral("excute"));
+    cancelButton_->setObjectName(QStringLiteral("cancel"));
+    closeButton_->setObjectName(QStringLiteral("close"));
+
+    txtRadio_->setChecked(true);
+    bar_->setTextVisible(false);
+    bar_->hide();
+    cancelButton_->setEnabled(false);
+    // Enter in an edit presses Close, never Excute.
+    excuteButton_->setAutoDefault(false);
+    cancelButton_->setAutoDefault(false);
+    closeButton_->setDefault(true);
+
+    auto* range = new QGridLayout;
+    range->addWidget(new QLabel(QStringLiteral("From Page:"), this), 0, 0);
+    range->addWidget(fromEdit_, 0, 1);
+    range->addWidget(new QLabel(QStringLiteral("Byte :"), this), 0, 2);
+    range->addWidget(firstAddress_, 0, 3);
+    range->addWidget(new QLabel(QStringLiteral("Page Count:"), this), 1, 0);
+    range->addWidget(countEdit_, 1, 1);
+    range->addWidget(lastAddress_, 1, 3);
+    range->setColumnStretch(3, 1);
+
+    auto* typeBox = new QGroupBox(QStringLiteral("Dump File Type"), this);
+    auto* typeLayout = new QHBoxLayout(typeBox);
+    typeLayout->addWidget(txtRadio_);
+    typeLayout->addWidget(binRadio_);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(excuteButton_);
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(closeButton_);
+
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(range);
+    top->addWidget(typeBox);
+    top->addWidget(bar_);
+    top->addLayout(buttons);
+}
+
+void DumpDialog::connectControls()
+{
+    connect(fromEdit_, &QLineEdit::textChanged, this, &DumpDialog::onFromPageEdited);
+    connect(countEdit_, &QLineEdit::textChanged, this, &DumpDialog::onPageCountEdited);
+    connect(txtRadio_, &QRadioButton::toggled, this, [this](bool on) { dumpAsText_ = on; });
+    connect(excuteButton_, &QPushButton::clicked, this, &DumpDialog::onExcute);
+    connect(cancelButton_, &QPushButton::clicked, this, &DumpDialog::onCancel);
+    connect(closeButton_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(&runner_, &GuiRunner::ended, this, &DumpDialog::dumpEnded);
+}
+
+void DumpDialog::showRange()
+{
+    firstAddress_->setText(QString::fromStdString(hexDecText(std::uint64_t{fromPage_} * kPageSize)));
+    lastAddress_->setText(QString::fromStdString(hexDecText((std::uint64_t{fromPage_} + pageCount_) * kPageSize - 1)));
+}
+
+void DumpDialog::onFromPageEdited(const QString& text)
+{
+    if (const auto value = readEntry(text.toStdString(), true))
+        fromPage_ = *value;
+    showRange();
+}
+
+void DumpDialog::onPageCountEdited(const QString& text)
+{
+    const auto value = readEntry(text.toStdString(), true);
+    // An edit emptied while the user retypes the number holds no count yet: keep the old one.
+    if (value && *value == 0) {
+        showErrorBox(ctx_.boxes, kPageCountZeroText);
+        countEdit_->setText(QString::fromStdString(entryText(pageCount_, true)));
+    } else if (value) {
+        pageCount_ = *value;
+    }
+    showRange();
+}
+
+void DumpDialog::onExcute()
+{
+    if (!runner_.canStart())
+        return;
+    matcher_.clearHead();
+    DumpRequest request;
+    request.fromPage = fromPage_;
+    request.pageCount = pageCount_;
+    request.asText = dumpAsText_;
+    request.directory = QDir::currentPath().toStdString();
+    runner_.start([this, request] { DumpWorker(ctx_, view_, request); });
+}
+
+void DumpDialog::onCancel()
+{
+    runner_.cancel();
+}
+
+void DumpDialog::done(int result)
+{
+    // The worker uses this dialog's controls and the port: it ends before the dialog does.
+    runner_.stopAndJoin();
+    QDialog::done(result);
+}
+
+} // namespace pw

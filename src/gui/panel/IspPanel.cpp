@@ -1,0 +1,320 @@
+#include "gui/panel/IspPanel.h"
+
+#include "gui/dialogs/DumpDialog.h"
+#include "gui/dialogs/PageEraseDialog.h"
+#include "image/ImageLoad.h"
+#include "ops/LogExport.h"
+#include "ops/EraseSteps.h"
+#include "ops/Operations.h"
+#include "gui/support/DialogUnits.h"
+#include "gui/support/GuiThreadSink.h"
+#include "protocol/LinkControl.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include <thread>
+#include <vector>
+
+namespace pw {
+
+namespace {
+
+constexpr int kPanelWidthDlu = 249;
+constexpr int kPanelHeightDlu = 151;
+
+QString startAddressText(std::uint32_t address)
+{
+    return QStringLiteral("ISP Start Address From :0x%1").arg(QString::number(address, 16).toUpper());
+}
+
+} // namespace
+
+IspPanel::IspPanel(IspContext& ctx, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), matcher_(ctx, MatcherVariant::Panel),
+      sink_(std::make_unique<GuiThreadSink>(matcher_)), view_(this, viewHandlers()), runner_(ctx)
+{
+    buildControls();
+    buildLayout();
+    auto* reveal = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")), this);
+    connect(reveal, &QShortcut::activated, this, &IspPanel::showAdvancedButtons);
+    connect(&runner_, &GuiRunner::ended, this, &IspPanel::operationEnded);
+    textViewer_ = openInDesktopViewer;
+
+    ClosePort(ctx_);
+    ctx_.portOwner = sink_.get();
+    takePort();
+    ctx_.expectedReply = ResponseKind::Idle;
+
+    setStartAddressLine(startAddressText(ctx_.ispStartAddr));
+    QPointer<QLabel> label = startAddress_;
+    ctx_.startAddrLabel = [label](const std::string& text) {
+        const QString line = QString::fromStdString(text);
+        QMetaObject::invokeMethod(label, [label, line] { if (label) label->setText(line); });
+    };
+}
+
+IspPanel::~IspPanel()
+{
+    shutdown();
+}
+
+void IspPanel::shutdown()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    // No worker may outlive the panel's matcher, view and port.
+    runner_.stopAndJoin();
+    ctx_.startAddrLabel = nullptr;
+    ClosePort(ctx_);
+    ctx_.portOpen = 0;
+    if (ctx_.portOwner == sink_.get())
+        ctx_.portOwner = nullptr;
+}
+
+void IspPanel::takePort()
+{
+    OpenLink(ctx_, *sink_, matcher_);
+}
+
+QPushButton* IspPanel::addButton(const char* text, const char* name, void (IspPanel::*handler)())
+{
+    auto* button = new QPushButton(QString::fromLatin1(text), this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, handler);
+    return button;
+}
+
+void IspPanel::buildControls()
+{
+    loadButton_ = addButton("Load Hex/Bin", "load", &IspPanel::OnLoad);
+    autoButton_ = addButton("Auto.", "auto", &IspPanel::OnAuto);
+    programButton_ = addButton("Program", "program", &IspPanel::OnProgram);
+    verifyButton_ = addButton("Verify", "verify", &IspPanel::OnVerify);
+    eraseButton_ = addButton("Erase", "erase", &IspPanel::OnErase);
+    cancelButton_ = addButton("Cancel", "cancel", &IspPanel::OnCancelOperation);
+    clearButton_ = addButton("Clear", "clear", &IspPanel::OnClear);
+    dumpButton_ = addButton("Dump", "dump", &IspPanel::OnDump);
+    exportButton_ = addButton("Export", "export", &IspPanel::OnExport);
+    cancelButton_->setEnabled(false);
+    dumpButton_->hide();
+    exportButton_->hide();
+
+    sizeEdit_ = new QLineEdit(this);
+    sizeEdit_->setObjectName(QStringLiteral("size"));
+    sizeEdit_->setReadOnly(true);
+    checksumEdit_ = new QLineEdit(this);
+    checksumEdit_->setObjectName(QStringLiteral("checksum"));
+    checksumEdit_->setReadOnly(true);
+
+    startAddress_ = new QLabel(QStringLiteral("0"), this);
+    startAddress_->setObjectName(QStringLiteral("startAddress"));
+    startAddress_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    log_ = new QListWidget(this);
+    log_->setObjectName(QStringLiteral("log"));
+    log_->setSortingEnabled(false);
+    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Long paths widen the list's scrollable extent instead of being cut off.
+    log_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("progress"));
+    bar_->setTextVisible(false);
+    bar_->setValue(0);
+}
+
+void IspPanel::buildLayout()
+{
+    auto* operations = new QHBoxLayout;
+    for (QPushButton* button : {loadButton_, autoButton_, programButton_, verifyButton_, eraseButton_, cancelButton_})
+        operations->addWidget(button);
+
+    auto* image = new QHBoxLayout;
+    image->addWidget(new QLabel(QStringLiteral("Size: "), this));
+    image->addWidget(sizeEdit_, 1);
+    image->addWidget(new QLabel(QStringLiteral("Check Sum: "), this));
+    image->addWidget(checksumEdit_, 1);
+    image->addWidget(dumpButton_);
+    image->addWidget(exportButton_);
+    image->addWidget(clearButton_);
+
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(operations);
+    top->addLayout(image);
+    top->addWidget(startAddress_);
+    top->addWidget(log_, 1);
+    top->addWidget(bar_);
+    setMinimumSize(dialogUnitsToPixels(font(), kPanelWidthDlu, kPanelHeightDlu));
+}
+
+QueuedView::Handlers IspPanel::viewHandlers()
+{
+    // The controls do not exist yet; the handlers only run once an operation has started.
+    QueuedView::Handlers handlers;
+    handlers.appendLogLine = [this](const std::string& line) { AppendLogLine(line); };
+    handlers.setProgressRange = [this](int low, int high) { bar_->setRange(low, high); };
+    handlers.setProgressPosition = [this](int position) { bar_->setValue(position); };
+    // Erases are not meant to be stopped half-way: Cancel stays disabled for them.
+    handlers.setCancelEnabled = [this](bool enabled) { cancelButton_->setEnabled(enabled && cancellableRun_); };
+    return handlers;
+}
+
+void IspPanel::setStartAddressLine(const QString& text)
+{
+    startAddress_->setText(text);
+}
+
+void IspPanel::AppendLogLine(const std::string& line)
+{
+    // The elapsed-time lines end in a line feed; the list shows the text without it and keeps
+    // the line as logged for the export.
+    QString shown = QString::fromStdString(line);
+    while (shown.endsWith(QLatin1Char('\n')) || shown.endsWith(QLatin1Char('\r')))
+        shown.chop(1);
+    auto* item = new QListWidgetItem(shown);
+    item->setData(Qt::UserRole, QString::fromStdString(line));
+    log_->addItem(item);
+    log_->scrollToBottom();
+}
+
+std::string IspPanel::logLine(int row) const
+{
+    return log_->item(row)->data(Qt::UserRole).toString().toStdString();
+}
+
+bool IspPanel::startWorker(std::function<void()> work, bool cancellable)
+{
+    if (!runner_.canStart())
+        return false;
+    cancellableRun_ = cancellable;
+    matcher_.clearHead();
+    return runner_.start(std::move(work));
+}
+
+void IspPanel::OnLoad()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QString(), QStringLiteral("*.hex"),
+                                                      QStringLiteral("hex(*.hex);;bin file (*.bin);;All Files (*)"));
+    if (!path.isEmpty())
+        loadFile(path);
+}
+
+void IspPanel::loadFile(const QString& path)
+{
+    sizeEdit_->clear();
+    checksumEdit_->clear();
+    const LoadedImage loaded = LoadImageFile(path.toStdString(), imagePath_, hexState_, ctx_.boxes);
+    imagePath_ = loaded.imagePath;
+    if (!loaded.logLine.empty())
+        AppendLogLine(loaded.logLine);
+    sizeEdit_->setText(QString::fromStdString(loaded.sizeText));
+    checksumEdit_->setText(QString::fromStdString(loaded.checksumText));
+}
+
+void IspPanel::OnProgram()
+{
+    startWorker([this, path = imagePath_] { ProgramThread(ctx_, view_, path); }, true);
+}
+
+void IspPanel::OnAuto()
+{
+    startWorker([this, path = imagePath_] { AutoThread(ctx_, view_, path); }, true);
+}
+
+void IspPanel::OnVerify()
+{
+    if (imagePath_.empty()) {
+        showErrorBox(ctx_.boxes, "BIN file not found!");
+        return;
+    }
+    startWorker([this, path = imagePath_] { VerifyThread(ctx_, view_, path); }, true);
+}
+
+void IspPanel::OnErase()
+{
+    if (!runner_.canStart())
+        return; // no Page Erase dialog while an operation runs
+    if (ctx_.ispStartAddr == 0) {
+        startWorker([this] { EraseAllThread(ctx_, view_); }, false);
+        return;
+    }
+    const PageRange proposed = pagesFromStart(ctx_.ispStartAddr, ctx_.flashSize);
+    PageEraseDialog dialog(ctx_.boxes, proposed.first, proposed.count, ctx_.flashSize >> kPageShift, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    fromPage_ = dialog.fromPage();
+    pageCount_ = dialog.pageCount();
+    startWorker([this, from = fromPage_, count = pageCount_] { PageEraseThread(ctx_, view_, from, count); }, false);
+}
+
+void IspPanel::OnCancelOperation()
+{
+    runner_.cancel();
+}
+
+void IspPanel::OnClear()
+{
+    log_->clear();
+}
+
+void IspPanel::OnDump()
+{
+    // Handing the port over under a running operation would pull it away from the worker.
+    if (!runner_.canStart(false))
+        return;
+    ClosePort(ctx_);
+    ctx_.portOpen = 0;
+    std::this_thread::sleep_for(ctx_.timings.dumpHandOverPause);
+    {
+        DumpDialog dialog(ctx_, this);
+        dialog.setTextViewer(textViewer_);
+        dialog.exec();
+    }
+    std::this_thread::sleep_for(ctx_.timings.dumpHandOverPause);
+    takePort();
+}
+
+void IspPanel::OnExport()
+{
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(log_->count()));
+    for (int row = 0; row < log_->count(); ++row)
+        lines.push_back(logLine(row));
+    const LogExportResult result = exportLog(lines, ctx_.exeDir);
+    if (!result.written) {
+        ctx_.boxes.show(kAppCaption, kLogCreateFailedText, BoxIcon::Plain);
+        AppendLogLine("Could not create " + result.path);
+        return;
+    }
+    // The program's folder was not writable: tell the user where the log went instead.
+    if (result.path != ctx_.exeDir + kLogFileName)
+        AppendLogLine("Log saved to " + result.path);
+    textViewer_(result.path);
+}
+
+void IspPanel::setTextViewer(TextViewer viewer)
+{
+    textViewer_ = std::move(viewer);
+}
+
+void IspPanel::showAdvancedButtons()
+{
+    dumpButton_->show();
+    exportButton_->show();
+}
+
+} // namespace pw

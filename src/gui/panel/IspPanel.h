@@ -1,0 +1,104 @@
+#pragma once
+#include "context/IspContext.h"
+#include "gui/dialogs/DumpDialog.h"
+#include "gui/dialogs/GuiRunner.h"
+#include "gui/dialogs/QueuedView.h"
+#include "image/HexRecord.h"
+#include "protocol/ResponseMatcher.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+namespace pw {
+
+class GuiThreadSink;
+
+// The operations panel: loads an image, starts the flash operations one at a time and shows
+// their log lines and progress. It holds the serial port from construction to shutdown.
+class IspPanel : public QWidget {
+    Q_OBJECT
+public:
+    IspPanel(IspContext& ctx, QWidget* parent = nullptr);
+    ~IspPanel() override;
+
+    // Cancels and joins a running operation, then closes the port. Safe to call twice.
+    void shutdown();
+
+    // What OnLoad does once a file has been chosen.
+    void loadFile(const QString& path);
+    const std::string& imagePath() const { return imagePath_; }
+    bool operationRunning() const { return runner_.active(); }
+
+    void AppendLogLine(const std::string& line);
+    // Shows ISP_log.txt and Dump.txt; the desktop's viewer unless replaced (tests).
+    void setTextViewer(TextViewer viewer);
+
+public slots:
+    void OnLoad();
+    void OnAuto();
+    void OnProgram();
+    void OnVerify();
+    void OnErase();
+    void OnCancelOperation();
+    void OnClear();
+    void OnDump();
+    void OnExport();
+    // Dump and Export start hidden; Ctrl+Shift+D or the Help menu reveal them for this run.
+    void showAdvancedButtons();
+
+signals:
+    // Emitted on the GUI thread when a worker has finished.
+    void operationEnded();
+
+private:
+    QPushButton* addButton(const char* text, const char* name, void (IspPanel::*handler)());
+    void buildControls();
+    void buildLayout();
+    QueuedView::Handlers viewHandlers();
+    void takePort();
+    void setStartAddressLine(const QString& text);
+    bool startWorker(std::function<void()> work, bool cancellable);
+    std::string logLine(int row) const;
+
+    IspContext& ctx_;
+    ResponseMatcher matcher_;
+    std::unique_ptr<GuiThreadSink> sink_; // hands each received byte to the GUI thread
+    QueuedView view_;
+    GuiRunner runner_;
+    bool shutDown_ = false;
+    bool cancellableRun_ = false; // GUI thread only
+
+    TextViewer textViewer_;
+
+    std::string imagePath_;
+    HexConverterState hexState_;
+    std::uint32_t fromPage_ = 0;
+    std::uint32_t pageCount_ = 0;
+
+    QPushButton* loadButton_ = nullptr;
+    QPushButton* autoButton_ = nullptr;
+    QPushButton* programButton_ = nullptr;
+    QPushButton* verifyButton_ = nullptr;
+    QPushButton* eraseButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QPushButton* clearButton_ = nullptr;
+    QPushButton* dumpButton_ = nullptr;
+    QPushButton* exportButton_ = nullptr;
+    QLineEdit* sizeEdit_ = nullptr;
+    QLineEdit* checksumEdit_ = nullptr;
+    QLabel* startAddress_ = nullptr;
+    QListWidget* log_ = nullptr;
+    QProgressBar* bar_ = nullptr;
+};
+
+} // namespace pw

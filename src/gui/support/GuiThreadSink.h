@@ -1,0 +1,44 @@
+#pragma once
+#include "serial/ByteSink.h"
+
+#include <QObject>
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace pw {
+
+// Hands every byte from the monitor thread to `target` on the GUI thread, in order, and holds
+// the monitor thread until the byte was handled there. Construct it on the GUI thread.
+//
+// `abandonDelivery` (called when the port closes) releases the pending hand-over and every
+// later one at once, so a closing GUI thread never waits on its own monitor; the bytes are
+// still delivered in order when the GUI thread gets to them. Waiting comes back by itself as
+// soon as the GUI thread handles a byte again. Bytes still queued when the
+// sink is destroyed are dropped, never delivered to a dead target.
+class GuiThreadSink : public QObject, public ByteSink {
+public:
+    explicit GuiThreadSink(ByteSink& target, QObject* parent = nullptr);
+    ~GuiThreadSink() override;
+
+    void receiveByte(std::uint8_t byte, std::uint32_t portNumber) override;
+    void abandonDelivery() override;
+
+private:
+    struct HandOver {
+        std::mutex mutex;
+        std::condition_variable handled;
+        std::uint64_t posted = 0;    // bytes queued so far
+        std::uint64_t delivered = 0; // bytes handled on the GUI thread so far
+        bool abandoned = false;
+    };
+
+    void deliver(std::uint8_t byte, std::uint32_t portNumber);
+
+    ByteSink& target_;
+    std::shared_ptr<HandOver> state_; // shared with the waiters, which may outlive the sink
+};
+
+} // namespace pw
