@@ -55,6 +55,7 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
     PortOutcome outcome{label_, commandName(options_.command), {}, ExitSuccess};
     console_.setLabel(slot_, label_, imageBytes);
     ctx_.portOwner = &matcher_;
+    ctx_.port.setNotice([this](const std::string& text) { console_.message(slot_, text); });
     OpenLink(ctx_, matcher_, matcher_);
     if (!ctx_.port.isOpen()) {
         ctx_.portOpen = 0;

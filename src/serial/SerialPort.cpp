@@ -2,6 +2,7 @@
 
 #include "serial/DebugTrace.h"
 #include "serial/LineSettings.h"
+#include "serial/LowLatency.h"
 
 #include <atomic>
 #include <cerrno>
@@ -9,7 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -69,6 +73,9 @@ struct SerialPort::Impl {
     std::size_t lastWriteBytes = 0;
     std::string device;     // path of the device now or last opened
     std::string lostDevice; // a device reported as gone; not reported again until it opens
+    std::optional<int> savedSerialFlags; // the driver's flags before low-latency mode
+    std::set<std::string> advised;       // devices whose slow latency timer the user was told of
+    std::function<void(const std::string&)> notice;
 
     std::atomic<ByteSink*> owner{nullptr};
     std::atomic<std::uint32_t> portNumber{0};
@@ -112,6 +119,9 @@ struct SerialPort::Impl {
             return;
         sendLeftOver();
         drainOutput();
+        if (savedSerialFlags)
+            restoreSerialFlags(fd, *savedSerialFlags);
+        savedSerialFlags.reset();
         if (haveSaved)
             ::tcsetattr(fd, TCSANOW, &saved);
         ::ioctl(fd, TIOCNXCL);
@@ -129,6 +139,7 @@ struct SerialPort::Impl {
     void sendPass();
     bool writeAll(const std::uint8_t* data, std::size_t length);
     void noteWritten(std::size_t bytes);
+    void adviseOnLatency();
     void markHungUp(const std::string& reason);
 };
 
@@ -157,6 +168,14 @@ void SerialPort::Impl::drainOutput()
     const Clock::time_point onWire = lastWriteEnd + wireTime(lastWriteBytes, baud);
     if (!hungUp)
         std::this_thread::sleep_until(std::min(onWire, deadline));
+}
+
+// Said once per device: an adapter whose timer stays above 1 ms even in low-latency mode.
+void SerialPort::Impl::adviseOnLatency()
+{
+    const std::optional<int> milliseconds = latencyTimerMs(device);
+    if (milliseconds && *milliseconds > 1 && notice && advised.insert(device).second)
+        notice(latencyAdvice(device, *milliseconds));
 }
 
 void SerialPort::Impl::noteWritten(std::size_t bytes)
@@ -248,6 +267,8 @@ bool SerialPort::Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t b
         return false;
     p.baud = baud;
     p.configure(baud, parity, dataBits, stopBits);
+    p.savedSerialFlags = enableLowLatency(p.fd);
+    p.adviseOnLatency();
     // Input only: our output was drained when the port was last closed, and flushing output
     // on a pseudo-terminal would throw away bytes its far side has not read yet.
     ::tcflush(p.fd, TCIFLUSH);
@@ -319,6 +340,12 @@ std::uint32_t SerialPort::baud() const
 ManualResetEvent& SerialPort::hangUpEvent()
 {
     return impl_->hangUpEvent;
+}
+
+void SerialPort::setNotice(std::function<void(const std::string&)> notice)
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->notice = std::move(notice);
 }
 
 void SerialPort::Impl::run()

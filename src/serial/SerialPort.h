@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <memory>
 
 namespace pw {
@@ -38,6 +40,9 @@ public:
     std::uint32_t baud() const;
     // Set by the monitor thread when the device hangs up (after its one report); reset by Open.
     ManualResetEvent& hangUpEvent();
+    // Where advice that is no failure goes (a slow adapter); called from whichever thread opens
+    // the port, so it must be safe from any thread. Empty: nothing is said.
+    void setNotice(std::function<void(const std::string&)> notice);
 
 private:
     struct Impl;

@@ -1,11 +1,13 @@
 // The device listing on a fake /dev and sysfs: what counts as present, and that listing
 // opens no device (opening a port can raise DTR and reset the board behind it).
+#include "serial/LowLatency.h"
 #include "serial/SerialDevices.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -88,6 +90,35 @@ TEST_F(FakeTree, ListingOpensNoDevice)
     }
     ::close(watch);
     EXPECT_TRUE(opened.empty()) << "opened " << opened.front();
+}
+
+// The adapter's latency timer, found through the stable by-id link as users configure it.
+TEST_F(FakeTree, ReadsTheLatencyTimerBehindALinkAndAdvisesWhenItIsSlow)
+{
+    const fs::path timer = fs::path(folders_.sysTty) / "ttyUSB0" / "device" / "latency_timer";
+    const std::string link = folders_.byId + "/usb-FTDI_FT232R_A1B2C3-if00-port0";
+    EXPECT_FALSE(latencyTimerMs(link, folders_.sysTty)) << "no timer exposed, nothing to say";
+    std::ofstream(timer) << "16\n";
+    EXPECT_EQ(latencyTimerMs(link, folders_.sysTty), 16);
+    EXPECT_EQ(latencyTimerMs(folders_.dev + "/ttyUSB0", folders_.sysTty), 16);
+    const std::string advice = latencyAdvice(link, 16);
+    EXPECT_NE(advice.find("16 ms"), std::string::npos) << advice;
+    EXPECT_NE(advice.find("60-pagewise.rules"), std::string::npos) << advice;
+    EXPECT_NE(advice.find("setserial " + link + " low_latency"), std::string::npos) << advice;
+}
+
+// A pseudo-terminal has no low-latency flag: it is left as it is.
+TEST(LowLatency, APseudoTerminalIsLeftAlone)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    EXPECT_FALSE(enableLowLatency(slave));
+    ::close(slave);
+    ::close(master);
 }
 
 } // namespace

@@ -53,6 +53,8 @@ IspPanel::IspPanel(IspContext& ctx, QWidget* parent)
 
     ClosePort(ctx_);
     ctx_.portOwner = sink_.get();
+    // A slow adapter is said in the log list; the view queues it from whichever thread opens.
+    ctx_.port.setNotice([this](const std::string& text) { view_.appendLogLine(text); });
     takePort();
     ctx_.expectedReply = ResponseKind::Idle;
 
@@ -77,6 +79,7 @@ void IspPanel::shutdown()
     // No worker may outlive the panel's matcher, view and port.
     runner_.stopAndJoin();
     ctx_.startAddrLabel = nullptr;
+    ctx_.port.setNotice({});
     ClosePort(ctx_);
     ctx_.portOpen = 0;
     if (ctx_.portOwner == sink_.get())

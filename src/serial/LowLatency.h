@@ -1,0 +1,24 @@
+#pragma once
+#include <optional>
+#include <string>
+
+namespace pw {
+
+// USB serial adapters hold received bytes until their latency timer runs out (16 ms by default
+// on the most common family), so every 7-byte reply would cost 16 ms instead of well under one.
+// Linux lowers the timer to 1 ms when the port is in low-latency mode, which an ordinary user
+// may set. Ports whose driver has no such flag (pseudo-terminals, some drivers) are left alone.
+
+// Sets ASYNC_LOW_LATENCY; the flags as they were, to restore on close, or nothing when the
+// driver does not support it or the flag was already set.
+std::optional<int> enableLowLatency(int fd);
+void restoreSerialFlags(int fd, int flags);
+
+// The adapter's latency timer in milliseconds where its driver exposes one in sysfs
+// (<sysTty>/<tty name>/device/latency_timer); `device` may be a link such as /dev/serial/by-id/...
+std::optional<int> latencyTimerMs(const std::string& device, const std::string& sysTty = "/sys/class/tty");
+
+// What to tell the user about a timer still above 1 ms: the figure and how to lower it.
+std::string latencyAdvice(const std::string& device, int milliseconds);
+
+} // namespace pw
