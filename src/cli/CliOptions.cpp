@@ -55,6 +55,9 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("o"), QStringLiteral("dump: write into FILE instead."), QStringLiteral("FILE")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No log lines, no progress.")},
         {QStringLiteral("json"), QStringLiteral("One JSON object per port at the end.")},
+        {QStringLiteral("skip-blank"),
+         QStringLiteral("program, auto: do not send 8-byte blocks that are all 0xFF (they change nothing); "
+                        "verify still reads everything.")},
     });
 }
 
@@ -111,6 +114,7 @@ std::string readValues(const QCommandLineParser& parser, CliOptions& options)
     options.dumpAsText = !parser.isSet(QStringLiteral("bin"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.json = parser.isSet(QStringLiteral("json"));
+    options.skipBlank = parser.isSet(QStringLiteral("skip-blank"));
     return {};
 }
 

@@ -32,6 +32,7 @@ struct CliOptions {
     std::string output;               // dump -o FILE
     bool quiet = false;
     bool json = false;
+    bool skipBlank = false;           // program / auto: leave out blocks that are all 0xFF
 };
 
 struct ParseResult {

@@ -34,6 +34,7 @@ PortSession::PortSession(const CliOptions& options, const std::string& portArgum
         ctx_.baudRate = *options.baud;
     if (options.startAddr)
         ctx_.ispStartAddr = *options.startAddr;
+    ctx_.skipBlankBlocks = options.skipBlank;
     if (const auto com = comPortNumber(portArgument)) { // "COM3"; anything else is a device path
         ctx_.comPort = static_cast<std::uint8_t>(*com);
         label_ = portArgument;

@@ -56,6 +56,9 @@ struct IspContext {
     std::uint8_t chipType = 0;
     std::uint32_t flashSize = kChipFlashSizes[0];
     std::atomic<std::uint32_t> ispStartAddr{0};
+    // Program and Auto leave out 8-byte blocks that are all 0xFF: writing them changes nothing,
+    // since programming only clears bits. Off unless asked for (pagewise-cli --skip-blank).
+    bool skipBlankBlocks = false;
 
     // Paths and texts.
     std::string exeDir; // folder of the program file, with a trailing '/'

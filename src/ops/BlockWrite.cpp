@@ -2,6 +2,8 @@
 
 #include "ops/OperationTexts.h"
 
+#include <algorithm>
+
 namespace pw {
 
 std::array<std::uint8_t, 8> imageBlock(const FirmwareImage& image, std::uint32_t address)
@@ -23,32 +25,49 @@ WaitResult writeOne(IspContext& ctx, const FirmwareImage& image, std::uint32_t a
 
 } // namespace
 
+namespace {
+
+bool isBlank(const std::array<std::uint8_t, 8>& block)
+{
+    return std::all_of(block.begin(), block.end(), [](std::uint8_t byte) { return byte == 0xFF; });
+}
+
+} // namespace
+
 bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
                  AddressWalk& walk, const ProgressPlan& progress, TailSelect tail, RunStatus& status)
 {
     std::uint32_t address = span.start;
+    bool sentAny = false;
+    const auto skipped = [&](std::uint32_t at) { return ctx.skipBlankBlocks && isBlank(imageBlock(image, at)); };
     for (std::uint64_t i = 0; i < span.fullBlocks(); ++i) {
         if (ctx.cancelEvent.isSet()) {
             status.fail(Outcome::Cancelled, kCancelledText);
             return false;
         }
-        const bool first = i == 0;
-        // Only the first write is checked against the exact echo; later replies are any frame.
-        if (!status.proceed(walk.select(ctx, address, first ? std::optional(ResponseKind::AnyFrame) : std::nullopt)))
-            return false;
-        if (!status.proceed(writeOne(ctx, image, address, first ? std::optional(ResponseKind::WriteAck) : std::nullopt)))
-            return false;
-        if (first)
-            ctx.replyEvent.reset();
+        if (!skipped(address)) {
+            // Only the first write is checked against the exact echo; later replies are any frame.
+            const bool first = !sentAny;
+            if (!status.proceed(walk.select(ctx, address, first ? std::optional(ResponseKind::AnyFrame) : std::nullopt)))
+                return false;
+            if (!status.proceed(writeOne(ctx, image, address, first ? std::optional(ResponseKind::WriteAck) : std::nullopt)))
+                return false;
+            if (first)
+                ctx.replyEvent.reset();
+            sentAny = true;
+            ctx.expectedReply = ResponseKind::AnyFrameNoClear;
+        }
         address += 8;
         status.addBytes(8);
         progress.afterBlock(view, i);
-        ctx.expectedReply = ResponseKind::AnyFrameNoClear;
     }
-    if (span.tailBytes() == 0)
+    if (span.tailBytes() == 0 || skipped(address))
         return true;
-    const auto tailKind = tail == TailSelect::AnyFrame ? std::optional(ResponseKind::AnyFrame) : std::nullopt;
-    if (!status.proceed(walk.select(ctx, address, tailKind)) || !status.proceed(writeOne(ctx, image, address, std::nullopt)))
+    // When skipping left the tail as the only write, it is checked like a first block.
+    const bool tailFirst = ctx.skipBlankBlocks && !sentAny;
+    const auto tailKind = tailFirst || tail == TailSelect::AnyFrame ? std::optional(ResponseKind::AnyFrame) : std::nullopt;
+    const auto writeKind = tailFirst ? std::optional(ResponseKind::WriteAck) : std::nullopt;
+    if (!status.proceed(walk.select(ctx, address, tailKind)) || !status.proceed(writeOne(ctx, image, address, writeKind)))
         return false;
     status.addBytes(span.tailBytes());
     return true;

@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Table, RefusedArguments,
 TEST(CliOptions, ReadsEveryOptionOfAGangProgramRun)
 {
     const auto result = parseArguments(
-        split("--port COM3 --port /dev/pts/7 --baud 115200 --start-addr 0x1800 --quiet --json program fw.hex"));
+        split("--port COM3 --port /dev/pts/7 --baud 115200 --start-addr 0x1800 --quiet --json --skip-blank program fw.hex"));
     ASSERT_TRUE(result.options) << result.error;
     const auto& options = *result.options;
     EXPECT_EQ(options.command, Command::Program);
@@ -72,6 +72,7 @@ TEST(CliOptions, ReadsEveryOptionOfAGangProgramRun)
     EXPECT_EQ(options.startAddr, 0x1800u);
     EXPECT_TRUE(options.quiet);
     EXPECT_TRUE(options.json);
+    EXPECT_TRUE(options.skipBlank);
 }
 
 TEST(CliOptions, ReadsDumpAndPageRanges)

@@ -23,17 +23,21 @@ std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& bytes, std::siz
     return out;
 }
 
-// Every frame of a Program run from address 0, with the 0xFF filling of the tail.
-std::vector<std::string> programStream(const std::vector<std::uint8_t>& image)
+// Every frame of a Program run from address 0, with the 0xFF filling of the tail; with
+// `skipBlank`, blocks of 0xFF only are left out and the address walk follows the others.
+std::vector<std::string> programStream(const std::vector<std::uint8_t>& image, bool skipBlank = false)
 {
     std::vector<std::string> frames = opening();
     int lastHigh = 0xFF;
     for (std::size_t a = 0; a < image.size(); a += 8) {
+        const std::vector<std::uint8_t> block = slice(image, a, std::min<std::size_t>(8, image.size() - a));
+        if (skipBlank && std::all_of(block.begin(), block.end(), [](std::uint8_t b) { return b == 0xFF; }))
+            continue;
         if (static_cast<int>((a >> 8) & 0xFF) != lastHigh) {
             lastHigh = static_cast<int>((a >> 8) & 0xFF);
             frames.push_back(setAddrFrame(static_cast<std::uint8_t>(lastHigh)));
         }
-        frames.push_back(writeFrame(static_cast<std::uint8_t>(a), slice(image, a, std::min<std::size_t>(8, image.size() - a))));
+        frames.push_back(writeFrame(static_cast<std::uint8_t>(a), block));
     }
     frames.push_back(kLeaveFrame);
     return frames;
@@ -82,6 +86,40 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ProgramSmall,
                          ::testing::Values(SmallImage{0, 0, {0, 0}}, SmallImage{5, 1, {0, 0}},
                                            SmallImage{0x108, 33, {0, 33}}, SmallImage{2040, 255, {0, 127}},
                                            SmallImage{2039, 255, {0, 254}}));
+
+struct SparseImage {
+    const char* name;
+    std::vector<std::pair<std::size_t, std::size_t>> code; // (from, length) of pattern bytes in 0xFF
+    std::size_t length;
+};
+
+class ProgramSkipBlank : public ::testing::TestWithParam<SparseImage> {};
+
+// With skipBlankBlocks, blocks of 0xFF are not sent; every other block goes out with the right
+// set-address frames, the first one sent is checked as a first block, and the flash is right.
+TEST_P(ProgramSkipBlank, SendsOnlyBlocksWithCode)
+{
+    const SparseImage& c = GetParam();
+    std::vector<std::uint8_t> image(c.length, 0xFF);
+    const std::vector<std::uint8_t> code = patternImage(c.length, 7);
+    for (const auto& [from, length] : c.code)
+        std::copy_n(code.begin() + static_cast<std::ptrdiff_t>(from), length, image.begin() + static_cast<std::ptrdiff_t>(from));
+    OpsBench bench;
+    bench.ctx.skipBlankBlocks = true;
+    const std::string path = bench.imageFile(image);
+    const OperationResult result = bench.run([&] { return ProgramThread(bench.ctx, bench.view, path); });
+
+    EXPECT_EQ(result.outcome, Outcome::Success) << result.message;
+    const std::vector<std::string> expected = programStream(image, true);
+    EXPECT_EQ(bench.framesAfter(expected.size()), expected);
+    EXPECT_TRUE(flashHolds(bench.sim.sim().flash(), image));
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, ProgramSkipBlank,
+                         ::testing::Values(SparseImage{"gaps_across_pages", {{0, 16}, {0x200, 8}, {0x2F9, 4}}, 0x2FD},
+                                           SparseImage{"only_the_tail", {{0x104, 1}}, 0x105},
+                                           SparseImage{"all_blank", {}, 0x400}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ProgramFull, WholeFlashImage)
 {
