@@ -104,10 +104,16 @@ public:
         if (first == log.end() || last == log.rend())
             return 0;
         const double frameIn = 7 * 10.0 / rate;
-        return static_cast<double>(last->ms - first->ms) / 1000.0 + frameIn;
+        return static_cast<double>(last->us - first->us) / 1e6 + frameIn;
     }
 
     sim::Simulator& sim() { return sim_; }
+    // Hands the port to another owner (the GUI-thread hand-over of the panel), as the panel does.
+    void reopenFor(ByteSink& owner)
+    {
+        ctx.portOwner = &owner;
+        OpenLink(ctx, owner, matcher);
+    }
 
     PrintedBoxes boxes;
     IspContext ctx{boxes};

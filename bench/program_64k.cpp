@@ -1,13 +1,19 @@
-// Program and Verify of a 64 KiB image against the paced simulator at each rate. The walk time
-// is taken from the simulator's frame log (first set-address frame to the last reply), so the
-// fixed pauses of opening and closing are not in it; the whole run is printed beside it.
+// Program and Verify of a 64 KiB image against the paced simulator at each rate, through the
+// headless engine and through the panel's GUI-thread byte hand-over. The walk time is taken from
+// the simulator's frame log (first set-address frame to the last reply), so the fixed pauses of
+// opening and closing are not in it. Beside it: the host turnaround the simulator measured (last
+// reply byte written to the next frame's first byte read) and its own pacing error.
 //   bench_program_64k [--unpaced] [rate...]      (default: 9600 57600 115200)
 // --unpaced answers at memory speed: what is left is the cost of the program and the pty.
 #include "BenchLink.h"
+#include "gui/support/GuiThreadSink.h"
 #include "ops/LinkSteps.h"
+
+#include <QCoreApplication>
 
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -19,17 +25,36 @@ struct Row {
     pw::OperationResult (*worker)(pw::IspContext&, pw::OperationView&, const std::string&);
 };
 
-void measure(BenchLink& link, const Row& row, std::uint32_t rate)
+// The run on the headless engine, or with the worker on a thread of its own while this thread
+// serves the GUI-thread hand-over, as in the window.
+pw::OperationResult runOn(BenchLink& link, const Row& row, bool guiPath)
+{
+    if (!guiPath)
+        return link.run(row.worker);
+    pw::OperationResult result;
+    std::thread worker([&] {
+        result = link.run(row.worker);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    QCoreApplication::exec();
+    worker.join();
+    return result;
+}
+
+void measure(BenchLink& link, const Row& row, std::uint32_t rate, bool guiPath)
 {
     link.ctx.baudRate = rate;
-    const auto began = std::chrono::steady_clock::now();
-    const pw::OperationResult result = link.run(row.worker);
-    const double whole = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    const pw::OperationResult result = runOn(link, row, guiPath);
     // Program and Verify switch only for 115200; at 57600 the whole run stays at the base rate.
     const std::uint32_t line = pw::needsRateSwitch(row.use, rate) ? rate : link.ctx.baseBaud;
     const double walk = link.walkSeconds(line);
     const double wire = pw::bench::wireSeconds(line);
-    std::printf("%-8s %7u %7u %10.2f %10.2f %10.2f %8.3fx %s\n", row.what, rate, line, wire, walk, whole, walk / wire,
+    const pw::sim::SimStats stats = link.sim().stats();
+    std::printf("%-8s %-6s %7u %7u %8.2f %8.2f %8.3fx %6lld %6lld %7lld %6lld %6lld %7lld %s\n", row.what,
+                guiPath ? "GUI" : "engine", rate, line, wire, walk, walk / wire,
+                static_cast<long long>(stats.turnaround.p50), static_cast<long long>(stats.turnaround.p99),
+                static_cast<long long>(stats.turnaround.max), static_cast<long long>(stats.pacingError.p50),
+                static_cast<long long>(stats.pacingError.p99), static_cast<long long>(stats.pacingError.max),
                 result.outcome == pw::Outcome::Success ? "" : ("FAILED: " + result.message).c_str());
     std::fflush(stdout);
 }
@@ -38,6 +63,7 @@ void measure(BenchLink& link, const Row& row, std::uint32_t rate)
 
 int main(int argc, char** argv)
 {
+    QCoreApplication app(argc, argv); // the GUI thread of the hand-over rows
     std::vector<std::uint32_t> rates;
     bool paced = true;
     for (int i = 1; i < argc; ++i) {
@@ -52,12 +78,18 @@ int main(int argc, char** argv)
     const std::string folder = pw::bench::benchFolder();
     const Row rows[] = {{"Program", pw::LinkUse::Program, pw::ProgramThread},
                         {"Verify", pw::LinkUse::Verify, pw::VerifyThread}};
-    std::printf("%-8s %7s %7s %10s %10s %10s %9s\n", "64 KiB", "rate", "line", "wire s", "walk s", "whole s", "walk/wire");
+    std::printf("%-8s %-6s %7s %7s %8s %8s %9s %6s %6s %7s %6s %6s %7s\n", "64 KiB", "path", "rate", "line", "wire s",
+                "walk s", "walk/wire", "ta p50", "ta p99", "ta max", "pe p50", "pe p99", "pe max");
     for (std::uint32_t rate : rates) {
         BenchLink link(folder, 0, paced);
         link.writeImage(pw::bench::benchImage(0x10000));
         for (const Row& row : rows)
-            measure(link, row, rate);
+            measure(link, row, rate, false);
+        pw::GuiThreadSink handOver(link.matcher);
+        link.reopenFor(handOver);
+        for (const Row& row : rows)
+            measure(link, row, rate, true);
+        link.reopenFor(link.matcher);
     }
     std::filesystem::remove_all(folder);
     return 0;

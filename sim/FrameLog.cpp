@@ -20,7 +20,7 @@ std::string logLine(const FrameLogEntry& entry)
     const char direction = entry.direction == FrameDirection::In    ? '<'
                            : entry.direction == FrameDirection::Out ? '>'
                                                                     : '?';
-    return std::to_string(entry.ms) + ' ' + direction + ' ' + hexBytes(entry.bytes);
+    return std::to_string(entry.us) + ' ' + direction + ' ' + hexBytes(entry.bytes);
 }
 
 } // namespace pw::sim

@@ -14,13 +14,13 @@ enum class FrameDirection {
 
 struct FrameLogEntry {
     FrameDirection direction;
-    std::int64_t ms; // since the simulator started
+    std::int64_t us; // microseconds since the simulator started
     std::vector<std::uint8_t> bytes;
 };
 
 // "0F 80 00 00 00 00 FF": upper-case hex, one space between bytes.
 std::string hexBytes(std::span<const std::uint8_t> bytes);
-// One log file line: "<ms> <d> <hex>" with d '<' in, '>' out, '?' rejected.
+// One log file line: "<us> <d> <hex>" with d '<' in, '>' out, '?' rejected.
 std::string logLine(const FrameLogEntry& entry);
 
 } // namespace pw::sim

@@ -35,10 +35,13 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the terminal; removed on exit."),
          QStringLiteral("PATH")},
         {QStringLiteral("log"),
-         QStringLiteral("One line per frame: milliseconds since start, a direction and the bytes in hex. '<' "
+         QStringLiteral("One line per frame: microseconds since start, a direction and the bytes in hex. '<' "
                         "from the program, '>' reply to it, '?' bytes that began a frame but did not make one."),
          QStringLiteral("FILE")},
-        {QStringLiteral("no-pacing"), QStringLiteral("Bytes go at once instead of at the time the line rate needs.")},
+        {QStringLiteral("no-pacing"), QStringLiteral("Replies go at once instead of at the time the line rate needs.")},
+        {QStringLiteral("stats"),
+         QStringLiteral("On exit, print to stderr the host turnaround (last reply byte written to the next frame's "
+                        "first byte read) and the simulator's own pacing error, as p50/p99/max in microseconds.")},
         {QStringLiteral("fault"), QString::fromLatin1(kFaults), QStringLiteral("FAULT")},
     });
 }
@@ -71,6 +74,7 @@ bool parseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
     result.help = parser.isSet(QStringLiteral("help"));
     result.version = parser.isSet(QStringLiteral("version"));
     result.options.pacing = !parser.isSet(QStringLiteral("no-pacing"));
+    result.stats = parser.isSet(QStringLiteral("stats"));
     result.options.flashFile = parser.value(QStringLiteral("flash")).toStdString();
     result.options.logFile = parser.value(QStringLiteral("log")).toStdString();
     result.linkPath = parser.value(QStringLiteral("link")).toStdString();

@@ -11,6 +11,7 @@ struct SimCommandLine {
     std::string linkPath; // empty: no symlink
     bool help = false;
     bool version = false;
+    bool stats = false; // print host turnaround and pacing error on exit
 };
 
 // `args` without the program name. False with a message in `error` for anything it does not know.

@@ -5,6 +5,7 @@
 #include "sim/Pty.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
@@ -27,6 +28,20 @@ using Kind = Fault::Kind;
 std::uint8_t lineNoise(std::uint8_t byte)
 {
     return static_cast<std::uint8_t>(0x80 | (byte >> 1));
+}
+
+std::int64_t microseconds(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+}
+
+Percentiles percentiles(std::vector<std::int64_t> samples)
+{
+    if (samples.empty())
+        return {};
+    std::sort(samples.begin(), samples.end());
+    const auto at = [&samples](double q) { return samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1))]; };
+    return {at(0.50), at(0.99), samples.back()};
 }
 
 // 8N1: ten bit times per byte.
@@ -99,10 +114,13 @@ struct Simulator::Impl {
     Clock::time_point inFree;
     std::deque<Reply> outbound;
     bool replyStarted = false;
-    std::size_t replyIndex = 0;
     Clock::time_point replyStart;
     Clock::time_point outFree;
     std::uint64_t repliesQueued = 0;
+    Clock::time_point replyEnd;    // when the last reply was written whole
+    bool awaitingRequest = false;  // a reply went out; the next byte read closes a turnaround
+    std::vector<std::int64_t> turnaroundUs;
+    std::vector<std::int64_t> pacingErrorUs;
     bool hangupPending = false;
     Clock::time_point hangupBy;
     Clock::time_point lastWrite; // latest moment, even when the program never reads
@@ -133,6 +151,10 @@ void Simulator::Impl::readInput(Clock::time_point now)
         const ssize_t got = ::read(pty.master(), buffer, sizeof buffer);
         if (got <= 0)
             return; // EAGAIN: drained. The own slave fd keeps EIO (no slave) from happening.
+        if (awaitingRequest) {
+            turnaroundUs.push_back(microseconds(Clock::now() - replyEnd));
+            awaitingRequest = false;
+        }
         const bool noise = pty.slaveRate() != loader.lineRate();
         for (ssize_t i = 0; i < got; ++i) {
             const std::uint8_t byte = noise ? lineNoise(buffer[i]) : buffer[i];
@@ -199,7 +221,9 @@ void Simulator::Impl::queueReply(const FrameOutcome& outcome, Clock::time_point 
     outbound.push_back(std::move(reply));
 }
 
-// Reply bytes leave at line pace: byte k is written when its stop bit would have gone out.
+// A reply leaves in one piece when its last byte's stop bit would have gone out: a reader
+// that waits for the whole reply sees the line's timing, with one wake-up instead of one per
+// byte, so the simulator's own timing error stays small.
 void Simulator::Impl::writeDue(Clock::time_point now)
 {
     while (!outbound.empty()) {
@@ -209,19 +233,17 @@ void Simulator::Impl::writeDue(Clock::time_point now)
                 return;
             replyStart = options.pacing ? std::max(reply.notBefore, outFree) : now;
             replyStarted = true;
-            replyIndex = 0;
         }
         const Clock::duration step = pace();
-        std::size_t due = reply.bytes.size();
-        if (step > Clock::duration::zero())
-            due = std::min<std::size_t>(due, now < replyStart ? 0 : (now - replyStart) / step);
-        if (due > replyIndex) {
-            writeWire(reply.bytes, replyIndex, due);
-            replyIndex = due;
-        }
-        if (replyIndex < reply.bytes.size())
+        const Clock::time_point lastByteDue = replyStart + step * static_cast<long>(reply.bytes.size());
+        if (now < lastByteDue)
             return;
-        outFree = replyStart + step * static_cast<long>(reply.bytes.size());
+        writeWire(reply.bytes, 0, reply.bytes.size());
+        replyEnd = Clock::now();
+        awaitingRequest = true;
+        if (step > Clock::duration::zero())
+            pacingErrorUs.push_back(microseconds(replyEnd - lastByteDue));
+        outFree = lastByteDue;
         ++counters.repliesOut;
         appendLog(FrameDirection::Out, reply.bytes, now);
         outbound.pop_front();
@@ -267,7 +289,8 @@ std::optional<Clock::time_point> Simulator::Impl::nextDeadline() const
         deadline = inbound.front().due;
     if (!outbound.empty()) {
         const Clock::time_point next =
-            replyStarted ? replyStart + pace() * static_cast<long>(replyIndex + 1) : outbound.front().notBefore;
+            replyStarted ? replyStart + pace() * static_cast<long>(outbound.front().bytes.size())
+                         : outbound.front().notBefore;
         deadline = deadline ? std::min(*deadline, next) : next;
     } else if (hangupPending) {
         deadline = Clock::now() + kHangupRecheck;
@@ -297,8 +320,7 @@ void Simulator::Impl::waitForActivity(std::optional<Clock::time_point> deadline)
 void Simulator::Impl::appendLog(FrameDirection direction, const std::vector<std::uint8_t>& bytes,
                                 Clock::time_point now)
 {
-    FrameLogEntry entry{direction, std::chrono::duration_cast<std::chrono::milliseconds>(now - startTime).count(),
-                        bytes};
+    FrameLogEntry entry{direction, microseconds(now - startTime), bytes};
     if (logFile.is_open())
         logFile << logLine(entry) << '\n' << std::flush;
     log.push_back(std::move(entry));
@@ -425,6 +447,27 @@ void Simulator::clearFrames()
 {
     std::lock_guard lock(impl_->mutex);
     impl_->log.clear();
+    impl_->turnaroundUs.clear();
+    impl_->pacingErrorUs.clear();
+    impl_->awaitingRequest = false;
+}
+
+SimStats Simulator::stats() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return {impl_->turnaroundUs.size(), percentiles(impl_->turnaroundUs), percentiles(impl_->pacingErrorUs)};
+}
+
+std::string statsLine(const SimStats& stats)
+{
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "exchanges %zu  host turnaround p50/p99/max %lld/%lld/%lld us  pacing error p50/p99/max %lld/%lld/%lld us",
+                  stats.exchanges, static_cast<long long>(stats.turnaround.p50),
+                  static_cast<long long>(stats.turnaround.p99), static_cast<long long>(stats.turnaround.max),
+                  static_cast<long long>(stats.pacingError.p50), static_cast<long long>(stats.pacingError.p99),
+                  static_cast<long long>(stats.pacingError.max));
+    return text;
 }
 
 SimCounters Simulator::counters() const

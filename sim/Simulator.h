@@ -24,6 +24,25 @@ struct SimCounters {
     bool hungUp = false;
 };
 
+// Three figures of a set of samples, in microseconds.
+struct Percentiles {
+    std::int64_t p50 = 0;
+    std::int64_t p99 = 0;
+    std::int64_t max = 0;
+};
+
+// How fast the other side and the simulator itself were, since the start or clearFrames().
+struct SimStats {
+    std::size_t exchanges = 0; // replies followed by a next frame
+    // Host turnaround: from writing the last byte of a reply to reading the first byte of the
+    // frame that follows it.
+    Percentiles turnaround;
+    // The simulator's own pacing error: how late a reply left against the time its last byte
+    // was due on the line (paced runs only).
+    Percentiles pacingError;
+};
+std::string statsLine(const SimStats& stats);
+
 // The chip's boot loader on a pseudo-terminal, run by one thread of its own. Every accessor
 // may be called from any thread.
 class Simulator {
@@ -46,7 +65,8 @@ public:
     void reset();
 
     std::vector<FrameLogEntry> frames() const;
-    void clearFrames();
+    void clearFrames(); // and the samples of stats()
+    SimStats stats() const;
     SimCounters counters() const;
     std::uint32_t expectedRate() const;
     bool connected() const;

@@ -30,7 +30,7 @@ sigset_t handledSignals()
     return signals;
 }
 
-int serve(pw::sim::Simulator& simulator, const std::string& link)
+int serve(pw::sim::Simulator& simulator, const std::string& link, bool stats)
 {
     const sigset_t signals = handledSignals();
     for (;;) {
@@ -44,6 +44,8 @@ int serve(pw::sim::Simulator& simulator, const std::string& link)
         simulator.stop();
         if (!link.empty())
             ::unlink(link.c_str());
+        if (stats)
+            std::cerr << pw::sim::statsLine(simulator.stats()) << "\n";
         return 0;
     }
 }
@@ -78,5 +80,5 @@ int main(int argc, char** argv)
         return 1;
     }
     std::cout << simulator.slavePath() << std::endl;
-    return serve(simulator, commandLine.linkPath);
+    return serve(simulator, commandLine.linkPath, commandLine.stats);
 }

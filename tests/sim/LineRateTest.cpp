@@ -101,14 +101,23 @@ TEST(LineRate, ResetButtonReturnsToBaseRate)
     f.connect();
 }
 
-// Loose lower bound only: 8 + 7 bytes at 9600 need at least 15 ms on a real line.
-TEST(LineRate, PacedExchangeTakesAtLeastTheWireTime)
+// Loose lower bound only: 8 + 7 bytes at 9600 need at least 15 ms on a real line, and the
+// reply, written whole, is not early. Each reply followed by a frame is one turnaround sample.
+TEST(LineRate, PacedExchangeTakesAtLeastTheWireTimeAndIsMeasured)
 {
     sim::SimOptions options;
     SimFixture f(options);
     const auto begin = std::chrono::steady_clock::now();
     ASSERT_EQ(f.exchange(kConnect), kConnectAck);
     EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(14));
+    ASSERT_EQ(f.exchange(kConnect), kConnectAck);
+    const sim::SimStats stats = f.harness.sim().stats();
+    EXPECT_EQ(stats.exchanges, 1u);
+    EXPECT_GE(stats.turnaround.p50, 0);
+    EXPECT_GE(stats.pacingError.p50, 0);
+    const std::vector<sim::FrameLogEntry> log = f.harness.sim().frames();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_GE(log[1].us - log[0].us, 7 * 10'000'000 / 9600 - 1000) << "the reply left before its bytes' wire time";
 }
 
 } // namespace
