@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and prints every figure in one go: Program and Verify of 64 KiB
-# against the paced simulator at each rate beside the wire limit, HEX conversion rate, and a
-# gang of simulated targets against one. Figures depend on the load of the machine.
+# against the paced simulator at each rate beside the wire limit, with host turnaround and
+# the simulator's pacing error, headless and through the GUI hand-over; the --skip-blank
+# saving on a sparse image; HEX conversion rate; and a gang of simulated targets against one.
+# Figures depend on the load of the machine.
 #   BUILD_DIR=dir scripts/bench.sh     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +14,8 @@ ninja -C "$build" bench >/dev/null
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 "$build"/bin/bench_program_64k 2>/dev/null
+echo
+"$build"/bin/bench_skip_blank 2>/dev/null
 echo
 "$build"/bin/bench_hex_convert 2>/dev/null
 echo
