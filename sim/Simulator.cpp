@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
@@ -51,6 +52,8 @@ Clock::duration byteTime(std::uint32_t rate)
 }
 
 constexpr auto kHangupGrace = std::chrono::seconds(2);
+// How long before a reply is due the simulator wakes to wait out the rest without sleeping.
+constexpr auto kSpinAhead = std::chrono::microseconds(150);
 // How often a pending hang-up looks whether the program has read the last reply.
 constexpr auto kHangupSettle = std::chrono::milliseconds(20);
 constexpr auto kHangupRecheck = std::chrono::milliseconds(2);
@@ -128,6 +131,9 @@ struct Simulator::Impl {
 
 void Simulator::Impl::run()
 {
+    // The line's timing is kept by timed waits; the kernel's default 50 us of timer slack
+    // would make every reply that much late.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     std::unique_lock lock(mutex);
     while (!stopRequested) {
         const Clock::time_point now = Clock::now();
@@ -169,10 +175,12 @@ void Simulator::Impl::readInput(Clock::time_point now)
 void Simulator::Impl::deliverArrived(Clock::time_point now)
 {
     while (!inbound.empty() && inbound.front().due <= now) {
-        const std::uint8_t byte = inbound.front().byte;
+        const Inbound arrived = inbound.front();
         inbound.pop_front();
-        decoder.feed(byte, [&](const std::vector<std::uint8_t>& bytes, bool complete) {
-            onFrame(bytes, complete, now);
+        // The frame is handled as of its last byte's arrival on the line, not of this wake-up:
+        // a late wake-up must not delay the reply's place on the line too.
+        decoder.feed(arrived.byte, [&](const std::vector<std::uint8_t>& bytes, bool complete) {
+            onFrame(bytes, complete, arrived.due);
         });
     }
 }
@@ -236,8 +244,11 @@ void Simulator::Impl::writeDue(Clock::time_point now)
         }
         const Clock::duration step = pace();
         const Clock::time_point lastByteDue = replyStart + step * static_cast<long>(reply.bytes.size());
-        if (now < lastByteDue)
+        if (now < lastByteDue - kSpinAhead)
             return;
+        while (Clock::now() < lastByteDue) {
+            // the last stretch is waited out awake: a wake-up from sleep is tens of us late
+        }
         writeWire(reply.bytes, 0, reply.bytes.size());
         replyEnd = Clock::now();
         awaitingRequest = true;
@@ -289,7 +300,7 @@ std::optional<Clock::time_point> Simulator::Impl::nextDeadline() const
         deadline = inbound.front().due;
     if (!outbound.empty()) {
         const Clock::time_point next =
-            replyStarted ? replyStart + pace() * static_cast<long>(outbound.front().bytes.size())
+            replyStarted ? replyStart + pace() * static_cast<long>(outbound.front().bytes.size()) - kSpinAhead
                          : outbound.front().notBefore;
         deadline = deadline ? std::min(*deadline, next) : next;
     } else if (hangupPending) {
