@@ -270,16 +270,19 @@ TEST(SerialPort, CloseWhileADeliveryIsPendingDoesNotDeadlock)
     EXPECT_FALSE(under.port.isOpen());
 }
 
-TEST(SerialPort, HangUpIsReportedOnceAndLaterWritesFailAtOnce)
+TEST(SerialPort, HangUpIsReportedOnceNamingTheDeviceWakesWaitersAndFailsLaterWrites)
 {
     FarEnd far;
     CollectingSink sink;
     PortUnderTest under(far.slavePath());
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
+    EXPECT_FALSE(under.port.hangUpEvent().isSet());
     far.hangUp();
     ASSERT_TRUE(under.boxes.waitForCount(1, 5s));
+    EXPECT_TRUE(under.port.hangUpEvent().waitFor(5s)); // whoever waits on a reply wakes at once
     EXPECT_EQ(under.boxes.boxes()[0].text.rfind("WARNING:  read() Failed with the following error: \n", 0), 0u);
+    EXPECT_NE(under.boxes.texts()[0].find("Device: " + far.slavePath() + "\n"), std::string::npos);
     EXPECT_FALSE(under.write({0x0F, 0xFF}));
     EXPECT_FALSE(under.boxes.waitForCount(2, 200ms)); // a spinning monitor would report again
     EXPECT_TRUE(under.port.Close());
@@ -315,22 +318,6 @@ TEST(SerialPort, APacketQueuedJustBeforeCloseOrReopenStillGoesOut)
     }
     under.port.Close();
     EXPECT_TRUE(under.boxes.texts().empty());
-}
-
-// The hang-up wakes whoever waits on the port, and the device path is in the report.
-TEST(SerialPort, HangUpSetsTheEventAndTheReportNamesTheDevice)
-{
-    FarEnd far;
-    CollectingSink sink;
-    PortUnderTest under(far.slavePath());
-    ASSERT_TRUE(under.open(&sink));
-    ASSERT_TRUE(under.port.StartMonitor());
-    EXPECT_FALSE(under.port.hangUpEvent().isSet());
-    far.hangUp();
-    ASSERT_TRUE(under.port.hangUpEvent().waitFor(5s));
-    ASSERT_TRUE(under.boxes.waitForCount(1, 5s));
-    EXPECT_NE(under.boxes.texts()[0].find("Device: " + far.slavePath() + "\n"), std::string::npos);
-    under.port.Close();
 }
 
 TEST(SerialPort, CloseOnAClosedPortChangesNothing)
