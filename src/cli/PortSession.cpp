@@ -4,8 +4,6 @@
 #include "ops/OperationRunner.h"
 #include "protocol/LinkControl.h"
 
-#include <cstring>
-
 namespace pw::cli {
 
 const char* commandName(Command command)

@@ -23,10 +23,6 @@ WaitResult writeOne(IspContext& ctx, const FirmwareImage& image, std::uint32_t a
     return SendAndWait(ctx, kind, CmdWrite8(static_cast<std::uint8_t>(address), block), ReplyWait::Unbounded);
 }
 
-} // namespace
-
-namespace {
-
 bool isBlank(const std::array<std::uint8_t, 8>& block)
 {
     return std::all_of(block.begin(), block.end(), [](std::uint8_t byte) { return byte == 0xFF; });

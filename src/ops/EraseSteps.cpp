@@ -25,22 +25,6 @@ WaitResult eraseStep(IspContext& ctx, ResponseKind kind, const CommandPacket& co
     return SendAndWait(ctx, kind, command, wait, false);
 }
 
-} // namespace
-
-bool eraseChipSteps(IspContext& ctx, const ChipEraseTiming& timing, RunStatus& status)
-{
-    if (!status.proceed(eraseStep(ctx, ResponseKind::ChipEraseModeAck, CmdChipEraseMode(), timing.mode)) ||
-        !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, CmdEraseStart(), timing.start)))
-        return false;
-    std::this_thread::sleep_for(timing.pause);
-    if (!status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, CmdEraseStatus(), timing.status)))
-        return false;
-    status.addBytes(ctx.flashSize);
-    return true;
-}
-
-namespace {
-
 bool eraseOnePage(IspContext& ctx, std::uint32_t page, AddressWalk& walk, RunStatus& status)
 {
     const auto high = static_cast<std::uint8_t>(page * 2);
@@ -54,6 +38,18 @@ bool eraseOnePage(IspContext& ctx, std::uint32_t page, AddressWalk& walk, RunSta
 }
 
 } // namespace
+
+bool eraseChipSteps(IspContext& ctx, const ChipEraseTiming& timing, RunStatus& status)
+{
+    if (!status.proceed(eraseStep(ctx, ResponseKind::ChipEraseModeAck, CmdChipEraseMode(), timing.mode)) ||
+        !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, CmdEraseStart(), timing.start)))
+        return false;
+    std::this_thread::sleep_for(timing.pause);
+    if (!status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, CmdEraseStatus(), timing.status)))
+        return false;
+    status.addBytes(ctx.flashSize);
+    return true;
+}
 
 bool erasePages(IspContext& ctx, OperationView& view, std::uint32_t fromPage, std::uint32_t pageCount,
                 AddressWalk& walk, RunStatus& status)

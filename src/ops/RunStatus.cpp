@@ -37,8 +37,7 @@ OperationResult RunStatus::result() const
 void leaveIsp(IspContext& ctx)
 {
     ctx.expectedReply = ResponseKind::Ignore;
-    const CommandPacket leave = CmdLeaveIsp();
-    ctx.port.Write(leave.bytes.data(), leave.length);
+    SendPacket(ctx.port, CmdLeaveIsp());
 }
 
 namespace {

@@ -30,6 +30,11 @@ Millis timeoutFor(const IspContext& ctx, ReplyWait wait)
 
 } // namespace
 
+bool SendPacket(SerialPort& port, const CommandPacket& packet)
+{
+    return packet.length > 0 && port.Write(packet.bytes.data(), packet.length);
+}
+
 void OpenLink(IspContext& ctx, ByteSink& owner, ResponseMatcher& matcher)
 {
     matcher.resetCount();
@@ -50,9 +55,7 @@ bool ClosePort(IspContext& ctx)
 
 bool SwitchBaud(IspContext& ctx)
 {
-    const CommandPacket rate = CmdSetBaud(ctx.baudRate); // none at 9600: the port is only reopened
-    if (rate.length > 0)
-        ctx.port.Write(rate.bytes.data(), rate.length);
+    SendPacket(ctx.port, CmdSetBaud(ctx.baudRate)); // none at 9600: the port is only reopened
     pause(ctx.timings.baudSwitchPause);
     ctx.port.Close();
     pause(ctx.timings.baudSwitchPause);
@@ -79,7 +82,7 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
     if (kind)
         ctx.expectedReply = *kind;
     // A packet the port refuses (closed, hung up) simply goes unanswered: the wait times out.
-    ctx.port.Write(command.bytes.data(), command.length);
+    SendPacket(ctx.port, command);
     const Millis timeout = timeoutFor(ctx, wait);
     ManualResetEvent& hangUp = ctx.port.hangUpEvent();
     const int woken = cancellable ? ManualResetEvent::waitAny({&ctx.replyEvent, &hangUp, &ctx.cancelEvent}, timeout)

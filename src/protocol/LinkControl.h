@@ -19,6 +19,10 @@ bool SwitchBaud(IspContext& ctx);
 // Reopens the port at baseBaud for portOwner at the end of an operation.
 void ReopenAtBaseBaud(IspContext& ctx);
 
+// Queues a frame on the port; a frame of length 0 (no rate command at 9600) sends nothing.
+// False when nothing was queued (closed or hung-up port).
+bool SendPacket(SerialPort& port, const CommandPacket& packet);
+
 enum class ReplyWait { Short, Long, Unbounded }; // 500 ms, 1000 ms, bounded by timings
 enum class WaitResult { Answered, TimedOut, Cancelled, LineLost };
 

@@ -138,7 +138,7 @@ struct SerialPort::Impl {
     std::string receivePass(short revents);
     void sendPass();
     bool writeAll(const std::uint8_t* data, std::size_t length);
-    void noteWritten(std::size_t bytes);
+    bool writeQueued(int purge);
     void adviseOnLatency();
     void markHungUp(const std::string& reason);
 };
@@ -147,12 +147,20 @@ struct SerialPort::Impl {
 // command) still goes out: the monitor thread has stopped before it could send it.
 void SerialPort::Impl::sendLeftOver()
 {
-    if (!writePending || hungUp)
-        return;
+    if (writePending && !hungUp)
+        writeQueued(TCIFLUSH);
+}
+
+// Writes the queued packet after dropping the purged queues. False (with errno) when it failed.
+bool SerialPort::Impl::writeQueued(int purge)
+{
     writePending = false;
-    ::tcflush(fd, TCIFLUSH);
-    if (writeAll(writeBuffer.data(), bytesToWrite))
-        noteWritten(bytesToWrite);
+    ::tcflush(fd, purge);
+    if (!writeAll(writeBuffer.data(), bytesToWrite))
+        return false;
+    lastWriteEnd = Clock::now();
+    lastWriteBytes = bytesToWrite;
+    return true;
 }
 
 // Restoring the saved settings while bytes are still going out would send their rest at the
@@ -176,12 +184,6 @@ void SerialPort::Impl::adviseOnLatency()
     const std::optional<int> milliseconds = latencyTimerMs(device);
     if (milliseconds && *milliseconds > 1 && notice && advised.insert(device).second)
         notice(latencyAdvice(device, *milliseconds));
-}
-
-void SerialPort::Impl::noteWritten(std::size_t bytes)
-{
-    lastWriteEnd = Clock::now();
-    lastWriteBytes = bytes;
 }
 
 bool SerialPort::Impl::openDevice()
@@ -402,12 +404,8 @@ void SerialPort::Impl::sendPass()
     std::lock_guard guard(lock);
     if (!writePending || fd < 0)
         return;
-    writePending = false;
     // Whatever arrived but was not read belongs to no request of ours: drop it first.
-    ::tcflush(fd, TCIOFLUSH);
-    if (writeAll(writeBuffer.data(), bytesToWrite))
-        noteWritten(bytesToWrite);
-    else
+    if (!writeQueued(TCIOFLUSH))
         report("write()", std::strerror(errno), true);
 }
 

@@ -103,9 +103,8 @@ std::vector<std::string> OpsBench::framesAfter(std::size_t count)
 
 std::vector<std::string> OpsBench::framesBeforeMarker()
 {
-    const CommandPacket marker = CmdHandshake();
     const std::size_t before = sim.programFrames().size();
-    EXPECT_TRUE(ctx.port.Write(marker.bytes.data(), marker.length)) << "the port is not open for the marker";
+    EXPECT_TRUE(SendPacket(ctx.port, CmdHandshake())) << "the port is not open for the marker";
     std::vector<std::string> frames = framesAfter(before + 1);
     EXPECT_EQ(frames.back(), kHandshakeFrame) << "the marker was not the last frame";
     frames.pop_back();
