@@ -20,3 +20,7 @@ echo
 "$build"/bin/bench_hex_convert 2>/dev/null
 echo
 "$build"/bin/bench_gang 8 2>/dev/null
+echo
+"$build"/bin/bench_responsiveness 2>/dev/null
+echo
+"$build"/bin/bench_soak 2>/dev/null

@@ -1,14 +1,14 @@
 // Link control and the opening of a connection against the simulated boot loader on a pty.
 #include "protocol/LinkControl.h"
 #include "support/RecordingBoxes.h"
+#include "support/ShortPauses.h"
 #include "support/SimHarness.h"
+#include "support/Tables.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
-
-#include <thread>
 
 using namespace std::chrono_literals;
 using pw::ReplyWait;
@@ -18,17 +18,10 @@ using pw::test::SimHarness;
 
 namespace {
 
-void shortenPauses(pw::IspContext& ctx)
-{
-    for (pw::Millis* pause : {&ctx.timings.openLinkPause, &ctx.timings.closePortPause, &ctx.timings.baudSwitchPause,
-                              &ctx.timings.afterSwitchPause, &ctx.timings.reopenClosePause, &ctx.timings.reopenPause})
-        *pause = 5ms;
-}
-
 struct Link {
     explicit Link(SimHarness& target) : matcher(ctx, pw::MatcherVariant::Panel)
     {
-        shortenPauses(ctx);
+        pw::test::shortenPauses(ctx.timings);
         target.mapInto(ctx);
         ctx.portOwner = &matcher;
         pw::OpenLink(ctx, matcher, matcher);
@@ -42,20 +35,12 @@ struct Link {
     pw::ResponseMatcher matcher;
 };
 
-TEST(LinkControl, ConnectsAndShakesHandsAt9600WithTheExactFrames)
-{
-    SimHarness target;
-    Link link(target);
-    EXPECT_EQ(link.ctx.portOpen, 1);
-    EXPECT_EQ(pw::ConnectToTarget(link.ctx, ReplyWait::Short), WaitResult::Answered);
-    EXPECT_EQ(target.programFrames(), (std::vector<std::string>{"0F 48 5A 34 31 43 31 FF", "0F 02 20 02 02 02 FF"}));
-    EXPECT_TRUE(link.boxes.texts().empty());
-}
-
 struct SwitchCase {
+    const char* name;
     std::uint32_t rate;
     const char* frame; // empty: nothing is sent at 9600
 };
+using pw::test::PrintTo;
 
 class BaudSwitch : public testing::TestWithParam<SwitchCase> {};
 
@@ -86,47 +71,10 @@ TEST_P(BaudSwitch, SendsTheRateCommandReopensAtTheRateAndKeepsTalking)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, BaudSwitch,
-                         testing::Values(SwitchCase{9600, ""}, SwitchCase{57600, "0F 0E 02 8C 8C 8C FF"},
-                                         SwitchCase{115200, "0F 0E 02 CC CC CC FF"}));
-
-TEST(LinkControl, ATargetThatIgnoresTheSwitchLetsTheNextBoundedWaitTimeOut)
-{
-    SimHarness target(SimHarness::withFaults({{Fault::Kind::NoBaudSwitch, 0}}));
-    Link link(target);
-    link.ctx.baudRate = 115200;
-    ASSERT_EQ(pw::ConnectToTarget(link.ctx, ReplyWait::Short), WaitResult::Answered);
-    pw::SwitchBaud(link.ctx);
-    EXPECT_EQ(pw::SendAndWait(link.ctx, pw::ResponseKind::MaskAck, pw::CmdSetKeepMask(0, 0), ReplyWait::Short),
-              WaitResult::TimedOut);
-}
-
-TEST(LinkControl, SilentTargetTimesOutAtConnectAndWrongConnectReplyShowsTheBox)
-{
-    SimHarness silent(SimHarness::withFaults({{Fault::Kind::SilentAfter, 0}}));
-    Link quiet(silent);
-    EXPECT_EQ(pw::ConnectToTarget(quiet.ctx, ReplyWait::Short), WaitResult::TimedOut);
-
-    SimHarness wrong(SimHarness::withFaults({{Fault::Kind::WrongConnect, 0}}));
-    Link confused(wrong);
-    EXPECT_EQ(pw::ConnectToTarget(confused.ctx, ReplyWait::Short), WaitResult::TimedOut);
-    EXPECT_EQ(confused.boxes.texts(), std::vector<std::string>{"Please reset MCU and try again!"});
-}
-
-TEST(LinkControl, CancelEndsAWaitAtOnce)
-{
-    SimHarness silent(SimHarness::withFaults({{Fault::Kind::SilentAfter, 0}}));
-    Link link(silent);
-    link.ctx.timings.unboundedReply = 60s;
-    std::thread canceller([&] {
-        silent.waitForProgramFrames(1);
-        link.ctx.cancelEvent.set();
-    });
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(pw::SendAndWait(link.ctx, pw::ResponseKind::ConnectAck, pw::CmdConnect(), ReplyWait::Unbounded),
-              WaitResult::Cancelled);
-    canceller.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
-}
+                         testing::Values(SwitchCase{"stays_9600", 9600, ""},
+                                         SwitchCase{"to_57600", 57600, "0F 0E 02 8C 8C 8C FF"},
+                                         SwitchCase{"to_115200", 115200, "0F 0E 02 CC CC CC FF"}),
+                         pw::test::rowName);
 
 struct WaitCase {
     const char* name;
@@ -159,21 +107,15 @@ INSTANTIATE_TEST_SUITE_P(
                              WaitResult::TimedOut},
                     WaitCase{"SilentUnboundedStillEnds", true, std::nullopt, ReplyWait::Unbounded,
                              WaitResult::TimedOut}),
-    [](const testing::TestParamInfo<WaitCase>& row) { return std::string(row.param.name); });
+    pw::test::rowName);
 
+// Nothing can answer a packet that never left: the wait still ends.
 TEST(LinkControl, APacketOnAClosedPortRunsIntoTheTimeOut)
 {
     pw::test::RecordingBoxes boxes;
     pw::IspContext ctx(boxes);
     EXPECT_EQ(pw::SendAndWait(ctx, pw::ResponseKind::ConnectAck, pw::CmdConnect(), ReplyWait::Short),
               WaitResult::TimedOut);
-}
-
-TEST(LinkControl, ClosePortBeforeAnyOpenReturnsFalse)
-{
-    pw::test::RecordingBoxes boxes;
-    pw::IspContext ctx(boxes);
-    EXPECT_FALSE(pw::ClosePort(ctx));
 }
 
 } // namespace

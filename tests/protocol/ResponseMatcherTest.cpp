@@ -1,5 +1,6 @@
 #include "protocol/ResponseMatcher.h"
 #include "support/RecordingBoxes.h"
+#include "support/Tables.h"
 
 #include <gtest/gtest.h>
 
@@ -29,35 +30,39 @@ struct MatchCase {
     const char* readData = ""; // what readDest holds afterwards, when a read was expected
     bool box = false;          // "Please reset MCU and try again!"
 };
+using pw::test::PrintTo;
+
+// A matcher on a context of its own, fed byte by byte from a hex string.
+struct Fed {
+    explicit Fed(MatcherVariant variant) : matcher(ctx, variant) {}
+    void feed(const std::string& hex)
+    {
+        for (const std::uint8_t b : bytes(hex))
+            matcher.receiveByte(b, 1);
+    }
+    pw::test::RecordingBoxes boxes;
+    pw::IspContext ctx{boxes};
+    pw::ResponseMatcher matcher;
+};
 
 class Matcher : public testing::TestWithParam<MatchCase> {};
 
 TEST_P(Matcher, SignalsOnlyTheAnnouncedReply)
 {
     const MatchCase& c = GetParam();
-    pw::test::RecordingBoxes boxes;
-    pw::IspContext ctx(boxes);
+    Fed fed(c.variant);
     std::array<std::uint8_t, 16> reply{};
-    ctx.readDest.attach(reply);
-    pw::ResponseMatcher matcher(ctx, c.variant);
-    ctx.expectedReply = c.kind;
-    for (const std::uint8_t b : bytes(c.stream))
-        matcher.receiveByte(b, 1);
-    EXPECT_EQ(ctx.replyEvent.isSet(), c.signalled);
+    fed.ctx.readDest.attach(reply);
+    fed.ctx.expectedReply = c.kind;
+    fed.feed(c.stream);
+    EXPECT_EQ(fed.ctx.replyEvent.isSet(), c.signalled);
     if (*c.readData) {
         std::array<std::uint8_t, 8> data{};
-        ASSERT_TRUE(ctx.readDest.copyTo(data));
+        ASSERT_TRUE(fed.ctx.readDest.copyTo(data));
         EXPECT_EQ(std::vector<std::uint8_t>(data.begin(), data.end()), bytes(c.readData));
     }
-    EXPECT_EQ(boxes.texts().size(), c.box ? 1u : 0u);
-    if (c.box) {
-        EXPECT_EQ(boxes.texts()[0], "Please reset MCU and try again!");
-    }
-}
-
-std::string caseName(const testing::TestParamInfo<MatchCase>& info)
-{
-    return info.param.name;
+    EXPECT_EQ(fed.boxes.texts(), c.box ? std::vector<std::string>{"Please reset MCU and try again!"}
+                                       : std::vector<std::string>{});
 }
 
 constexpr auto P = MatcherVariant::Panel;
@@ -94,72 +99,59 @@ INSTANTIATE_TEST_SUITE_P(Table, Matcher, testing::Values(
     // A pattern after a long run of garbage: the buffer starts over instead of overflowing.
     MatchCase{"AfterAFullBuffer", P, ResponseKind::HandshakeAck,
               "0F 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", false}),
-    caseName);
+    pw::test::rowName);
 
 TEST(Matcher, PatternKindsSeeLeftoversOfAnUnclearedFrame)
 {
-    pw::test::RecordingBoxes boxes;
-    pw::IspContext ctx(boxes);
-    pw::ResponseMatcher matcher(ctx, MatcherVariant::Panel);
+    Fed fed(MatcherVariant::Panel);
     // A frame taken without clearing leaves its bytes behind...
-    ctx.expectedReply = ResponseKind::AnyFrameNoClear;
-    for (const std::uint8_t b : bytes("0F 89 00 00 00 00 FF"))
-        matcher.receiveByte(b, 1);
-    ASSERT_TRUE(ctx.replyEvent.isSet());
+    fed.ctx.expectedReply = ResponseKind::AnyFrameNoClear;
+    fed.feed("0F 89 00 00 00 00 FF");
+    ASSERT_TRUE(fed.ctx.replyEvent.isSet());
     // ...so a single start byte already completes a write echo under an exact kind.
-    ctx.replyEvent.reset();
-    ctx.expectedReply = ResponseKind::WriteAck;
-    matcher.receiveByte(0x0F, 1);
-    EXPECT_TRUE(ctx.replyEvent.isSet());
+    fed.ctx.replyEvent.reset();
+    fed.ctx.expectedReply = ResponseKind::WriteAck;
+    fed.feed("0F");
+    EXPECT_TRUE(fed.ctx.replyEvent.isSet());
     // A cleared buffer does not.
-    ctx.replyEvent.reset();
-    matcher.clearHead();
-    matcher.receiveByte(0x0F, 1);
-    EXPECT_FALSE(ctx.replyEvent.isSet());
+    fed.ctx.replyEvent.reset();
+    fed.matcher.clearHead();
+    fed.feed("0F");
+    EXPECT_FALSE(fed.ctx.replyEvent.isSet());
 }
 
 TEST(Matcher, BytesFromPortsOutsideOneToTwentyFourAreDropped)
 {
-    pw::test::RecordingBoxes boxes;
-    pw::IspContext ctx(boxes);
-    pw::ResponseMatcher matcher(ctx, MatcherVariant::Panel);
-    ctx.expectedReply = ResponseKind::AnyByte;
-    EXPECT_EQ(matcher.handleByte(0x0F, 0), -1);
-    EXPECT_EQ(matcher.handleByte(0x0F, 25), -1);
-    EXPECT_FALSE(ctx.replyEvent.isSet());
-    EXPECT_EQ(matcher.handleByte(0x0F, 24), 0);
-    EXPECT_TRUE(ctx.replyEvent.isSet());
+    Fed fed(MatcherVariant::Panel);
+    fed.ctx.expectedReply = ResponseKind::AnyByte;
+    EXPECT_EQ(fed.matcher.handleByte(0x0F, 0), -1);
+    EXPECT_EQ(fed.matcher.handleByte(0x0F, 25), -1);
+    EXPECT_FALSE(fed.ctx.replyEvent.isSet());
+    EXPECT_EQ(fed.matcher.handleByte(0x0F, 24), 0);
+    EXPECT_TRUE(fed.ctx.replyEvent.isSet());
 }
 
+// Once full, bytes are dropped until the next start byte, and a real reply matches again.
 TEST(Matcher, NeverWritesPastItsBufferAndRecoversAfterIt)
 {
-    pw::test::RecordingBoxes boxes;
-    pw::IspContext ctx(boxes);
-    pw::ResponseMatcher matcher(ctx, MatcherVariant::Panel);
-    ctx.expectedReply = ResponseKind::HandshakeAck;
-    matcher.receiveByte(0x0F, 1);
-    for (int i = 0; i < 5000; ++i) {
-        matcher.receiveByte(0x42, 1);
-        ASSERT_LE(matcher.count(), static_cast<int>(pw::ResponseMatcher::kBufferSize));
+    Fed fed(MatcherVariant::Panel);
+    fed.ctx.expectedReply = ResponseKind::HandshakeAck;
+    fed.feed("0F");
+    for (int i = 0; i < 6000; ++i) {
+        fed.matcher.receiveByte(0x42, 1);
+        ASSERT_LE(fed.matcher.count(), static_cast<int>(pw::ResponseMatcher::kBufferSize));
     }
-    EXPECT_FALSE(ctx.replyEvent.isSet());
-    // Once full, bytes are dropped until the next start byte, and a real reply matches again.
-    for (int i = 0; i < 1000; ++i)
-        matcher.receiveByte(0x42, 1);
-    for (const std::uint8_t b : bytes("0F 82 20 FF FF FF FF"))
-        matcher.receiveByte(b, 1);
-    EXPECT_TRUE(ctx.replyEvent.isSet());
+    EXPECT_FALSE(fed.ctx.replyEvent.isSet());
+    fed.feed("0F 82 20 FF FF FF FF");
+    EXPECT_TRUE(fed.ctx.replyEvent.isSet());
 }
 
 TEST(Matcher, ReadDataWithoutABufferIsDroppedSafely)
 {
-    pw::test::RecordingBoxes boxes;
-    pw::IspContext ctx(boxes);
-    pw::ResponseMatcher matcher(ctx, MatcherVariant::Dump);
-    ctx.expectedReply = ResponseKind::ReadData;
-    for (const std::uint8_t b : bytes("0F 8D 00 01 02 03 04 05 06 07 08 FF"))
-        matcher.receiveByte(b, 1);
-    EXPECT_TRUE(ctx.replyEvent.isSet()); // the late reply completes, but writes nowhere
+    Fed fed(MatcherVariant::Dump);
+    fed.ctx.expectedReply = ResponseKind::ReadData;
+    fed.feed("0F 8D 00 01 02 03 04 05 06 07 08 FF");
+    EXPECT_TRUE(fed.ctx.replyEvent.isSet()); // the late reply completes, but writes nowhere
 }
 
 } // namespace

@@ -1,0 +1,109 @@
+#include "support/EngineBench.h"
+
+#include "protocol/CommandPackets.h"
+#include "protocol/LinkControl.h"
+#include "sim/FrameLog.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace pw::test {
+
+const char* opName(OpKind op)
+{
+    constexpr const char* names[] = {"Program", "Verify", "EraseAll", "PageErase", "Auto", "Dump"};
+    return names[static_cast<int>(op)];
+}
+
+EngineBench::EngineBench(sim::SimOptions options) : sim(std::move(options))
+{
+    char pattern[] = "/tmp/pw-ops-XXXXXX";
+    folder_ = ::mkdtemp(pattern) ? pattern : "/tmp";
+    EXPECT_TRUE(sim.started());
+    sim.mapInto(ctx);
+    Timings& t = ctx.timings;
+    t.openLinkPause = t.closePortPause = t.reopenPause = Millis(5);
+    // Long enough for the monitor to put a fire-and-forget frame on the line before a close.
+    t.baudSwitchPause = t.reopenClosePause = Millis(20);
+    t.afterSwitchPause = t.afterOperationPause = Millis(5);
+    t.chipErasePause = t.pageErasePause = t.autoChipErasePause = Millis(1);
+    // Still far above any reply of the unpaced simulator, but a silent target costs less.
+    t.unboundedReply = Millis(1500);
+    ctx.portOwner = &matcher;
+    OpenLink(ctx, matcher, matcher);
+}
+
+EngineBench::~EngineBench()
+{
+    ctx.port.Close(); // before the matcher goes: the monitor delivers into it
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+}
+
+std::string EngineBench::imageFile(const std::vector<std::uint8_t>& bytes, const std::string& name)
+{
+    const std::string path = folder_ + "/" + name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+OperationResult EngineBench::run(OpKind op, const OpArgs& args)
+{
+    const std::string path = args.imagePath.empty() ? imageFile(args.image) : args.imagePath;
+    ctx.busy = 1;
+    ctx.cancelEvent.reset();
+    switch (op) {
+    case OpKind::Program: return ProgramThread(ctx, view, path);
+    case OpKind::Verify: return VerifyThread(ctx, view, path);
+    case OpKind::EraseAll: return EraseAllThread(ctx, view);
+    case OpKind::PageErase: return PageEraseThread(ctx, view, args.fromPage, args.pageCount);
+    case OpKind::Auto: return AutoThread(ctx, view, path);
+    case OpKind::Dump: return DumpWorker(ctx, view, {args.fromPage, args.pageCount, args.asText, folder_});
+    }
+    return {};
+}
+
+std::vector<std::string> EngineBench::framesBeforeMarker()
+{
+    const std::size_t before = sim.programFrames().size();
+    EXPECT_TRUE(SendPacket(ctx.port, CmdHandshake())) << "the port is not open for the marker";
+    EXPECT_TRUE(sim.waitForProgramFrames(before + 1));
+    std::vector<std::string> frames = sim.programFrames();
+    EXPECT_EQ(frames.back(), kHandshakeFrame) << "the marker was not the last frame";
+    frames.pop_back();
+    return frames;
+}
+
+bool EngineBench::waitForFrame(const std::string& frame)
+{
+    return sim.sim().waitForLog(
+        [&frame](const std::vector<sim::FrameLogEntry>& log) {
+            return std::any_of(log.begin(), log.end(), [&frame](const sim::FrameLogEntry& e) {
+                return e.direction == sim::FrameDirection::In && sim::hexBytes(e.bytes) == frame;
+            });
+        },
+        std::chrono::seconds(20));
+}
+
+void EngineBench::setFlash(std::uint8_t fill)
+{
+    sim::FlashBytes flash;
+    flash.fill(fill);
+    sim.sim().setFlash(flash);
+}
+
+std::string fileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+} // namespace pw::test
