@@ -1,4 +1,5 @@
 #include "sim/SimFixture.h"
+#include "support/Tables.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -74,6 +75,7 @@ struct EraseCase {
     unsigned high;                        // last set-address before the erase start
     std::vector<std::uint32_t> erasedPages; // 512-byte pages that must read 0xFF afterwards
 };
+using pw::test::PrintTo;
 
 class MaskedErase : public ::testing::TestWithParam<EraseCase> {};
 
@@ -119,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EraseCase{"PageOddHighMeansSamePage", 0, 0xFFFFFFFF, 0x82, 0x81, {64}},
                       EraseCase{"PageInKeptBlock", 0x7, 0xFFFFFFF8, 0x82, 0x10, {}},
                       EraseCase{"PageAboveKeptBlocks", 0x7, 0xFFFFFFF8, 0x82, 0x18, {12}}),
-    [](const auto& param) { return std::string(param.param.name); });
+    rowName);
 
 TEST(Flash, NewConnectionForgetsTheMasks)
 {

@@ -1,4 +1,5 @@
 #include "sim/SimFixture.h"
+#include "support/Tables.h"
 
 namespace pw::test {
 namespace {
@@ -9,6 +10,7 @@ struct ReplyCase {
     const char* reply; // "" when nothing may come back
     std::size_t length = 7;
 };
+using pw::test::PrintTo;
 
 class FrameReplies : public ::testing::TestWithParam<ReplyCase> {};
 
@@ -50,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"ReadWithParameters", "0F 0D 38 00 01 00 FF", ""},
         ReplyCase{"NoEndByte", "0F 0A 00 00 00 00 00", ""},
         ReplyCase{"UnknownCode", "0F 33 00 00 00 00 FF", ""}),
-    [](const auto& param) { return std::string(param.param.name); });
+    rowName);
 
 TEST(FrameReplies, IgnoresEverythingButConnectBeforeConnecting)
 {
@@ -75,7 +77,7 @@ TEST(FrameReplies, LogsEveryFrameInOrderWithDirections)
     f.connect();
     ASSERT_EQ(f.exchange("0F 02 20 02 02 02 FF"), "0F 82 20 FF FF FF FF");
     ASSERT_TRUE(f.harness.sim().waitForFrames(4, kReplyWait));
-    const std::vector<std::string> expected = {"< " + kConnect, "> " + kConnectAck, "< 0F 02 20 02 02 02 FF",
+    const std::vector<std::string> expected = {"< " + kConnectFrame, "> " + kConnectReply, "< 0F 02 20 02 02 02 FF",
                                                "> 0F 82 20 FF FF FF FF"};
     EXPECT_EQ(f.harness.log(), expected);
 }

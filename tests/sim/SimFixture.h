@@ -2,6 +2,7 @@
 #include "sim/SlaveLine.h"
 #include "sim/FrameLog.h"
 #include "support/SimHarness.h"
+#include "support/WireFrames.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,6 @@ inline std::string hexBytesOf(const std::vector<std::uint8_t>& bytes)
     return sim::hexBytes(bytes);
 }
 
-inline const std::string kConnect = "0F 48 5A 34 31 43 31 FF";
-inline const std::string kConnectAck = "0F 80 00 00 00 00 FF";
 
 // A simulator plus the program's end of its line.
 class SimFixture {
@@ -48,7 +47,7 @@ public:
         });
         return sim::hexBytes(line->receive(1, kSilenceWait));
     }
-    void connect() { ASSERT_EQ(exchange(kConnect), kConnectAck); }
+    void connect() { ASSERT_EQ(exchange(kConnectFrame), kConnectReply); }
     void reopen(std::uint32_t rate)
     {
         line.reset();
