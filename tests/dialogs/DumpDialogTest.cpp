@@ -1,64 +1,74 @@
+// The Dump dialog holding the simulator's port: the range as typed, what a dump writes, and
+// closing it mid-dump.
 #include "gui/dialogs/DumpDialog.h"
-#include "support/ShortPauses.h"
+#include "support/EngineBench.h"
 #include "support/GuiTestApp.h"
-#include "support/RecordingBoxes.h"
+#include "support/ShortPauses.h"
+#include "support/Tables.h"
 
-#include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <filesystem>
 #include <memory>
 
-namespace pw {
+namespace pw::test {
 namespace {
 
-using namespace std::chrono_literals;
-
-using test::shortenPauses;
-
-// A dialog on a port that does not exist: nothing answers, which is all the edit rules need.
-class DumpDialogEdits : public ::testing::Test {
+class DumpDialogFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        test::ensureGuiApplication();
+        ensureGuiApplication();
+        ASSERT_TRUE(sim.started());
+        ASSERT_TRUE(dir.isValid());
+        oldCurrent = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(dir.path())); // Dump.txt and Dump.bin go to the current folder
         shortenPauses(ctx.timings);
-        ctx.portMap.assign(1, "/nonexistent/pagewise-dump-test");
+        sim.mapInto(ctx);
+        for (std::size_t k = 0; k < flash.size(); ++k)
+            flash[k] = static_cast<std::uint8_t>((k * 37 + (k >> 8) * 11) & 0xFF);
+        sim.sim().setFlash(flash);
         dialog = std::make_unique<DumpDialog>(ctx);
+        dialog->setTextViewer([this](const std::string& path) { viewed.push_back(path); });
+        dialog->show();
         boxes.clear();
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        QDir::setCurrent(oldCurrent);
     }
 
     template <typename W> W* child(const char* name) { return dialog->findChild<W*>(QString::fromLatin1(name)); }
-    QString text(const char* label) { return child<QLabel>(label)->text(); }
+    void setRange(const char* from, const char* count)
+    {
+        child<QLineEdit>("fromPage")->setText(QString::fromLatin1(from));
+        child<QLineEdit>("pageCount")->setText(QString::fromLatin1(count));
+    }
+    std::string file(const char* name) const { return dir.filePath(QString::fromLatin1(name)).toStdString(); }
 
-    test::RecordingBoxes boxes;
+    SimHarness sim;
+    RecordingBoxes boxes;
     IspContext ctx{boxes};
+    QTemporaryDir dir;
+    QString oldCurrent;
+    sim::FlashBytes flash;
     std::unique_ptr<DumpDialog> dialog;
+    std::vector<std::string> viewed;
 };
 
-TEST_F(DumpDialogEdits, OpensWithTheFirstPageAsText)
-{
-    EXPECT_EQ(child<QLineEdit>("fromPage")->text(), "0");
-    EXPECT_EQ(child<QLineEdit>("pageCount")->text(), "1");
-    EXPECT_EQ(text("firstAddress"), "0(0)");
-    EXPECT_EQ(text("lastAddress"), "1FF(511)");
-    EXPECT_TRUE(child<QRadioButton>("txtFile")->isChecked());
-    EXPECT_FALSE(child<QRadioButton>("binFile")->isChecked());
-    EXPECT_FALSE(child<QPushButton>("cancel")->isEnabled());
-    EXPECT_TRUE(child<QPushButton>("excute")->isEnabled());
-    EXPECT_TRUE(child<QProgressBar>("progress")->isHidden());
-    EXPECT_EQ(dialog->windowTitle(), "Dialog");
-    EXPECT_EQ(ctx.portOpen.load(), 1); // the dialog holds the port
-}
-
-struct RangeCase {
+struct RangeRow {
+    const char* name;
     const char* fromText;
     const char* countText;
     std::uint32_t fromPage;
@@ -66,51 +76,69 @@ struct RangeCase {
     const char* first;
     const char* last;
 };
+using test::PrintTo;
 
-class DumpDialogRange : public DumpDialogEdits, public ::testing::WithParamInterface<RangeCase> {};
+class DumpDialogRange : public DumpDialogFixture, public ::testing::WithParamInterface<RangeRow> {};
 
+// Page numbers are read in hex; the labels show the byte addresses, hex and (decimal).
 TEST_P(DumpDialogRange, ReadsHexAndShowsByteAddresses)
 {
-    const RangeCase& c = GetParam();
-    child<QLineEdit>("fromPage")->setText(QString::fromLatin1(c.fromText));
-    child<QLineEdit>("pageCount")->setText(QString::fromLatin1(c.countText));
-    EXPECT_EQ(dialog->fromPage(), c.fromPage);
-    EXPECT_EQ(dialog->pageCount(), c.pageCount);
-    EXPECT_EQ(text("firstAddress"), c.first);
-    EXPECT_EQ(text("lastAddress"), c.last);
+    const RangeRow& row = GetParam();
+    setRange(row.fromText, row.countText);
+    EXPECT_EQ(dialog->fromPage(), row.fromPage);
+    EXPECT_EQ(dialog->pageCount(), row.pageCount);
+    EXPECT_EQ(child<QLabel>("firstAddress")->text(), row.first);
+    EXPECT_EQ(child<QLabel>("lastAddress")->text(), row.last);
     EXPECT_TRUE(boxes.texts().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, DumpDialogRange,
-                         ::testing::Values(RangeCase{"1", "2", 1, 2, "200(512)", "5FF(1535)"},
-                                           RangeCase{"10", "2", 16, 2, "2000(8192)", "23FF(9215)"},
-                                           RangeCase{"Z", "1", 0, 1, "0(0)", "1FF(511)"},
-                                           RangeCase{"  0x7f", "1", 127, 1, "FE00(65024)", "FFFF(65535)"},
-                                           RangeCase{"a", "80", 10, 128, "1400(5120)", "113FF(70655)"},
-                                           RangeCase{"3G", "", 3, 1, "600(1536)", "7FF(2047)"},
-                                           // Far past the flash: shown as it is, never wrapped.
-                                           RangeCase{"FFFFFFFF", "1", 0xFFFFFFFF, 1, "1FFFFFFFE00(2199023255040)",
-                                                     "1FFFFFFFFFF(2199023255551)"}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, DumpDialogRange,
+    ::testing::Values(RangeRow{"one_two", "1", "2", 1, 2, "200(512)", "5FF(1535)"},
+                      RangeRow{"hex_pages", "10", "2", 16, 2, "2000(8192)", "23FF(9215)"},
+                      RangeRow{"no_number", "Z", "1", 0, 1, "0(0)", "1FF(511)"},
+                      RangeRow{"prefix_and_spaces", "  0x7f", "1", 127, 1, "FE00(65024)", "FFFF(65535)"},
+                      RangeRow{"past_the_end_shown", "a", "80", 10, 128, "1400(5120)", "113FF(70655)"},
+                      RangeRow{"empty_count", "3G", "", 3, 1, "600(1536)", "7FF(2047)"},
+                      // Far past the flash: shown as it is, never wrapped.
+                      RangeRow{"no_wrap", "FFFFFFFF", "1", 0xFFFFFFFF, 1, "1FFFFFFFE00(2199023255040)",
+                               "1FFFFFFFFFF(2199023255551)"}),
+    rowName);
 
-TEST_F(DumpDialogEdits, PageCountZeroIsRefusedAndTheCountRestored)
+using DumpDialogRun = DumpDialogFixture;
+
+TEST_F(DumpDialogRun, PageCountZeroIsRefusedAndTheCountRestored)
 {
-    child<QLineEdit>("pageCount")->setText("3");
+    setRange("0", "3");
     child<QLineEdit>("pageCount")->setText("0");
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Page count must be more than 0 !"});
     EXPECT_EQ(child<QLineEdit>("pageCount")->text(), "3");
     EXPECT_EQ(dialog->pageCount(), 3u);
-    EXPECT_EQ(text("lastAddress"), "5FF(1535)");
 }
 
-TEST_F(DumpDialogEdits, FileTypeFollowsTheRadioButtons)
+// Two dumps in a row at the top rate: the rate switch and the reopen at the end of the first
+// must leave the port with the dialog.
+TEST_F(DumpDialogRun, DumpsTheChosenPagesInTheChosenForm)
 {
-    QTest::mouseClick(child<QRadioButton>("binFile"), Qt::LeftButton);
-    EXPECT_FALSE(dialog->dumpAsText());
-    QTest::mouseClick(child<QRadioButton>("txtFile"), Qt::LeftButton);
-    EXPECT_TRUE(dialog->dumpAsText());
+    ctx.baudRate = 115200;
+    setRange("3", "1");
+    child<QRadioButton>("binFile")->click();
+    QSignalSpy ended(dialog.get(), &DumpDialog::dumpEnded);
+    child<QPushButton>("excute")->click();
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_EQ(fileText(file("Dump.bin")), std::string(flash.begin() + 3 * 512, flash.begin() + 4 * 512));
+    EXPECT_TRUE(viewed.empty());
+
+    child<QRadioButton>("txtFile")->click();
+    child<QPushButton>("excute")->click();
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_EQ(fileText(file("Dump.txt")).rfind("00000600h : ", 0), 0u);
+    EXPECT_EQ(viewed, std::vector<std::string>{file("Dump.txt")});
+    EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
+    EXPECT_EQ(ctx.busy.load(), 0);
 }
 
-TEST_F(DumpDialogEdits, EnterInAnEditClosesWithoutDumping)
+TEST_F(DumpDialogRun, EnterInAnEditClosesWithoutDumping)
 {
     for (const char* edit : {"fromPage", "pageCount"}) {
         dialog->show();
@@ -120,30 +148,36 @@ TEST_F(DumpDialogEdits, EnterInAnEditClosesWithoutDumping)
         EXPECT_FALSE(dialog->isVisible()) << edit;
         EXPECT_EQ(dialog->result(), QDialog::Accepted) << edit;
         EXPECT_FALSE(dialog->dumpRunning()) << edit;
-        EXPECT_EQ(ctx.busy.load(), 0) << edit;
     }
+    EXPECT_TRUE(sim.programFrames().empty());
 }
 
-TEST_F(DumpDialogEdits, DestructionReleasesThePort)
+// Closing mid-dump ends the worker before the dialog's controls, matcher and port go, and
+// writes no file.
+TEST_F(DumpDialogRun, ClosingMidDumpJoinsTheWorker)
 {
-    dialog.reset();
-    EXPECT_EQ(ctx.portOpen.load(), 0);
-    EXPECT_FALSE(ctx.port.isOpen());
-}
-
-
-TEST_F(DumpDialogEdits, ClosingWhileADumpRunsEndsTheWorkerFirst)
-{
-    dialog->show();
-    QTest::mouseClick(child<QPushButton>("excute"), Qt::LeftButton);
+    setRange("0", "80");
+    child<QRadioButton>("binFile")->click();
+    child<QPushButton>("excute")->click();
     ASSERT_TRUE(dialog->dumpRunning());
-    QTest::mouseClick(child<QPushButton>("excute"), Qt::LeftButton); // ignored while it runs
+    child<QPushButton>("excute")->click(); // ignored while it runs
+    // Well into the reads, far from their end. The replies are matched on this thread, so
+    // the wait has to keep serving events.
+    auto* bar = child<QProgressBar>("progress");
+    QSignalSpy moved(bar, &QProgressBar::valueChanged);
+    while (bar->value() < 20)
+        ASSERT_TRUE(moved.wait(60000));
     dialog->reject();
+
     EXPECT_FALSE(dialog->dumpRunning());
     EXPECT_EQ(ctx.busy.load(), 0);
+    const std::size_t sent = sim.programFrames().size();
+    EXPECT_LT(sent, 8192u);
+    EXPECT_FALSE(std::filesystem::exists(file("Dump.bin")));
     dialog.reset();
     EXPECT_EQ(ctx.portOpen.load(), 0);
+    EXPECT_EQ(sim.programFrames().size(), sent);
 }
 
 } // namespace
-} // namespace pw
+} // namespace pw::test

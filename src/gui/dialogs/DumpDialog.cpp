@@ -39,6 +39,9 @@ DumpDialog::DumpDialog(IspContext& ctx, QWidget* parent)
     connectControls();
     showRange();
     textViewer_ = openInDesktopViewer;
+    // Every reopen of a run (rate switch, base rate at its end) goes to the port's owner: while
+    // the dialog holds the port, that is its own matcher.
+    previousOwner_ = ctx_.portOwner.exchange(sink_.get());
     OpenLink(ctx_, *sink_, matcher_);
 }
 
@@ -47,6 +50,7 @@ DumpDialog::~DumpDialog()
     runner_.stopAndJoin();
     ClosePort(ctx_);
     ctx_.portOpen = 0;
+    ctx_.portOwner = previousOwner_;
 }
 
 void DumpDialog::setTextViewer(TextViewer viewer)
