@@ -1,8 +1,10 @@
 #include "gui/controls/BaseDropList.h"
+#include "gui/controls/HexSuffixEdit.h"
 #include "gui/controls/KeyFilter.h"
 #include "base/NumberText.h"
 #include "gui/controls/wcHexButton.h"
 #include "support/GuiTestApp.h"
+#include "support/Tables.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -18,7 +20,10 @@
 namespace pw {
 namespace {
 
+using test::PrintTo;
+
 struct ConversionCase {
+    const char* name;
     const char* text;
     bool fromHex;
     const char* expected;
@@ -32,17 +37,21 @@ TEST_P(BaseConversion, RewritesTheLeadingNumberAs32Bits)
     EXPECT_EQ(convertBase(c.text, c.fromHex), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BaseConversion,
-                         ::testing::Values(ConversionCase{"1F", true, "31"}, ConversionCase{"31", false, "1F"},
-                                           ConversionCase{"FFFFFFFF", true, "-1"},
-                                           ConversionCase{"-1", false, "FFFFFFFF"},
-                                           ConversionCase{"80000000", true, "-2147483648"},
-                                           ConversionCase{"12G", true, "18"}, ConversionCase{"", true, ""},
-                                           ConversionCase{"", false, ""}, ConversionCase{"0x10", true, "16"},
-                                           ConversionCase{"1f", true, "31"}, ConversionCase{"0", false, "0"},
-                                           ConversionCase{"G1", true, "G1"}, ConversionCase{"-", false, "-"}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, BaseConversion,
+    ::testing::Values(ConversionCase{"hex_to_dec", "1F", true, "31"}, ConversionCase{"dec_to_hex", "31", false, "1F"},
+                      ConversionCase{"all_ones_is_minus_one", "FFFFFFFF", true, "-1"},
+                      ConversionCase{"minus_one_is_all_ones", "-1", false, "FFFFFFFF"},
+                      ConversionCase{"sign_bit", "80000000", true, "-2147483648"},
+                      ConversionCase{"leading_number_only", "12G", true, "18"},
+                      ConversionCase{"empty_hex", "", true, ""}, ConversionCase{"empty_dec", "", false, ""},
+                      ConversionCase{"hex_prefix", "0x10", true, "16"}, ConversionCase{"lower_case", "1f", true, "31"},
+                      ConversionCase{"zero", "0", false, "0"}, ConversionCase{"no_number_kept", "G1", true, "G1"},
+                      ConversionCase{"lone_minus_kept", "-", false, "-"}),
+    test::rowName);
 
 struct KeyCase {
+    const char* name;
     int key;
     Qt::KeyboardModifiers modifiers;
     KeyAction hex;
@@ -64,22 +73,24 @@ constexpr Qt::KeyboardModifiers None = Qt::NoModifier;
 
 INSTANTIATE_TEST_SUITE_P(
     Table, KeyFiltering,
-    ::testing::Values(KeyCase{Qt::Key_0, None, P, P}, KeyCase{Qt::Key_9, None, P, P},
-                      KeyCase{Qt::Key_5, Qt::KeypadModifier, P, P}, KeyCase{Qt::Key_A, None, P, C},
-                      KeyCase{Qt::Key_F, Qt::ShiftModifier, P, C}, KeyCase{Qt::Key_G, None, C, C},
-                      KeyCase{Qt::Key_Z, None, C, C}, KeyCase{Qt::Key_Backspace, None, P, C},
-                      KeyCase{Qt::Key_Delete, None, P, C}, KeyCase{Qt::Key_Left, None, P, C},
-                      KeyCase{Qt::Key_Right, None, P, C}, KeyCase{Qt::Key_Return, None, C, C},
-                      KeyCase{Qt::Key_Enter, Qt::KeypadModifier, C, C}, KeyCase{Qt::Key_Escape, None, C, C},
-                      KeyCase{Qt::Key_Up, None, C, C}, KeyCase{Qt::Key_Down, None, C, C},
-                      KeyCase{Qt::Key_Tab, None, C, C}, KeyCase{Qt::Key_Backtab, Qt::ShiftModifier, C, C},
-                      KeyCase{Qt::Key_Space, None, C, C}, KeyCase{Qt::Key_Home, None, C, C},
-                      KeyCase{Qt::Key_End, None, C, C}, KeyCase{Qt::Key_Period, None, C, C},
-                      KeyCase{Qt::Key_Minus, None, C, C}, KeyCase{Qt::Key_Shift, Qt::ShiftModifier, C, C},
-                      KeyCase{Qt::Key_V, Qt::ControlModifier, C, C},
-                      KeyCase{Qt::Key_F4, Qt::AltModifier, P, P}));
+    ::testing::Values(KeyCase{"0", Qt::Key_0, None, P, P}, KeyCase{"9", Qt::Key_9, None, P, P},
+                      KeyCase{"keypad_5", Qt::Key_5, Qt::KeypadModifier, P, P}, KeyCase{"a", Qt::Key_A, None, P, C},
+                      KeyCase{"shift_f", Qt::Key_F, Qt::ShiftModifier, P, C}, KeyCase{"g", Qt::Key_G, None, C, C},
+                      KeyCase{"z", Qt::Key_Z, None, C, C}, KeyCase{"backspace", Qt::Key_Backspace, None, P, C},
+                      KeyCase{"delete", Qt::Key_Delete, None, P, C}, KeyCase{"left", Qt::Key_Left, None, P, C},
+                      KeyCase{"right", Qt::Key_Right, None, P, C}, KeyCase{"return", Qt::Key_Return, None, C, C},
+                      KeyCase{"keypad_enter", Qt::Key_Enter, Qt::KeypadModifier, C, C}, KeyCase{"escape", Qt::Key_Escape, None, C, C},
+                      KeyCase{"up", Qt::Key_Up, None, C, C}, KeyCase{"down", Qt::Key_Down, None, C, C},
+                      KeyCase{"tab", Qt::Key_Tab, None, C, C}, KeyCase{"shift_backtab", Qt::Key_Backtab, Qt::ShiftModifier, C, C},
+                      KeyCase{"space", Qt::Key_Space, None, C, C}, KeyCase{"home", Qt::Key_Home, None, C, C},
+                      KeyCase{"end", Qt::Key_End, None, C, C}, KeyCase{"period", Qt::Key_Period, None, C, C},
+                      KeyCase{"minus", Qt::Key_Minus, None, C, C}, KeyCase{"shift", Qt::Key_Shift, Qt::ShiftModifier, C, C},
+                      KeyCase{"ctrl_v", Qt::Key_V, Qt::ControlModifier, C, C},
+                      KeyCase{"alt_f4", Qt::Key_F4, Qt::AltModifier, P, P}),
+    test::rowName);
 
 struct PlacementCase {
+    const char* name;
     QRect field;
     QRect main;
     int h;
@@ -96,10 +107,11 @@ TEST_P(DropListPlacement, OpensBelowUnlessTwiceItsHeightIsNotFree)
 
 // Field rows 100..119 (bottom 120); main window rows 0..(height-1).
 INSTANTIATE_TEST_SUITE_P(Table, DropListPlacement,
-                         ::testing::Values(PlacementCase{{10, 100, 60, 20}, {0, 0, 400, 300}, 40, {10, 120}},
-                                           PlacementCase{{10, 100, 60, 20}, {0, 0, 400, 201}, 40, {10, 120}},
-                                           PlacementCase{{10, 100, 60, 20}, {0, 0, 400, 200}, 40, {10, 60}},
-                                           PlacementCase{{10, 100, 60, 20}, {0, 0, 400, 130}, 40, {10, 60}}));
+                         ::testing::Values(PlacementCase{"room_below", {10, 100, 60, 20}, {0, 0, 400, 300}, 40, {10, 120}},
+                                           PlacementCase{"just_room_below", {10, 100, 60, 20}, {0, 0, 400, 201}, 40, {10, 120}},
+                                           PlacementCase{"just_too_little", {10, 100, 60, 20}, {0, 0, 400, 200}, 40, {10, 60}},
+                                           PlacementCase{"no_room_below", {10, 100, 60, 20}, {0, 0, 400, 130}, 40, {10, 60}}),
+                         test::rowName);
 
 // A field in a dialog with a default button, so that keys leaking out of the field show.
 class NumberFieldWidget : public ::testing::Test {
@@ -149,14 +161,6 @@ protected:
     QPushButton* ok = nullptr;
 };
 
-TEST_F(NumberFieldWidget, StartsInHexWithButtonStripOfEightTenthsOfTheHeight)
-{
-    EXPECT_TRUE(field->IsHex());
-    EXPECT_EQ(field->baseLetter(), QStringLiteral("x"));
-    EXPECT_EQ(field->buttonRect(), QRect(0, 0, field->height() * 8 / 10, field->height()));
-    EXPECT_EQ(field->lineEdit()->x(), field->buttonRect().width());
-}
-
 TEST_F(NumberFieldWidget, EnterEscapeAndTabNeverLeaveTheField)
 {
     field->setText(QStringLiteral("1F"));
@@ -205,66 +209,33 @@ TEST_F(NumberFieldWidget, ChoosingABaseRewritesTheTextAndSwitchingBackRestoresIt
     EXPECT_EQ(field->text(), QStringLiteral("1F"));
 }
 
-TEST_F(NumberFieldWidget, ReleaseOffTheButtonOpensNothingAndMovingBackDoes)
+// The suffixed start-address field: only hex digits get in, and no key leaves it.
+TEST(HexSuffixEdit, OnlyHexDigitsReachTheFieldAndNoKeyLeavesIt)
 {
-    const QPoint inside = field->buttonRect().center();
-    const QPoint outside(field->buttonRect().width() + 30, inside.y());
-    sendMouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
-    EXPECT_EQ(field->pressState(), wcHexButton::Pressed);
-    sendMouse(QEvent::MouseMove, outside, Qt::LeftButton);
-    EXPECT_EQ(field->pressState(), wcHexButton::Normal);
-    sendMouse(QEvent::MouseButtonRelease, outside, Qt::NoButton);
-    EXPECT_TRUE(field->dropList() == nullptr || !field->dropList()->isVisible());
+    test::ensureGuiApplication();
+    QDialog dialog;
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* edit = new HexSuffixEdit(&dialog);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    layout->addWidget(edit);
+    layout->addWidget(ok);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QApplication::setActiveWindow(&dialog);
+    edit->lineEdit()->setFocus();
 
-    sendMouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
-    sendMouse(QEvent::MouseMove, outside, Qt::LeftButton);
-    sendMouse(QEvent::MouseMove, inside, Qt::LeftButton);
-    EXPECT_EQ(field->pressState(), wcHexButton::Pressed);
-    sendMouse(QEvent::MouseButtonRelease, inside, Qt::NoButton);
-    ASSERT_NE(field->dropList(), nullptr);
-    EXPECT_TRUE(field->dropList()->isVisible());
-    EXPECT_EQ(field->dropList()->list()->count(), 2);
-}
-
-TEST_F(NumberFieldWidget, EscapeInTheListClosesItWithoutAChange)
-{
-    field->setText(QStringLiteral("1F"));
-    clickButton();
-    QTest::keyClick(field->dropList()->list(), Qt::Key_Escape);
-    EXPECT_FALSE(field->dropList()->isVisible());
-    EXPECT_TRUE(field->IsHex());
-    EXPECT_EQ(field->text(), QStringLiteral("1F"));
-    EXPECT_TRUE(dialog->isVisible());
-}
-
-TEST_F(NumberFieldWidget, ListOpensAboveAFieldNearTheBottomOfTheWindow)
-{
-    dialog->resize(200, field->geometry().bottom() + 1 + ok->height() + 12);
-    QApplication::processEvents();
-    clickButton();
-    const QRect list = field->dropList()->geometry();
-    const QRect onScreen(field->mapToGlobal(QPoint(0, 0)), field->size());
-    EXPECT_EQ(list.y() + list.height(), onScreen.y());
-    EXPECT_EQ(list.x(), onScreen.x());
-    EXPECT_GE(list.width(), 45);
-}
-
-TEST_F(NumberFieldWidget, DisabledFieldDrawsAGreyLetterAndIgnoresClicks)
-{
-    field->setEnabled(false);
-    EXPECT_EQ(field->pressState(), wcHexButton::Disabled);
-    const QImage image = field->buttonStrip()->grab().toImage();
-    bool grey = false;
-    bool black = false;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            grey = grey || image.pixelColor(x, y) == QColor(0x8C, 0x8C, 0x8C);
-            black = black || image.pixelColor(x, y) == QColor(Qt::black);
-        }
-    EXPECT_TRUE(grey);
-    EXPECT_FALSE(black);
-    QTest::mouseClick(field->buttonStrip(), Qt::LeftButton, Qt::NoModifier, field->buttonRect().center());
-    EXPECT_EQ(field->dropList(), nullptr);
+    QTest::keyClicks(edit->lineEdit(), QStringLiteral("8gz -.aF"));
+    EXPECT_EQ(edit->text(), QStringLiteral("8aF"));
+    QTest::keyClick(edit->lineEdit(), Qt::Key_Left);
+    QTest::keyClick(edit->lineEdit(), Qt::Key_Backspace);
+    EXPECT_EQ(edit->text(), QStringLiteral("8F"));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Tab})
+        QTest::keyClick(edit->lineEdit(), key);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_TRUE(edit->lineEdit()->hasFocus());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "sim/Pty.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
+#include "support/Tables.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -37,7 +38,7 @@ public:
 
 // ispStartAddr 0x800, COM3 on a pseudo-terminal, 57600 baud, 64 KiB of flash.
 class ConfigFixture {
-protected:
+public:
     void open()
     {
         test::ensureGuiApplication();
@@ -109,31 +110,13 @@ protected:
     void TearDown() override { close(); }
 };
 
-TEST_F(ConfigDialogTest, OpensWithTheCurrentSettingsAndNoCheckPending)
-{
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Configuration"));
-    EXPECT_EQ(dialog->startAddressField()->text(), QStringLiteral("8"));
-    EXPECT_EQ(dialog->portList()->currentText(), portEntryText(3, pty.slavePath()));
-    EXPECT_EQ(dialog->portList()->count(), 24);
-    EXPECT_EQ(dialog->deviceList()->currentText().toStdString(), pty.slavePath());
-    EXPECT_EQ(dialog->rateList()->currentText(), QStringLiteral("57600"));
-    EXPECT_EQ(dialog->parityList()->currentText(), QStringLiteral("NONE"));
-    EXPECT_EQ(dialog->dataBitsList()->currentText(), QStringLiteral("8"));
-    EXPECT_EQ(dialog->stopBitsList()->currentText(), QStringLiteral("1"));
-    EXPECT_FALSE(dialog->parityList()->isEnabled());
-    EXPECT_FALSE(dialog->dataBitsList()->isEnabled());
-    EXPECT_FALSE(dialog->stopBitsList()->isEnabled());
-    EXPECT_EQ(dialog->noteLabel()->text(), QStringLiteral("P.S. Address should be multiple of 0x800"));
-    EXPECT_FALSE(dialog->checkerRunning());
-    EXPECT_FALSE(dialog->spinner()->isVisible());
-}
-
 struct TypingCase {
     const char* name;
     const char* typed;
     std::vector<std::string> messages;
     const char* fieldAfter;
 };
+using test::PrintTo;
 
 class ConfigTyping : public ConfigFixture, public ::testing::TestWithParam<TypingCase> {
 protected:
@@ -160,18 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TypingCase{"Emptied", "", {kNotDigit}, "8"},
                       TypingCase{"LettersRefusedByTheField", "g.-", {}, "8"},
                       TypingCase{"HighestAligned", "f8", {}, "f8"}),
-    [](const ::testing::TestParamInfo<TypingCase>& caseInfo) { return std::string(caseInfo.param.name); });
-
-TEST_F(ConfigDialogTest, SpinnerTurnsWhileTheCheckWaits)
-{
-    dialog->setCheckTick(50ms);
-    const int before = dialog->spinner()->position();
-    retype("9");
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->spinner()->isVisible(), kWaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->spinner()->position() != before, kWaitMs);
-    ASSERT_TRUE(settled());
-    EXPECT_EQ(boxes.texts(), std::vector<std::string>{kMisaligned});
-}
+    test::rowName);
 
 TEST_F(ConfigDialogTest, OkWhileTheSpinnerTurnsReportsAMisalignedAddressOnce)
 {
@@ -187,66 +159,6 @@ TEST_F(ConfigDialogTest, OkWhileTheSpinnerTurnsReportsAMisalignedAddressOnce)
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(ctx.portOpen.load(), 1); // the port is still reopened
     EXPECT_EQ(saved("COMPort"), 3u);
-}
-
-TEST_F(ConfigDialogTest, OkWithAValidAddressAppliesAndSavesIt)
-{
-    retype("10");
-    dialog->accept();
-    EXPECT_EQ(ctx.ispStartAddr.load(), 0x1000u);
-    EXPECT_EQ(saved("ISP Start Addr"), 0x1000u);
-    EXPECT_EQ(addressLine, "ISP Start Address From :0x1000");
-    EXPECT_TRUE(boxes.texts().empty());
-    EXPECT_EQ(ctx.portOpen.load(), 1);
-    EXPECT_TRUE(ctx.port.isOpen());
-    EXPECT_EQ(ctx.port.baud(), 9600u); // reopened at the base rate
-    EXPECT_EQ(saved("COMPort"), 3u);
-    EXPECT_EQ(saved("BaudRate"), 57600u);
-}
-
-TEST_F(ConfigDialogTest, ChoosingNineSixHundredSetsAndSavesTheRate)
-{
-    dialog->rateList()->setCurrentIndex(2);
-    dialog->accept();
-    EXPECT_EQ(ctx.baudRate.load(), 9600u);
-    EXPECT_EQ(saved("BaudRate"), 9600u);
-    EXPECT_EQ(saved("ISP Start Addr"), 0x800u); // the unchanged address is applied again
-}
-
-TEST_F(ConfigDialogTest, PortWithoutADeviceIsTriedTwiceReportedOnceAndNothingIsSaved)
-{
-    ctx.portMap.assign(5, dir.filePath("no-such-tty").toStdString());
-    dialog->portList()->setCurrentIndex(4);
-    dialog->accept();
-    EXPECT_EQ(boxes.texts(), std::vector<std::string>{dir.filePath("no-such-tty").toStdString() + " not found"});
-    EXPECT_EQ(ctx.portOpen.load(), 0);
-    EXPECT_EQ(ctx.comPort.load(), 5);
-    EXPECT_FALSE(saved("COMPort"));
-    EXPECT_FALSE(saved("BaudRate"));
-    EXPECT_FALSE(dialog->isVisible());
-}
-
-TEST_F(ConfigDialogTest, TypedDeviceIsAssignedToTheChosenPortAndSaved)
-{
-    dialog->portList()->setCurrentIndex(6);
-    dialog->deviceList()->setEditText(QString::fromStdString(pty.slavePath()));
-    dialog->accept();
-    EXPECT_EQ(ctx.portMap.deviceFor(7), pty.slavePath());
-    EXPECT_EQ(ctx.portOpen.load(), 1);
-    EXPECT_EQ(ctx.port.portNumber(), 7u);
-    EXPECT_EQ(store.readPortMap()[7], pty.slavePath());
-    EXPECT_EQ(saved("COMPort"), 7u);
-}
-
-// A device given with --port for this run is used, but only a device chosen here is saved.
-TEST_F(ConfigDialogTest, ADeviceGivenForThisRunIsNotSaved)
-{
-    ctx.portMap.assign(3, "");
-    ctx.portMap.assignForThisRun(3, pty.slavePath());
-    dialog->accept();
-    EXPECT_TRUE(ctx.port.isOpen());
-    EXPECT_EQ(saved("COMPort"), 3u);
-    EXPECT_EQ(store.readPortMap().count(3), 0u);
 }
 
 // OK while an operation runs changes nothing under the worker and loses nothing typed: the
@@ -286,16 +198,6 @@ TEST_F(ConfigDialogTest, CancelWhileTheCheckerRunsStopsItAndChangesNothing)
     EXPECT_EQ(ctx.ispStartAddr.load(), 0x800u);
     EXPECT_FALSE(ctx.port.isOpen());
     EXPECT_FALSE(saved("COMPort"));
-}
-
-TEST_F(ConfigDialogTest, DestroyedWhileTheCheckerRunsEndsCleanly)
-{
-    dialog->setCheckTick(200ms);
-    retype("9");
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->spinner()->isVisible(), kWaitMs);
-    dialog.reset(); // the close box path: no reject, just destruction
-    QApplication::processEvents();
-    EXPECT_TRUE(boxes.texts().empty());
 }
 
 } // namespace

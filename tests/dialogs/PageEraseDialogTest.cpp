@@ -2,6 +2,7 @@
 #include "gui/dialogs/EntryCheck.h"
 #include "gui/dialogs/PageEraseDialog.h"
 #include "support/GuiTestApp.h"
+#include "support/Tables.h"
 #include "support/RecordingBoxes.h"
 
 #include <QLabel>
@@ -17,31 +18,6 @@
 
 namespace pw {
 namespace {
-
-struct CheckCase {
-    const char* text;
-    bool hex;
-    std::uint32_t limit;
-    EntryCheck expected;
-};
-
-class EntryChecks : public ::testing::TestWithParam<CheckCase> {};
-
-TEST_P(EntryChecks, JudgeTheTextOfAField)
-{
-    const CheckCase& c = GetParam();
-    EXPECT_EQ(c.hex ? CheckHexEntry(c.text, c.limit) : CheckDecEntry(c.text, c.limit), c.expected) << c.text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, EntryChecks,
-    ::testing::Values(CheckCase{"FF", true, 0xFF, EntryOk}, CheckCase{"100", true, 0xFF, EntryOutOfRange},
-                      CheckCase{"0X10", true, 0xFF, EntryOk}, CheckCase{" 8", true, 0xFF, EntryOk},
-                      CheckCase{"", true, 0xFF, EntryNotDigit}, CheckCase{"1G", true, 0xFF, EntryNotDigit},
-                      CheckCase{"G1", true, 0xFF, EntryNotDigit}, CheckCase{"FFFFFFFFF", true, 0xFFFFFFFE, EntryOutOfRange},
-                      CheckCase{"1000", false, 1000, EntryOk}, CheckCase{"1001", false, 1000, EntryOutOfRange},
-                      CheckCase{"-1", false, 1000, EntryOutOfRange}, CheckCase{"+5", false, 1000, EntryOk},
-                      CheckCase{"5A", false, 1000, EntryNotDigit}, CheckCase{"A5", false, 1000, EntryNotDigit}));
 
 // ispStartAddr 0x800 on a 64 KiB flash: pages 4 to 127.
 class PageEraseFixture {
@@ -66,46 +42,7 @@ protected:
     void SetUp() override { open(); }
 };
 
-TEST_F(PageEraseOpening, ShowsTheProposedRangeWithFocusOnOkAndEnterAcceptsIt)
-{
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Page Erase"));
-    EXPECT_EQ(dialog->fromField()->text(), QStringLiteral("4"));
-    EXPECT_EQ(dialog->countField()->text(), QStringLiteral("7C"));
-    EXPECT_EQ(dialog->firstAddressLabel()->text(), QStringLiteral("800(2048)"));
-    EXPECT_EQ(dialog->lastAddressLabel()->text(), QStringLiteral("FFFF(65535)"));
-    EXPECT_TRUE(dialog->okButton()->hasFocus());
-    QTest::keyClick(dialog->okButton(), Qt::Key_Return);
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(dialog->fromPage(), 4u);
-    EXPECT_EQ(dialog->pageCount(), 124u);
-    EXPECT_TRUE(boxes.texts().empty());
-}
-
-TEST_F(PageEraseOpening, EscapeOnOkDoesNothingAndEnterOnCancelMovesToFromPage)
-{
-    QTest::keyClick(dialog->okButton(), Qt::Key_Escape);
-    EXPECT_TRUE(dialog->isVisible());
-    QTest::keyClick(dialog->okButton(), Qt::Key_Down);
-    ASSERT_TRUE(dialog->cancelButton()->hasFocus());
-    QTest::keyClick(dialog->cancelButton(), Qt::Key_Return);
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(dialog->fromField()->lineEdit()->hasFocus());
-    // In the field Up and Down are the field's own: the focus stays.
-    QTest::keyClick(dialog->fromField()->lineEdit(), Qt::Key_Down);
-    EXPECT_TRUE(dialog->fromField()->lineEdit()->hasFocus());
-    dialog->cancelButton()->setFocus();
-    QTest::keyClick(dialog->cancelButton(), Qt::Key_Up);
-    EXPECT_TRUE(dialog->okButton()->hasFocus());
-}
-
-TEST_F(PageEraseOpening, SpaceOnCancelCancels)
-{
-    dialog->cancelButton()->setFocus();
-    QTest::keyClick(dialog->cancelButton(), Qt::Key_Space);
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->result(), QDialog::Rejected);
-}
-
+// A range past the end is shown as typed, refused on OK, and the dialog stays for a fix.
 TEST_F(PageEraseOpening, RangePastTheEndIsShownButRefusedOnOk)
 {
     dialog->fromField()->setText(QStringLiteral("7E"));
@@ -134,6 +71,7 @@ struct EditCase {
     const char* firstAddress;
     const char* lastAddress;
 };
+using test::PrintTo;
 
 class PageEraseEdits : public PageEraseFixture, public ::testing::TestWithParam<EditCase> {
 protected:
@@ -169,6 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, PageEraseEdits,
     ::testing::Values(
         EditCase{"FromHexAboveLimit", true, true, "3E9", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
+        EditCase{"FromHexPast32Bits", true, true, "FFFFFFFFF", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
         EditCase{"FromDecAboveLimit", true, false, "1001", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
         EditCase{"FromHexAtLimit", true, true, "3E8", "", "3E8", 1000, 124, "7D000(512000)", "8C7FF(575487)"},
         EditCase{"FromDecAtLimit", true, false, "1000", "", "1000", 1000, 124, "7D000(512000)", "8C7FF(575487)"},
@@ -183,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"CountDecNegative", false, false, "-1", kCountRange, "124", 4, 124, "800(2048)", "FFFF(65535)"},
         EditCase{"CountHexAboveLimit", false, true, "3E9", kCountRange, "7C", 4, 124, "800(2048)", "FFFF(65535)"},
         EditCase{"CountOne", false, true, "1", "", "1", 4, 1, "800(2048)", "9FF(2559)"}),
-    [](const ::testing::TestParamInfo<EditCase>& caseInfo) { return std::string(caseInfo.param.name); });
+    test::rowName);
 
 } // namespace
 } // namespace pw

@@ -69,17 +69,6 @@ protected:
     std::unique_ptr<MainWindow> window_;
 };
 
-TEST_F(MainWindowTest, TitleNamesTheChipAndTheMenuHasFourCommands)
-{
-    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Pagewise _ HZ41C120"));
-    QStringList texts;
-    for (QAction* action : window_->menuBar()->actions()) {
-        texts << action->text();
-        EXPECT_EQ(action->menu(), nullptr) << action->text().toStdString();
-    }
-    EXPECT_EQ(texts, (QStringList{"ISP", "Config.", "Help", "Exit"}));
-}
-
 TEST_F(MainWindowTest, IspTwiceKeepsTheOnePanel)
 {
     IspPanel* first = window_->panel();
@@ -90,20 +79,6 @@ TEST_F(MainWindowTest, IspTwiceKeepsTheOnePanel)
     EXPECT_EQ(window_->panel(), first);
     EXPECT_EQ(window_->findChildren<IspPanel*>().size(), 1);
     EXPECT_FALSE(first->isHidden());
-}
-
-TEST_F(MainWindowTest, HelpOpensTheAboutBoxWithTheVersion)
-{
-    QString title;
-    QString version;
-    onNextModal([&](QDialog* dialog) {
-        title = dialog->windowTitle();
-        if (auto* line = dialog->findChild<QLabel*>(QStringLiteral("version")))
-            version = line->text();
-    });
-    menuItem(*window_, QStringLiteral("Help"))->trigger();
-    EXPECT_EQ(title, QStringLiteral("About Pagewise"));
-    EXPECT_EQ(version, QStringLiteral("Pagewise Version 1.04"));
 }
 
 QPushButton* buttonNamed(QWidget& parent, const QString& text)
