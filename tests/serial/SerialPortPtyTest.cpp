@@ -1,5 +1,5 @@
 // The serial driver against a pseudo-terminal made here: the test plays the far end.
-#include "FarEnd.h"
+#include "PortDoubles.h"
 #include "serial/SerialPort.h"
 #include "support/Tables.h"
 
@@ -13,7 +13,7 @@
 
 using namespace std::chrono_literals;
 using pw::test::CollectingSink;
-using pw::test::FarEnd;
+using FarEnd = pw::test::LineEnd;
 
 namespace {
 

@@ -8,25 +8,17 @@
 namespace pw::test {
 namespace {
 
-std::string hex2(unsigned value)
+std::string reg(unsigned r, unsigned v)
 {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", value & 0xFF);
+    char text[32];
+    std::snprintf(text, sizeof text, "0F 0E %02X %02X %02X %02X FF", r, v & 0xFF, v & 0xFF, v & 0xFF);
     return text;
 }
 
-std::string reg(unsigned r, unsigned v)
-{
-    return "0F 0E " + hex2(r) + " " + hex2(v) + " " + hex2(v) + " " + hex2(v) + " FF";
-}
-
-// Keep lanes in 03/05/07/09, erase lanes in 04/06/08/0A, as the program sends them.
 void sendMasks(SimFixture& f, std::uint32_t keep, std::uint32_t erase)
 {
-    for (unsigned lane = 0; lane < 4; ++lane) {
-        ASSERT_NE(f.exchange(reg(0x03 + 2 * lane, keep >> (8 * lane))), "");
-        ASSERT_NE(f.exchange(reg(0x04 + 2 * lane, erase >> (8 * lane))), "");
-    }
+    for (const std::string& frame : maskFrames(keep, erase))
+        ASSERT_NE(f.exchange(frame), "");
 }
 
 void erase(SimFixture& f, unsigned mode)
@@ -44,13 +36,6 @@ sim::FlashBytes pattern()
     return bytes;
 }
 
-bool erased(const sim::FlashBytes& flash, std::size_t from, std::size_t count)
-{
-    for (std::size_t i = from; i < from + count; ++i)
-        if (flash[i] != 0xFF)
-            return false;
-    return true;
-}
 
 TEST(Flash, ProgrammingOnlyClearsBitsAndReadsBack)
 {
@@ -92,12 +77,11 @@ TEST_P(MaskedErase, ErasesExactlyTheAllowedRange)
     const sim::FlashBytes before = pattern();
     for (std::uint32_t page = 0; page < 128; ++page) {
         const bool expectErased = std::find(c.erasedPages.begin(), c.erasedPages.end(), page) != c.erasedPages.end();
-        if (expectErased)
-            EXPECT_TRUE(erased(flash, page * 0x200, 0x200)) << "page " << page;
-        else
-            EXPECT_TRUE(std::equal(flash.begin() + page * 0x200, flash.begin() + page * 0x200 + 0x200,
-                                   before.begin() + page * 0x200))
-                << "page " << page;
+        const auto from = static_cast<std::ptrdiff_t>(page * 0x200);
+        EXPECT_TRUE(expectErased ? std::all_of(flash.begin() + from, flash.begin() + from + 0x200,
+                                               [](std::uint8_t b) { return b == 0xFF; })
+                                 : std::equal(flash.begin() + from, flash.begin() + from + 0x200, before.begin() + from))
+            << "page " << page;
     }
 }
 
@@ -175,22 +159,19 @@ TEST_F(FlashFile, WritesSurviveARestartAndNoTemporaryFileStays)
     EXPECT_EQ(again.exchange("0F 0D C0 00 00 00 FF", 12), "0F 8D C0 01 02 03 04 05 06 07 08 FF");
 }
 
-TEST_F(FlashFile, OversizedFileIsRefused)
+// A file of the wrong size: longer is refused, shorter is padded with erased bytes.
+TEST_F(FlashFile, SizeIsChecked)
 {
     std::ofstream(path, std::ios::binary) << std::string(0x10001, '\0');
-    sim::Simulator simulator(options());
-    EXPECT_FALSE(simulator.start());
-    EXPECT_NE(simulator.error(), "");
-}
+    sim::Simulator oversized(options());
+    EXPECT_FALSE(oversized.start());
+    EXPECT_NE(oversized.error(), "");
 
-TEST_F(FlashFile, ShortFileIsPaddedWithErasedBytes)
-{
     std::ofstream(path, std::ios::binary) << std::string(3, '\x11');
-    sim::Simulator simulator(options());
-    ASSERT_TRUE(simulator.start());
-    const sim::FlashBytes flash = simulator.flash();
-    EXPECT_EQ(flash[2], 0x11);
-    EXPECT_EQ(flash[3], 0xFF);
+    sim::Simulator shorter(options());
+    ASSERT_TRUE(shorter.start());
+    EXPECT_EQ(shorter.flash()[2], 0x11);
+    EXPECT_EQ(shorter.flash()[3], 0xFF);
 }
 
 } // namespace

@@ -82,5 +82,14 @@ TEST(FrameReplies, LogsEveryFrameInOrderWithDirections)
     EXPECT_EQ(f.harness.log(), expected);
 }
 
+// Each fault's effect on a run is checked end to end by the engine's fault matrix; here that
+// faults given as text combine.
+TEST(Faults, CombineAndParseFromText)
+{
+    SimFixture f(SimHarness::withFaults({*sim::parseFault("wrong-connect"), *sim::parseFault("silent-after=1")}));
+    EXPECT_EQ(f.exchange(kConnectFrame), "0F 81 00 00 00 00 FF");
+    EXPECT_EQ(f.unanswered(kHandshakeFrame), "");
+}
+
 } // namespace
 } // namespace pw::test

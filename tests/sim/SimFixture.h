@@ -1,5 +1,5 @@
 #pragma once
-#include "sim/SlaveLine.h"
+#include "support/LineEnd.h"
 #include "sim/FrameLog.h"
 #include "support/SimHarness.h"
 #include "support/WireFrames.h"
@@ -15,17 +15,12 @@ inline constexpr auto kReplyWait = std::chrono::seconds(5);
 // How long a reply that must not come is given to show up anyway.
 inline constexpr auto kSilenceWait = std::chrono::milliseconds(300);
 
-inline std::string hexBytesOf(const std::vector<std::uint8_t>& bytes)
-{
-    return sim::hexBytes(bytes);
-}
-
 
 // A simulator plus the program's end of its line.
 class SimFixture {
 public:
     explicit SimFixture(sim::SimOptions options = SimHarness::unpaced())
-        : harness(std::move(options)), line(std::make_unique<SlaveLine>(harness.slavePath()))
+        : harness(std::move(options)), line(std::make_unique<LineEnd>(harness.slavePath()))
     {
     }
 
@@ -51,11 +46,11 @@ public:
     void reopen(std::uint32_t rate)
     {
         line.reset();
-        line = std::make_unique<SlaveLine>(harness.slavePath(), rate);
+        line = std::make_unique<LineEnd>(harness.slavePath(), rate);
     }
 
     SimHarness harness;
-    std::unique_ptr<SlaveLine> line;
+    std::unique_ptr<LineEnd> line;
 };
 
 } // namespace pw::test

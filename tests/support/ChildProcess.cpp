@@ -77,9 +77,24 @@ void ChildProcess::signal(int number) const
         ::kill(pid_, number);
 }
 
+std::string ChildProcess::readLine(std::chrono::milliseconds timeout)
+{
+    std::string line;
+    char c = 0;
+    pollfd pfd{outFd_, POLLIN, 0};
+    while (::poll(&pfd, 1, static_cast<int>(timeout.count())) > 0 && ::read(outFd_, &c, 1) == 1) {
+        outRead_ += c;
+        if (c == '\n')
+            break;
+        line += c;
+    }
+    return line;
+}
+
 ChildResult ChildProcess::wait(std::chrono::milliseconds timeout)
 {
     ChildResult result;
+    result.out = outRead_;
     if (pid_ <= 0)
         return result;
     const auto deadline = started_ + timeout;

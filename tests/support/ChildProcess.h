@@ -22,6 +22,8 @@ public:
 
     int pid() const { return pid_; }
     void signal(int number) const;
+    // The first line it prints on stdout, without its line feed ("" if none came in time).
+    std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Blocks until the child ends (or the time-out kills it) and returns what it printed.
     ChildResult wait(std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
@@ -29,6 +31,7 @@ private:
     int pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;
+    std::string outRead_; // stdout taken by readLine, handed on by wait
     std::chrono::steady_clock::time_point started_;
 };
 
