@@ -1,119 +1,84 @@
 #include "gui/MainWindow.h"
 #include "gui/panel/IspPanel.h"
-#include "support/GuiTestApp.h"
+#include "support/PanelFixture.h"
 #include "support/RecordingBoxes.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 
 namespace pw {
 namespace {
 
-// Runs `inspect` on the next modal dialog that opens, then closes it.
-void onNextModal(std::function<void(QDialog*)> inspect)
+template <typename T> T* named(QWidget& parent, const QString& text)
 {
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        timer->deleteLater();
-        timer->stop();
-        inspect(dialog);
-        dialog->reject();
-    });
-    timer->start(5);
-}
-
-QAction* menuItem(MainWindow& window, const QString& text)
-{
-    for (QAction* action : window.menuBar()->actions())
-        if (action->text() == text)
-            return action;
+    for (T* item : parent.findChildren<T*>())
+        if (item->text() == text)
+            return item;
     return nullptr;
 }
 
+// The window on a port that is not there: the panel reports it and goes on without a link.
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         test::ensureGuiApplication();
-        ASSERT_TRUE(dir_.isValid());
-        ctx_.timings.openLinkPause = ctx_.timings.closePortPause = std::chrono::milliseconds(1);
-        // A port that is not there: the panel reports it and goes on without a link.
-        ctx_.portMap.assign(ctx_.comPort, dir_.filePath(QStringLiteral("no-such-tty")).toStdString());
-        window_ = std::make_unique<MainWindow>(ctx_, store_);
+        ctx.timings.openLinkPause = ctx.timings.closePortPause = std::chrono::milliseconds(1);
+        ctx.portMap.assign(ctx.comPort, dir.filePath(QStringLiteral("no-such-tty")).toStdString());
+        window = std::make_unique<MainWindow>(ctx, store);
+        window->show();
     }
-    void TearDown() override
-    {
-        if (window_)
-            window_->close();
-    }
+    void trigger(const QString& menu) { named<QAction>(*window->menuBar(), menu)->trigger(); }
 
-    QTemporaryDir dir_;
-    test::RecordingBoxes boxes_;
-    IspContext ctx_{boxes_};
-    SettingsStore store_{dir_.filePath(QStringLiteral("user.conf")).toStdString(),
-                         dir_.filePath(QStringLiteral("system.conf")).toStdString()};
-    std::unique_ptr<MainWindow> window_;
+    QTemporaryDir dir;
+    test::RecordingBoxes boxes;
+    IspContext ctx{boxes};
+    SettingsStore store{dir.filePath(QStringLiteral("user.conf")).toStdString(),
+                        dir.filePath(QStringLiteral("system.conf")).toStdString()};
+    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(MainWindowTest, IspTwiceKeepsTheOnePanel)
 {
-    IspPanel* first = window_->panel();
-    ASSERT_NE(first, nullptr);
+    IspPanel* first = window->panel();
     first->hide();
-    menuItem(*window_, QStringLiteral("ISP"))->trigger();
-    menuItem(*window_, QStringLiteral("ISP"))->trigger();
-    EXPECT_EQ(window_->panel(), first);
-    EXPECT_EQ(window_->findChildren<IspPanel*>().size(), 1);
+    trigger(QStringLiteral("ISP"));
+    trigger(QStringLiteral("ISP"));
+    EXPECT_EQ(window->findChildren<IspPanel*>(), QList<IspPanel*>{first});
     EXPECT_FALSE(first->isHidden());
-}
-
-QPushButton* buttonNamed(QWidget& parent, const QString& text)
-{
-    for (QPushButton* button : parent.findChildren<QPushButton*>())
-        if (button->text() == text)
-            return button;
-    return nullptr;
 }
 
 TEST_F(MainWindowTest, HelpRevealsTheHiddenDumpAndExportButtons)
 {
-    window_->show();
-    QPushButton* dump = buttonNamed(*window_->panel(), QStringLiteral("Dump"));
-    QPushButton* exportButton = buttonNamed(*window_->panel(), QStringLiteral("Export"));
-    ASSERT_TRUE(dump && exportButton);
+    QPushButton* dump = named<QPushButton>(*window->panel(), QStringLiteral("Dump"));
+    ASSERT_TRUE(dump);
     EXPECT_FALSE(dump->isVisible());
-    EXPECT_FALSE(exportButton->isVisible());
-    onNextModal([](QDialog* dialog) {
-        if (QPushButton* advanced = buttonNamed(*dialog, QStringLiteral("Show advanced buttons")))
+    test::OnDialogShown<QDialog> about([](QDialog& dialog) {
+        if (QPushButton* advanced = named<QPushButton>(dialog, QStringLiteral("Show advanced buttons")))
             advanced->click();
+        dialog.reject();
     });
-    menuItem(*window_, QStringLiteral("Help"))->trigger();
+    trigger(QStringLiteral("Help"));
     EXPECT_TRUE(dump->isVisible());
-    EXPECT_TRUE(exportButton->isVisible());
+    EXPECT_TRUE(named<QPushButton>(*window->panel(), QStringLiteral("Export"))->isVisible());
 }
 
+// Exit is only a request while the command runs: the window closes, and lets the port go, after.
 TEST_F(MainWindowTest, ExitClosesTheWindowAfterTheCommandReturned)
 {
-    window_->show();
-    menuItem(*window_, QStringLiteral("Exit"))->trigger();
-    EXPECT_TRUE(window_->isVisible()); // only requested so far
+    trigger(QStringLiteral("Exit"));
+    EXPECT_TRUE(window->isVisible());
     QCoreApplication::processEvents();
-    EXPECT_FALSE(window_->isVisible());
-    EXPECT_EQ(ctx_.portOpen, 0);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(ctx.portOpen, 0);
 }
 
 } // namespace

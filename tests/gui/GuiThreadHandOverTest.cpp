@@ -1,7 +1,13 @@
+// What other threads hand to the GUI thread: message boxes from workers and the monitor,
+// and every received byte on its way to the panel's matcher.
+#include "gui/support/GuiMessageBoxes.h"
 #include "gui/support/GuiThreadSink.h"
 #include "support/GuiTestApp.h"
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +15,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -16,6 +23,72 @@ namespace pw {
 namespace {
 
 using namespace std::chrono_literals;
+
+// Serves GUI events until `done` holds or a generous deadline passes.
+template <typename Done> bool serveUntil(Done done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+struct SeenBox {
+    QString caption;
+    QMessageBox::Icon icon;
+    bool onGuiThread;
+    bool senderReturnedFirst;
+};
+
+// Closes the first message box that opens and remembers what it showed.
+class BoxCloser {
+public:
+    explicit BoxCloser(const std::atomic<bool>& senderReturned)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this, &senderReturned] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || seen)
+                return;
+            seen = SeenBox{box->windowTitle(), box->icon(), box->thread() == qApp->thread(), senderReturned.load()};
+            box->button(QMessageBox::Ok)->click();
+        });
+        timer_.start(5);
+    }
+    std::optional<SeenBox> seen;
+
+private:
+    QTimer timer_;
+};
+
+// A worker's box holds the worker until the user closes it; the monitor's box is posted and
+// never holds the monitor (which must go on reading).
+TEST(GuiMessageBoxes, AWorkerWaitsForItsBoxThePortMonitorDoesNot)
+{
+    test::ensureGuiApplication();
+    GuiMessageBoxes boxes;
+    std::atomic<bool> returned{false};
+    BoxCloser closer(returned);
+    std::thread worker([&] {
+        boxes.show("Pagewise", "Wait COM port timeout, pls check MCU and COM port status!", BoxIcon::Stop);
+        returned = true;
+    });
+    EXPECT_TRUE(serveUntil([&] { return returned.load(); }));
+    worker.join();
+    ASSERT_TRUE(closer.seen);
+    EXPECT_EQ(closer.seen->caption, QStringLiteral("Pagewise"));
+    EXPECT_EQ(closer.seen->icon, QMessageBox::Critical);
+    EXPECT_TRUE(closer.seen->onGuiThread);
+    EXPECT_FALSE(closer.seen->senderReturnedFirst);
+
+    std::thread monitor([&] { boxes.post("Application Error", "Input/output error", BoxIcon::Plain); });
+    monitor.join(); // returns although the GUI thread has served nothing yet
+    BoxCloser posted(returned);
+    EXPECT_TRUE(serveUntil([&] { return posted.seen.has_value(); }));
+    EXPECT_EQ(posted.seen->caption, QStringLiteral("Application Error"));
+}
 
 class RecordingSink : public ByteSink {
 public:
@@ -42,19 +115,6 @@ private:
     std::vector<std::uint32_t> ports_;
 };
 
-// Serves GUI events until `done` holds or a generous deadline passes.
-template <typename Done>
-bool serveUntil(Done done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 std::vector<std::uint8_t> sequence(int count)
 {
     std::vector<std::uint8_t> bytes;
@@ -70,11 +130,13 @@ protected:
     // Sends `bytes` from another thread as the monitor would.
     void sendFromMonitor(const std::vector<std::uint8_t>& bytes)
     {
+        finished_ = false;
         monitor_ = std::thread([this, bytes] {
+            const std::size_t before = target_.bytes().size();
             for (std::size_t i = 0; i < bytes.size(); ++i) {
                 sink_->receiveByte(bytes[i], 3);
                 // Held until handled, unless given up: never ahead of the GUI thread.
-                if (!abandoned_ && target_.bytes().size() < i + 1)
+                if (!abandoned_ && target_.bytes().size() < before + i + 1)
                     overtaken_ = true;
             }
             finished_ = true;
@@ -100,23 +162,20 @@ TEST_F(GuiThreadSinkTest, BytesArriveInOrderAndTheMonitorWaitsForEach)
     EXPECT_FALSE(overtaken_);
 }
 
-TEST_F(GuiThreadSinkTest, AbandonReleasesAMonitorWhileTheGuiThreadIsBusy)
+// Closing the port abandons the hand-over while the GUI thread is busy: the monitor is let
+// go, nothing queued is lost, and the next port on the sink is held for each byte again.
+TEST_F(GuiThreadSinkTest, AbandonReleasesTheMonitorAndLosesNothing)
 {
-    // The GUI thread serves nothing here, as when it is closing the port.
     abandoned_ = true;
     const auto bytes = sequence(50);
     sendFromMonitor(bytes);
     sink_->abandonDelivery();
     monitor_.join(); // hangs if a hand-over still waits on the GUI thread
     EXPECT_TRUE(target_.bytes().empty());
-
-    // Nothing is lost: the queued bytes follow in order once events are served.
     EXPECT_TRUE(serveUntil([&] { return target_.bytes().size() == bytes.size(); }));
     EXPECT_EQ(target_.bytes(), bytes);
 
-    // A new port on the same sink: the monitor is held for each byte again.
     abandoned_ = false;
-    finished_ = false;
     sendFromMonitor(sequence(100));
     EXPECT_TRUE(serveUntil([&] { return finished_.load(); }));
     monitor_.join();
