@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 #include "support/RecordingBoxes.h"
+#include "support/Tables.h"
 
 #include <QTemporaryDir>
 
@@ -53,17 +54,19 @@ protected:
 };
 
 struct StoredCase {
-    const char* line;
+    const char* name; // the stored line
     std::uint8_t comPort;
     std::uint32_t baudRate;
     std::uint32_t ispStartAddr;
 };
 
+using test::PrintTo;
+
 class StoredValues : public SettingsFixture, public ::testing::WithParamInterface<StoredCase> {};
 
 TEST_P(StoredValues, LoadWithTheirClamps)
 {
-    writeUser(kStoredGroup + GetParam().line + "\n");
+    writeUser(kStoredGroup + GetParam().name + "\n");
     const IspContext& ctx = loaded();
     EXPECT_EQ(ctx.comPort, GetParam().comPort);
     EXPECT_EQ(ctx.baudRate, GetParam().baudRate);
@@ -73,35 +76,19 @@ TEST_P(StoredValues, LoadWithTheirClamps)
 INSTANTIATE_TEST_SUITE_P(Clamps, StoredValues, ::testing::Values(
     StoredCase{"", 1, 9600, 0},
     StoredCase{"COMPort=257", 1, 9600, 0},
-    StoredCase{"COMPort=25", 1, 9600, 0},
     StoredCase{"COMPort=24", 24, 9600, 0},
-    StoredCase{"COMPort=0", 1, 9600, 0},
     StoredCase{"COMPort=259", 3, 9600, 0},
     StoredCase{"COMPort=COM3", 1, 9600, 0},
     StoredCase{"COMPort=-3", 1, 9600, 0},
     StoredCase{"BaudRate=38400", 1, 9600, 0},
-    StoredCase{"BaudRate=57600", 1, 57600, 0},
     StoredCase{"BaudRate=115200", 1, 115200, 0},
     StoredCase{"BaudRate=fast", 1, 9600, 0},
     StoredCase{"BaudRate=4294977296", 1, 9600, 0}, // 9600 + 2^32 must not wrap to 9600
     StoredCase{"ISP%20Start%20Addr=65536", 1, 9600, 0x10000},
     StoredCase{"ISP%20Start%20Addr=65537", 1, 9600, 0},
     StoredCase{"ISP%20Start%20Addr=0x800", 1, 9600, 0x800},
-    StoredCase{"ISP%20Start%20Addr=2048 ", 1, 9600, 2048},
-    StoredCase{"ISP%20Start%20Addr=", 1, 9600, 0}));
+    StoredCase{"ISP%20Start%20Addr=2048 ", 1, 9600, 2048}));
 
-TEST_F(SettingsFixture, ValuesRoundTripThroughTheUserFile)
-{
-    SettingsStore writer = store();
-    EXPECT_TRUE(writer.writeValue("COMPort", 7));
-    EXPECT_TRUE(writer.writeValue("BaudRate", 115200));
-    EXPECT_TRUE(writer.writeValue("ISP Start Addr", 0x10000));
-    const IspContext& ctx = loaded();
-    EXPECT_EQ(ctx.comPort, 7);
-    EXPECT_EQ(ctx.baudRate, 115200u);
-    EXPECT_EQ(ctx.ispStartAddr, 0x10000u);
-    EXPECT_NE(readFile(path("user/Pagewise.conf")).find(kStoredGroup), std::string::npos);
-}
 
 TEST_F(SettingsFixture, AGroupTypedByHandIsReadAndThenReplacedBySaving)
 {
@@ -117,25 +104,26 @@ TEST_F(SettingsFixture, AGroupTypedByHandIsReadAndThenReplacedBySaving)
     EXPECT_EQ(ctx_->ispStartAddr, 512u);
 }
 
-TEST_F(SettingsFixture, TheUserFileOverridesTheMachineDefaults)
+// The user's file overrides the machine's defaults, value by value and port by port, and
+// writes go to the user's file only.
+TEST_F(SettingsFixture, TheUserFileOverridesTheMachineDefaultsAndTakesTheWrites)
 {
-    writeFile(path("system.conf"), kStoredGroup + "COMPort=4\nBaudRate=57600\n\n[Ports]\nCOM4=/dev/ttyUSB0\nCOM5=/dev/ttyUSB1\n");
+    const std::string system = kStoredGroup + "COMPort=4\nBaudRate=57600\n\n[Ports]\nCOM4=/dev/ttyUSB0\nCOM5=/dev/ttyUSB1\n";
+    writeFile(path("system.conf"), system);
     writeUser(kStoredGroup + "COMPort=6\n\n[Ports]\nCOM5=/dev/ttyACM0\n");
     const IspContext& ctx = loaded();
     EXPECT_EQ(ctx.comPort, 6);
     EXPECT_EQ(ctx.baudRate, 57600u);
     const std::map<std::uint32_t, std::string> expected{{4, "/dev/ttyUSB0"}, {5, "/dev/ttyACM0"}};
     EXPECT_EQ(ctx.portMap.entries(), expected);
-}
 
-TEST_F(SettingsFixture, WritesNeverTouchTheMachineFile)
-{
-    const std::string system = kStoredGroup + "COMPort=4\n";
-    writeFile(path("system.conf"), system);
     SettingsStore writer = store();
-    EXPECT_TRUE(writer.writeValue("COMPort", 8));
+    EXPECT_TRUE(writer.writeValue("BaudRate", 115200));
+    EXPECT_TRUE(writer.writeValue("ISP Start Addr", 0x10000));
+    EXPECT_EQ(loaded().baudRate, 115200u);
+    EXPECT_EQ(ctx_->ispStartAddr, 0x10000u);
     EXPECT_EQ(readFile(path("system.conf")), system);
-    EXPECT_EQ(loaded().comPort, 8);
+    EXPECT_NE(readFile(path("user/Pagewise.conf")).find(kStoredGroup), std::string::npos);
 }
 
 TEST_F(SettingsFixture, ThePortMapRoundTripsAndBadEntriesAreDropped)
@@ -148,10 +136,8 @@ TEST_F(SettingsFixture, ThePortMapRoundTripsAndBadEntriesAreDropped)
     // A smaller map replaces the old one entirely.
     EXPECT_TRUE(writer.writePortMap({{3, "/dev/ttyS9"}}));
     EXPECT_EQ(store().readPortMap(), (std::map<std::uint32_t, std::string>{{3, "/dev/ttyS9"}}));
-}
 
-TEST_F(SettingsFixture, HandMadePortEntriesOutsideTheRangeAreIgnored)
-{
+    // Entries typed by hand outside COM1..COM24 are ignored.
     writeUser("[Ports]\nCOM0=/dev/a\nCOM25=/dev/b\nCOM01=/dev/c\nCOMx=/dev/d\nCOM2=\nCOM3=/dev/e\ncom4=/dev/f\n");
     EXPECT_EQ(store().readPortMap(), (std::map<std::uint32_t, std::string>{{3, "/dev/e"}}));
 }
@@ -191,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(Content, GarbledFiles, ::testing::Values(
     GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f", "it is not UTF-8 text"},
     GarbledCase{"LineWithoutEquals", "[Ports]\nCOM3=/dev/ttyUSB0\n\nCOMPort 3\n", "line 4 is neither"},
     GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n", "line 1 is neither"}),
-    [](const ::testing::TestParamInfo<GarbledCase>& caseInfo) { return std::string(caseInfo.param.name); });
+    test::rowName);
 
 // A byte order mark, as some editors write one, is no reason to refuse the file.
 TEST_F(SettingsFixture, AByteOrderMarkIsAccepted)
