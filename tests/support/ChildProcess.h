@@ -1,26 +1,22 @@
 #pragma once
+#include <QProcess>
+
 #include <chrono>
 #include <string>
 #include <vector>
 
 namespace pw::test {
 
-// Runs a program with arguments, collecting its stdout and stderr; kills it if it overruns.
 struct ChildResult {
     int exitCode = -1; // -1 when it was killed or did not start
     std::string out;
     std::string err;
-    double seconds = 0;
 };
 
+// One of the built programs, started with arguments; killed if it outlives the test.
 class ChildProcess {
 public:
     ChildProcess(const std::string& program, const std::vector<std::string>& args);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    int pid() const { return pid_; }
     void signal(int number) const;
     // The first line it prints on stdout, without its line feed ("" if none came in time).
     std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -28,11 +24,8 @@ public:
     ChildResult wait(std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 private:
-    int pid_ = -1;
-    int outFd_ = -1;
-    int errFd_ = -1;
-    std::string outRead_; // stdout taken by readLine, handed on by wait
-    std::chrono::steady_clock::time_point started_;
+    QProcess process_;
+    std::string outRead_;
 };
 
 // The build's bin folder: $PAGEWISE_BIN (set by ctest), else the test executable's folder.
