@@ -1,6 +1,10 @@
+#include "support/Tables.h"
 #include "cli/CliOptions.h"
 
 #include <gtest/gtest.h>
+
+#include <iterator>
+#include <sstream>
 
 using pw::cli::Command;
 using pw::cli::parseArguments;
@@ -9,33 +13,23 @@ namespace {
 
 std::vector<std::string> split(const std::string& line)
 {
-    std::vector<std::string> words;
-    std::string word;
-    for (const char c : line) {
-        if (c == ' ') {
-            if (!word.empty())
-                words.push_back(word);
-            word.clear();
-        } else {
-            word += c;
-        }
-    }
-    if (!word.empty())
-        words.push_back(word);
-    return words;
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 struct RefusedCase {
-    const char* args;
+    const char* name; // the command line
     const char* errorPart;
 };
+
+using pw::test::PrintTo;
 
 class RefusedArguments : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(RefusedArguments, AreRefusedWithAReason)
 {
-    const auto result = parseArguments(split(GetParam().args));
-    EXPECT_FALSE(result.options) << GetParam().args;
+    const auto result = parseArguments(split(GetParam().name));
+    EXPECT_FALSE(result.options) << GetParam().name;
     EXPECT_NE(result.error.find(GetParam().errorPart), std::string::npos) << result.error;
 }
 
