@@ -2,16 +2,12 @@
 #include "gui/controls/HexSuffixEdit.h"
 #include "gui/controls/KeyFilter.h"
 #include "base/NumberText.h"
-#include "gui/controls/wcHexButton.h"
 #include "support/GuiTestApp.h"
 #include "support/Tables.h"
 
 #include <QDialog>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QMouseEvent>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -112,102 +108,6 @@ INSTANTIATE_TEST_SUITE_P(Table, DropListPlacement,
                                            PlacementCase{"just_too_little", {10, 100, 60, 20}, {0, 0, 400, 200}, 40, {10, 60}},
                                            PlacementCase{"no_room_below", {10, 100, 60, 20}, {0, 0, 400, 130}, 40, {10, 60}}),
                          test::rowName);
-
-// A field in a dialog with a default button, so that keys leaking out of the field show.
-class NumberFieldWidget : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        test::ensureGuiApplication();
-        dialog = std::make_unique<QDialog>();
-        auto* layout = new QVBoxLayout(dialog.get());
-        field = new wcHexButton(dialog.get());
-        ok = new QPushButton(QStringLiteral("OK"), dialog.get());
-        ok->setDefault(true);
-        QObject::connect(ok, &QPushButton::clicked, dialog.get(), &QDialog::accept);
-        layout->addWidget(field);
-        layout->addWidget(ok);
-        dialog->resize(200, 120);
-        dialog->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-        field->lineEdit()->setFocus();
-        QApplication::setActiveWindow(dialog.get());
-    }
-
-    void sendMouse(QEvent::Type type, QPoint at, Qt::MouseButtons held)
-    {
-        QWidget* strip = field->buttonStrip();
-        QMouseEvent event(type, at, strip->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-        QApplication::sendEvent(strip, &event);
-    }
-
-    void clickButton()
-    {
-        const QPoint inside = field->buttonRect().center();
-        sendMouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
-        sendMouse(QEvent::MouseButtonRelease, inside, Qt::NoButton);
-    }
-
-    void chooseRow(int row)
-    {
-        clickButton();
-        QListWidget* list = field->dropList()->list();
-        const QRect item = list->visualItemRect(list->item(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
-    }
-
-    std::unique_ptr<QDialog> dialog;
-    wcHexButton* field = nullptr;
-    QPushButton* ok = nullptr;
-};
-
-TEST_F(NumberFieldWidget, EnterEscapeAndTabNeverLeaveTheField)
-{
-    field->setText(QStringLiteral("1F"));
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Up, Qt::Key_Down})
-        QTest::keyClick(field->lineEdit(), key);
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(dialog->result(), 0);
-    EXPECT_TRUE(field->lineEdit()->hasFocus());
-    EXPECT_EQ(field->text(), QStringLiteral("1F"));
-}
-
-TEST_F(NumberFieldWidget, DecimalModeRefusesLettersAndEditingKeys)
-{
-    field->setText(QStringLiteral("1F"));
-    chooseRow(1);
-    ASSERT_EQ(field->text(), QStringLiteral("31"));
-    QTest::keyClicks(field->lineEdit(), QStringLiteral("aF"));
-    QTest::keyClick(field->lineEdit(), Qt::Key_Backspace);
-    QTest::keyClick(field->lineEdit(), Qt::Key_Left);
-    QTest::keyClick(field->lineEdit(), Qt::Key_Delete);
-    QTest::keyClicks(field->lineEdit(), QStringLiteral("7"));
-    EXPECT_EQ(field->text(), QStringLiteral("317"));
-}
-
-TEST_F(NumberFieldWidget, SpacesArrivingByPastingAreDropped)
-{
-    field->lineEdit()->insert(QStringLiteral("1 2 "));
-    EXPECT_EQ(field->text(), QStringLiteral("12"));
-}
-
-TEST_F(NumberFieldWidget, ChoosingABaseRewritesTheTextAndSwitchingBackRestoresIt)
-{
-    field->setText(QStringLiteral("1F"));
-    QSignalSpy changes(field, &wcHexButton::textChanged);
-    chooseRow(1);
-    EXPECT_FALSE(field->IsHex());
-    EXPECT_EQ(field->baseLetter(), QStringLiteral("d"));
-    EXPECT_EQ(field->text(), QStringLiteral("31"));
-    EXPECT_EQ(changes.count(), 1);
-    EXPECT_FALSE(field->dropList()->isVisible());
-    chooseRow(1); // the base in use: nothing to convert
-    EXPECT_EQ(field->text(), QStringLiteral("31"));
-    EXPECT_EQ(changes.count(), 1);
-    chooseRow(0);
-    EXPECT_TRUE(field->IsHex());
-    EXPECT_EQ(field->text(), QStringLiteral("1F"));
-}
 
 // The suffixed start-address field: only hex digits get in, and no key leaves it.
 TEST(HexSuffixEdit, OnlyHexDigitsReachTheFieldAndNoKeyLeavesIt)
