@@ -21,19 +21,4 @@ TEST(PortMap, NamesTheDeviceAPortNumberOpens)
     EXPECT_EQ(map.entries().size(), 1u);
 }
 
-TEST(PortMap, ReplacingWhileAnotherThreadLooksUpIsSafe)
-{
-    pw::PortMap map;
-    std::thread writer([&] {
-        for (int i = 0; i < 2000; ++i)
-            map.replaceAll({{3, "/dev/ttyACM" + std::to_string(i % 4)}});
-    });
-    for (int i = 0; i < 2000; ++i) {
-        const std::string device = map.deviceFor(3);
-        EXPECT_TRUE(device == "/dev/ttyS2" || device.rfind("/dev/ttyACM", 0) == 0) << device;
-    }
-    writer.join();
-    EXPECT_EQ(map.deviceFor(3).rfind("/dev/ttyACM", 0), 0u);
-}
-
 } // namespace

@@ -1,5 +1,4 @@
 #include "ops/LogExport.h"
-#include "ops/OperationRunner.h"
 #include "support/EngineBench.h"
 #include "support/Tables.h"
 
@@ -55,47 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
         ExportRow{"user_data_folder", "/missing/", false, {"line"}, "/data/Corvane/Pagewise/ISP_log.txt", "line\r\n"},
         ExportRow{"nowhere", "/missing/", true, {"line"}, "", ""}),
     rowName);
-
-// A worker that holds until Cancel and lowers busy last, as every worker does.
-std::function<void()> holdUntilCancel(IspContext& ctx)
-{
-    return [&ctx] {
-        ctx.cancelEvent.waitFor(std::chrono::seconds(20));
-        ctx.busy = 0;
-    };
-}
-
-TEST(OperationRunner, OneRunAtATimeOnAnOpenPortWithAFreshCancel)
-{
-    RecordingBoxes boxes;
-    IspContext ctx{boxes};
-    OperationRunner runner(ctx);
-    EXPECT_FALSE(runner.start([&] { ctx.busy = 0; })) << "started with the port closed";
-    ASSERT_TRUE(runner.start([&] { ctx.busy = 0; }, false));
-    runner.join();
-
-    ctx.portOpen = 1;
-    ctx.cancelEvent.set(); // a stale Cancel from the run before must not reach the new one
-    ASSERT_TRUE(runner.start(holdUntilCancel(ctx)));
-    EXPECT_FALSE(ctx.cancelEvent.isSet());
-    EXPECT_EQ(ctx.busy, 1);
-    EXPECT_FALSE(runner.start([] {}));
-    runner.cancel();
-    runner.join();
-    EXPECT_EQ(ctx.busy, 0);
-}
-
-TEST(OperationRunner, DestructorCancelsAndJoins)
-{
-    RecordingBoxes boxes;
-    IspContext ctx{boxes};
-    ctx.portOpen = 1;
-    {
-        OperationRunner runner(ctx);
-        ASSERT_TRUE(runner.start(holdUntilCancel(ctx)));
-    }
-    EXPECT_EQ(ctx.busy, 0);
-}
 
 } // namespace
 } // namespace pw::test
