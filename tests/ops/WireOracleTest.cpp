@@ -79,26 +79,6 @@ std::vector<std::string> expectedFrames(const OracleRow& row, const std::vector<
     return s.leave().frames();
 }
 
-sim::FlashBytes expectedFlash(const OracleRow& row, const std::vector<std::uint8_t>& image, sim::FlashBytes flash)
-{
-    const auto erase = [&](std::size_t from, std::size_t to) { std::fill(&flash[from], &flash[0] + to, 0xFF); };
-    const std::size_t keptBelow = row.start / 0x800 * 0x800;
-    switch (row.op) {
-    case OpKind::Program: std::copy(image.begin(), image.end(), flash.begin()); break; // onto erased flash
-    case OpKind::Auto:
-        erase(row.start, flash.size());
-        std::copy(image.begin() + row.start, image.end(), flash.begin() + row.start);
-        break;
-    case OpKind::EraseAll: erase(0, flash.size()); break;
-    case OpKind::PageErase:
-        erase(std::max<std::size_t>(row.fromPage * 0x200, keptBelow),
-              std::max<std::size_t>((row.fromPage + row.pageCount) * 0x200, keptBelow));
-        break;
-    default: break;
-    }
-    return flash;
-}
-
 // A dump listing written out independently: "%08xh : " and 16 bytes per row, CR LF.
 std::string listing(const sim::FlashBytes& flash, std::size_t from, std::size_t to)
 {
@@ -153,7 +133,7 @@ TEST_P(WireOracle, ExactFramesFlashFileAndLog)
     ASSERT_TRUE(bench.sim.waitForProgramFrames(expected.size()));
     EXPECT_EQ(bench.sim.programFrames(), expected);
     const sim::FlashBytes after = bench.sim.sim().flash();
-    EXPECT_TRUE(after == expectedFlash(row, image, before)) << "the flash is not what the run must leave";
+    EXPECT_TRUE(after == flashAfterSuccess(row.op, {image, row.fromPage, row.pageCount}, row.start, before)) << "the flash is not what the run must leave";
     EXPECT_EQ(bench.ctx.port.baud(), 9600u) << "the port was not reopened at the base rate";
     EXPECT_EQ(bench.ctx.busy, 0);
 

@@ -98,6 +98,28 @@ void EngineBench::setFlash(std::uint8_t fill)
     sim.sim().setFlash(flash);
 }
 
+sim::FlashBytes flashAfterSuccess(OpKind op, const OpArgs& args, std::uint32_t start, sim::FlashBytes flash)
+{
+    const auto erase = [&](std::size_t from, std::size_t to) { std::fill(&flash[from], &flash[0] + to, 0xFF); };
+    const std::size_t keptBelow = start / 0x800 * 0x800; // whole 2 KiB blocks below the start
+    switch (op) {
+    case OpKind::Program: // onto erased flash
+        std::ranges::copy(args.image, flash.begin());
+        break;
+    case OpKind::Auto:
+        erase(start, flash.size());
+        std::copy(args.image.begin() + start, args.image.end(), flash.begin() + start);
+        break;
+    case OpKind::EraseAll: erase(0, flash.size()); break;
+    case OpKind::PageErase:
+        erase(std::max<std::size_t>(args.fromPage * 0x200, keptBelow),
+              std::max<std::size_t>((args.fromPage + args.pageCount) * 0x200, keptBelow));
+        break;
+    default: break;
+    }
+    return flash;
+}
+
 std::string fileText(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

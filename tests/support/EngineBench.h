@@ -57,6 +57,8 @@ private:
     std::string folder_;
 };
 
+// The flash a successful run leaves, from the start address and the flash before it.
+sim::FlashBytes flashAfterSuccess(OpKind op, const OpArgs& args, std::uint32_t start, sim::FlashBytes flash);
 std::string fileText(const std::string& path);
 
 } // namespace pw::test

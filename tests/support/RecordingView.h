@@ -9,52 +9,27 @@ namespace pw::test {
 
 // An OperationView that remembers what a worker told it; read from the test thread.
 class RecordingView : public OperationView {
-public:
-    void appendLogLine(const std::string& line) override
+    template <typename F> auto locked(F f) const
     {
         std::lock_guard lock(mutex_);
-        lines_.push_back(line);
-    }
-    void setProgressRange(int low, int high) override
-    {
-        std::lock_guard lock(mutex_);
-        ranges_.emplace_back(low, high);
-    }
-    void setProgressPosition(int position) override
-    {
-        std::lock_guard lock(mutex_);
-        positions_.push_back(position);
-    }
-    void setCancelEnabled(bool enabled) override
-    {
-        std::lock_guard lock(mutex_);
-        cancelStates_.push_back(enabled);
-    }
-    void openTextViewer(const std::string& path) override
-    {
-        std::lock_guard lock(mutex_);
-        viewed_.push_back(path);
+        return f();
     }
 
-    std::vector<std::string> lines() const { return copy(lines_); }
-    std::vector<std::pair<int, int>> ranges() const { return copy(ranges_); }
-    std::vector<int> positions() const { return copy(positions_); }
-    std::vector<bool> cancelStates() const { return copy(cancelStates_); }
-    std::vector<std::string> viewed() const { return copy(viewed_); }
+public:
+    void appendLogLine(const std::string& line) override { locked([&] { lines_.push_back(line); }); }
+    void setProgressRange(int low, int high) override { locked([&] { ranges_.emplace_back(low, high); }); }
+    void setProgressPosition(int) override {}
+    void setCancelEnabled(bool) override {}
+    void openTextViewer(const std::string& path) override { locked([&] { viewed_.push_back(path); }); }
+
+    std::vector<std::string> lines() const { return locked([&] { return lines_; }); }
+    std::vector<std::pair<int, int>> ranges() const { return locked([&] { return ranges_; }); }
+    std::vector<std::string> viewed() const { return locked([&] { return viewed_; }); }
 
 private:
-    template <typename T>
-    T copy(const T& field) const
-    {
-        std::lock_guard lock(mutex_);
-        return field;
-    }
-
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
     std::vector<std::pair<int, int>> ranges_;
-    std::vector<int> positions_;
-    std::vector<bool> cancelStates_;
     std::vector<std::string> viewed_;
 };
 

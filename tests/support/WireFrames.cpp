@@ -1,22 +1,13 @@
 #include "support/WireFrames.h"
 
+#include "sim/FrameLog.h"
+
 #include <algorithm>
 #include <cstdio>
 
 namespace pw::test {
 
 namespace {
-
-std::string hexOf(const std::vector<std::uint8_t>& bytes)
-{
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        char digits[4];
-        std::snprintf(digits, sizeof digits, text.empty() ? "%02X" : " %02X", b);
-        text += digits;
-    }
-    return text;
-}
 
 std::string register4(unsigned reg, unsigned value)
 {
@@ -46,12 +37,12 @@ std::string writeFrame(std::uint8_t low, const std::vector<std::uint8_t>& data)
     std::vector<std::uint8_t> frame{0x0F, 0x09, low};
     frame.insert(frame.end(), data.begin(), data.end());
     frame.push_back(0xFF);
-    return hexOf(frame);
+    return sim::hexBytes(frame);
 }
 
 std::string readFrame(std::uint8_t low)
 {
-    return hexOf({0x0F, 0x0D, low, 0x00, 0x00, 0x00, 0xFF});
+    return sim::hexBytes(std::vector<std::uint8_t>{0x0F, 0x0D, low, 0x00, 0x00, 0x00, 0xFF});
 }
 
 std::vector<std::string> maskFrames(std::uint32_t keepMask, std::uint32_t eraseMask)
