@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/fsuid.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -81,61 +81,6 @@ struct OpenFailure {
 };
 using pw::test::PrintTo;
 
-// What one failed Open left behind.
-struct OpenOutcome {
-    bool opened = true;
-    bool staysClosed = false; // no monitor, no writes, not open
-    std::size_t boxCount = 0;
-    std::string caption;
-    std::string text;
-};
-
-OpenOutcome tryOpen(const std::string& device)
-{
-    PortUnderTest under(device);
-    OpenOutcome outcome;
-    outcome.opened = under.open(nullptr);
-    outcome.staysClosed = !under.port.isOpen() && !under.port.StartMonitor() && !under.write({0x0F, 0xFF});
-    const auto boxes = under.boxes.boxes();
-    outcome.boxCount = boxes.size();
-    if (!boxes.empty()) {
-        outcome.caption = boxes[0].caption;
-        outcome.text = boxes[0].text;
-    }
-    return outcome;
-}
-
-// Root ignores file modes, so the permission case runs in a child that gave up root.
-OpenOutcome tryOpenAsNobody(const std::string& device)
-{
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return {};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(2);
-        const OpenOutcome o = tryOpen(device);
-        const std::string out = std::string{char('0' + o.opened), char('0' + o.staysClosed),
-                                            char('0' + o.boxCount)} + o.caption + '\0' + o.text;
-        ::_exit(::write(pipeFds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size()) ? 0 : 2);
-    }
-    ::close(pipeFds[1]);
-    std::string in;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        in.append(buffer, static_cast<std::size_t>(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    const std::size_t split = in.find('\0');
-    if (child < 0 || status != 0 || in.size() < 3 || split == std::string::npos)
-        return {};
-    return {in[0] == '1', in[1] == '1', static_cast<std::size_t>(in[2] - '0'), in.substr(3, split - 3),
-            in.substr(split + 1)};
-}
-
 class SerialOpenFailure : public ::testing::TestWithParam<OpenFailure> {};
 
 TEST_P(SerialOpenFailure, IsReportedAndLeavesThePortClosed)
@@ -154,16 +99,20 @@ TEST_P(SerialOpenFailure, IsReportedAndLeavesThePortClosed)
     } else {
         device = "/dev/pagewise-no-such-tty";
     }
-    const bool asNobody = c.blocker == Blocker::NoPermission && ::geteuid() == 0;
-    const OpenOutcome got = asNobody ? tryOpenAsNobody(device) : tryOpen(device);
-    EXPECT_FALSE(got.opened);
-    EXPECT_TRUE(got.staysClosed);
-    ASSERT_EQ(got.boxCount, 1u);
-    EXPECT_EQ(got.caption, c.caption);
+    PortUnderTest under(device);
+    // Root ignores file modes: this thread checks files as nobody for the permission case.
+    const uid_t fsuid = c.blocker == Blocker::NoPermission ? ::setfsuid(65534) : 0;
+    EXPECT_FALSE(under.open(nullptr));
+    if (c.blocker == Blocker::NoPermission)
+        ::setfsuid(fsuid);
+    EXPECT_TRUE(!under.port.isOpen() && !under.port.StartMonitor() && !under.write({0x0F, 0xFF}));
+    const auto boxes = under.boxes.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, c.caption);
     const std::string start = c.textStart.empty() ? device + " not found" : c.textStart;
-    EXPECT_EQ(got.text.rfind(start, 0), 0u) << got.text;
-    EXPECT_EQ(c.textStart.empty(), got.text == start) << got.text;
-    EXPECT_NE(got.text.find(c.textContains), std::string::npos) << got.text;
+    EXPECT_EQ(boxes[0].text.rfind(start, 0), 0u) << boxes[0].text;
+    EXPECT_EQ(c.textStart.empty(), boxes[0].text == start) << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find(c.textContains), std::string::npos) << boxes[0].text;
     if (holder >= 0)
         ::close(holder);
 }
