@@ -1,9 +1,15 @@
 // The serial driver against a pseudo-terminal made here: the test plays the far end.
-#include "PortDoubles.h"
+#include "support/LineEnd.h"
+#include "support/RecordingBoxes.h"
 #include "serial/SerialPort.h"
 #include "support/Tables.h"
 
 #include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,12 +18,51 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-using pw::test::CollectingSink;
 using FarEnd = pw::test::LineEnd;
 
 namespace {
 
 constexpr std::uint32_t kCom = 3;
+
+// Records what the port delivers, and on which threads.
+class CollectingSink : public pw::ByteSink {
+public:
+    void receiveByte(std::uint8_t byte, std::uint32_t portNumber) override
+    {
+        std::lock_guard lock(mutex_);
+        bytes_.push_back(byte);
+        port_ = portNumber;
+        threads_.insert(std::this_thread::get_id());
+        arrived_.notify_all();
+    }
+    bool waitFor(std::size_t count)
+    {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, 5s, [&] { return bytes_.size() >= count; });
+    }
+    std::vector<std::uint8_t> bytes()
+    {
+        std::lock_guard lock(mutex_);
+        return bytes_;
+    }
+    std::uint32_t port()
+    {
+        std::lock_guard lock(mutex_);
+        return port_;
+    }
+    bool onOneThreadOtherThan(std::thread::id other)
+    {
+        std::lock_guard lock(mutex_);
+        return threads_.size() == 1 && !threads_.contains(other);
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<std::uint8_t> bytes_;
+    std::uint32_t port_ = 0;
+    std::set<std::thread::id> threads_;
+};
 
 // Sinks are declared before it in each test: a port's owner must outlive the port.
 struct PortUnderTest {
@@ -27,7 +72,7 @@ struct PortUnderTest {
         return port.Open(sink, kCom, baud, 'N', 8, 1, 128);
     }
     bool write(const std::vector<std::uint8_t>& packet) { return port.Write(packet.data(), packet.size()); }
-    pw::test::WaitingBoxes boxes;
+    pw::test::RecordingBoxes boxes;
     pw::PortMap map;
     pw::SerialPort port{boxes, map};
 };
