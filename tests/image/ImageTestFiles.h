@@ -1,4 +1,6 @@
 #pragma once
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,29 +16,9 @@ namespace pw::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A fresh folder under the system temporary directory, removed again with its contents.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::random_device seed;
-        path_ = std::filesystem::temp_directory_path() /
-                ("pw-image-" + std::to_string(seed()) + "-" + std::to_string(seed()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
+// A fresh folder, removed again with its contents.
+struct TempDir : QTemporaryDir {
+    std::string file(const std::string& name) const { return filePath(QString::fromStdString(name)).toStdString(); }
 };
 
 inline void writeFile(const std::string& path, const std::string& content)
