@@ -69,19 +69,4 @@ TEST(CliOptions, ReadsEveryOptionOfAGangProgramRun)
     EXPECT_TRUE(options.skipBlank);
 }
 
-TEST(CliOptions, ReadsDumpAndPageRanges)
-{
-    auto dump = parseArguments(split("dump 0x10 2 --bin -o flash.bin"));
-    ASSERT_TRUE(dump.options) << dump.error;
-    EXPECT_EQ(dump.options->fromPage, 16u);
-    EXPECT_EQ(dump.options->pageCount, 2u);
-    EXPECT_FALSE(dump.options->dumpAsText);
-    EXPECT_EQ(dump.options->output, "flash.bin");
-
-    auto erase = parseArguments(split("erase --pages 64:0x40"));
-    ASSERT_TRUE(erase.options) << erase.error;
-    EXPECT_EQ(erase.options->fromPage, 64u);
-    EXPECT_EQ(erase.options->pageCount, 64u);
-}
-
 } // namespace

@@ -138,20 +138,6 @@ TEST_F(DumpDialogRun, DumpsTheChosenPagesInTheChosenForm)
     EXPECT_EQ(ctx.busy.load(), 0);
 }
 
-TEST_F(DumpDialogRun, EnterInAnEditClosesWithoutDumping)
-{
-    for (const char* edit : {"fromPage", "pageCount"}) {
-        dialog->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-        child<QLineEdit>(edit)->setFocus();
-        QTest::keyClick(child<QLineEdit>(edit), Qt::Key_Return);
-        EXPECT_FALSE(dialog->isVisible()) << edit;
-        EXPECT_EQ(dialog->result(), QDialog::Accepted) << edit;
-        EXPECT_FALSE(dialog->dumpRunning()) << edit;
-    }
-    EXPECT_TRUE(sim.programFrames().empty());
-}
-
 // Closing mid-dump ends the worker before the dialog's controls, matcher and port go, and
 // writes no file.
 TEST_F(DumpDialogRun, ClosingMidDumpJoinsTheWorker)

@@ -46,16 +46,6 @@ protected:
     std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(MainWindowTest, IspTwiceKeepsTheOnePanel)
-{
-    IspPanel* first = window->panel();
-    first->hide();
-    trigger(QStringLiteral("ISP"));
-    trigger(QStringLiteral("ISP"));
-    EXPECT_EQ(window->findChildren<IspPanel*>(), QList<IspPanel*>{first});
-    EXPECT_FALSE(first->isHidden());
-}
-
 TEST_F(MainWindowTest, HelpRevealsTheHiddenDumpAndExportButtons)
 {
     QPushButton* dump = named<QPushButton>(*window->panel(), QStringLiteral("Dump"));

@@ -191,15 +191,5 @@ TEST_F(SettingsFixture, AByteOrderMarkIsAccepted)
     EXPECT_EQ(loaded().comPort, 5);
 }
 
-TEST_F(SettingsFixture, AnUnwritableLocationFailsQuietly)
-{
-    writeFile(path("blocker"), "not a folder");
-    SettingsStore writer(path("blocker/Pagewise.conf"), path("system.conf"));
-    EXPECT_FALSE(writer.writeValue("COMPort", 3));
-    EXPECT_FALSE(writer.writePortMap({{1, "/dev/pts/1"}}));
-    EXPECT_EQ(readFile(path("blocker")), "not a folder");
-    EXPECT_FALSE(writer.readValue("COMPort").has_value());
-}
-
 } // namespace
 } // namespace pw

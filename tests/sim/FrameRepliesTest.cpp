@@ -71,17 +71,6 @@ TEST(FrameReplies, ResynchronisesOnTheNextStartByte)
     EXPECT_EQ(f.harness.sim().counters().framesRejected, 1u);
 }
 
-TEST(FrameReplies, LogsEveryFrameInOrderWithDirections)
-{
-    SimFixture f;
-    f.connect();
-    ASSERT_EQ(f.exchange("0F 02 20 02 02 02 FF"), "0F 82 20 FF FF FF FF");
-    ASSERT_TRUE(f.harness.sim().waitForFrames(4, kReplyWait));
-    const std::vector<std::string> expected = {"< " + kConnectFrame, "> " + kConnectReply, "< 0F 02 20 02 02 02 FF",
-                                               "> 0F 82 20 FF FF FF FF"};
-    EXPECT_EQ(f.harness.log(), expected);
-}
-
 // Each fault's effect on a run is checked end to end by the engine's fault matrix; here that
 // faults given as text combine.
 TEST(Faults, CombineAndParseFromText)
