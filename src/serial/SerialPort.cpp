@@ -20,6 +20,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -73,6 +74,7 @@ struct SerialPort::Impl {
     std::size_t lastWriteBytes = 0;
     std::string device;     // path of the device now or last opened
     std::string lostDevice; // a device reported as gone; not reported again until it opens
+    bool reopenAfterHangUp = false;
     std::optional<int> savedSerialFlags; // the driver's flags before low-latency mode
     std::set<std::string> advised;       // devices whose slow latency timer the user was told of
     std::function<void(const std::string&)> notice;
@@ -188,15 +190,18 @@ void SerialPort::Impl::adviseOnLatency()
 
 bool SerialPort::Impl::openDevice()
 {
+    // The reopen right after a hang-up says nothing: the user has just been told the device is
+    // gone, and its name may already belong to another adapter or program.
+    const bool quiet = std::exchange(reopenAfterHangUp, false);
     fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (isMissingDevice(error)) {
             // Once is enough: a port that stays missing is not reported again at every reopen.
-            if (device != lostDevice)
+            if (device != lostDevice && !quiet)
                 showErrorBox(boxes, device + " not found");
             lostDevice = device;
-        } else {
+        } else if (!quiet) {
             const std::string advice =
                 error == EACCES ? "To use " + device + ", add your user to the dialout group and log in again.\n" : "";
             report("open()", std::strerror(error), false, advice);
@@ -209,7 +214,9 @@ bool SerialPort::Impl::openDevice()
         const int error = errno;
         ::close(fd);
         fd = -1;
-        report("flock()", error == EWOULDBLOCK ? device + " is in use by another program" : std::strerror(error), false);
+        if (!quiet)
+            report("flock()", error == EWOULDBLOCK ? device + " is in use by another program" : std::strerror(error),
+                   false);
         return false;
     }
     lostDevice.clear();
@@ -442,6 +449,7 @@ void SerialPort::Impl::markHungUp(const std::string& reason)
     {
         std::lock_guard guard(lock);
         lostDevice = device; // the reopen that follows finds it missing: already said
+        reopenAfterHangUp = true;
     }
     report("read()", reason, true);
     hangUpEvent.set();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -247,23 +248,38 @@ TEST(SerialPort, CloseWhileADeliveryIsPendingDoesNotDeadlock)
     EXPECT_FALSE(under.port.isOpen());
 }
 
+// The device behind a link hangs up, and by the reopen its name leads to a line another
+// program holds: one report of the hang-up, naming the device; the reopen right after it is
+// quiet, a later one says why it fails.
 TEST(SerialPort, HangUpIsReportedOnceNamingTheDeviceWakesWaitersAndFailsLaterWrites)
 {
-    FarEnd far;
+    FarEnd far, taken;
+    const std::string linkPath = std::filesystem::temp_directory_path() / ("pw-port-" + std::to_string(::getpid()));
+    std::filesystem::remove(linkPath);
+    std::filesystem::create_symlink(far.slavePath(), linkPath);
     CollectingSink sink;
-    PortUnderTest under(far.slavePath());
+    PortUnderTest under(linkPath);
     ASSERT_TRUE(under.open(&sink));
     ASSERT_TRUE(under.port.StartMonitor());
     EXPECT_FALSE(under.port.hangUpEvent().isSet());
     far.hangUp();
     ASSERT_TRUE(under.boxes.waitForCount(1, 5s));
     EXPECT_TRUE(under.port.hangUpEvent().waitFor(5s)); // whoever waits on a reply wakes at once
-    EXPECT_EQ(under.boxes.boxes()[0].text.rfind("WARNING:  read() Failed with the following error: \n", 0), 0u);
-    EXPECT_NE(under.boxes.texts()[0].find("Device: " + far.slavePath() + "\n"), std::string::npos);
+    EXPECT_EQ(under.boxes.texts()[0].rfind("WARNING:  read() Failed with the following error: \n", 0), 0u);
+    EXPECT_NE(under.boxes.texts()[0].find("Device: " + linkPath + "\n"), std::string::npos);
     EXPECT_FALSE(under.write({0x0F, 0xFF}));
     EXPECT_FALSE(under.boxes.waitForCount(2, 200ms)); // a spinning monitor would report again
-    EXPECT_TRUE(under.port.Close());
-    EXPECT_FALSE(under.port.monitorRunning());
+
+    const int holder = ::open(taken.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    std::filesystem::remove(linkPath);
+    std::filesystem::create_symlink(taken.slavePath(), linkPath);
+    EXPECT_FALSE(under.open(&sink));
+    EXPECT_EQ(under.boxes.texts().size(), 1u) << under.boxes.texts().back();
+    EXPECT_FALSE(under.open(&sink));
+    EXPECT_EQ(under.boxes.texts().size(), 2u);
+    ::close(holder);
+    std::filesystem::remove(linkPath);
 }
 
 // A port that stays missing is reported at the first attempt, not again at every reopen.
