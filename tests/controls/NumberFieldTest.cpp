@@ -1,5 +1,7 @@
 #include "gui/controls/BaseDropList.h"
+#include "gui/controls/BusySpinner.h"
 #include "gui/controls/HexSuffixEdit.h"
+#include "gui/controls/wcHexButton.h"
 #include "gui/controls/KeyFilter.h"
 #include "base/NumberText.h"
 #include "support/GuiTestApp.h"
@@ -7,6 +9,8 @@
 
 #include <QDialog>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -136,6 +140,53 @@ TEST(HexSuffixEdit, OnlyHexDigitsReachTheFieldAndNoKeyLeavesIt)
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 0);
     EXPECT_TRUE(edit->lineEdit()->hasFocus());
+}
+
+// The base button opens its list only on a release over it; a choice rewrites the text. Every
+// control is drawn in each of its states on the way (a crash there shows).
+TEST(NumberFieldWidget, OpensItsListOnAReleaseOverTheButtonAndDrawsEveryState)
+{
+    test::ensureGuiApplication();
+    QDialog dialog;
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* field = new wcHexButton(&dialog);
+    auto* suffix = new HexSuffixEdit(&dialog);
+    auto* spinner = new BusySpinner(QSize(14, 14), &dialog);
+    for (QWidget* widget : std::initializer_list<QWidget*>{field, suffix, spinner})
+        layout->addWidget(widget);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    const auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent event(type, at, field->buttonStrip()->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(field->buttonStrip(), &event);
+        field->buttonStrip()->grab();
+    };
+    const QPoint inside = field->buttonRect().center();
+    const QPoint outside(field->buttonRect().width() + 30, inside.y());
+    field->setText(QStringLiteral("1F"));
+    mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
+    EXPECT_EQ(field->pressState(), wcHexButton::Pressed);
+    mouse(QEvent::MouseMove, outside, Qt::LeftButton);
+    EXPECT_EQ(field->pressState(), wcHexButton::Normal);
+    mouse(QEvent::MouseButtonRelease, outside, Qt::NoButton);
+    EXPECT_TRUE(field->dropList() == nullptr || !field->dropList()->isVisible());
+    mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, inside, Qt::NoButton);
+    ASSERT_TRUE(field->dropList() && field->dropList()->isVisible());
+    QListWidget* list = field->dropList()->list();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(1)).center());
+    EXPECT_EQ(field->text(), QStringLiteral("31"));
+    EXPECT_FALSE(field->IsHex());
+    field->setEnabled(false);
+    EXPECT_EQ(field->pressState(), wcHexButton::Disabled);
+    field->grab();
+    suffix->setText(QStringLiteral("08"));
+    suffix->grab();
+    for (int step = 0; step < 8; ++step) {
+        spinner->Step();
+        spinner->grab();
+    }
+    EXPECT_EQ(spinner->position(), 0) << "eight steps make a turn";
 }
 
 } // namespace
