@@ -71,6 +71,20 @@ TEST(FrameReplies, ResynchronisesOnTheNextStartByte)
     EXPECT_EQ(f.harness.sim().counters().framesRejected, 1u);
 }
 
+// The rate switch itself is checked by every run of the engine at 57600 and 115200, and by
+// the fault matrix's target that ignores it. The reset button takes the target back to 9600.
+TEST(LineRate, ResetButtonReturnsToBaseRateWaitingForConnect)
+{
+    SimFixture f;
+    f.connect();
+    EXPECT_EQ(f.unanswered(*rateFrame(115200)), "");
+    EXPECT_EQ(f.harness.sim().expectedRate(), 115200u);
+    f.harness.sim().reset();
+    EXPECT_EQ(f.harness.sim().expectedRate(), 9600u);
+    EXPECT_EQ(f.unanswered(kHandshakeFrame), "");
+    f.connect();
+}
+
 // Each fault's effect on a run is checked end to end by the engine's fault matrix; here that
 // faults given as text combine.
 TEST(Faults, CombineAndParseFromText)

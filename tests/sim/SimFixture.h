@@ -43,11 +43,6 @@ public:
         return sim::hexBytes(line->receive(1, kSilenceWait));
     }
     void connect() { ASSERT_EQ(exchange(kConnectFrame), kConnectReply); }
-    void reopen(std::uint32_t rate)
-    {
-        line.reset();
-        line = std::make_unique<LineEnd>(harness.slavePath(), rate);
-    }
 
     SimHarness harness;
     std::unique_ptr<LineEnd> line;

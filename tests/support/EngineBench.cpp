@@ -91,13 +91,6 @@ bool EngineBench::waitForFrame(const std::string& frame)
         std::chrono::seconds(20));
 }
 
-void EngineBench::setFlash(std::uint8_t fill)
-{
-    sim::FlashBytes flash;
-    flash.fill(fill);
-    sim.sim().setFlash(flash);
-}
-
 sim::FlashBytes flashAfterSuccess(OpKind op, const OpArgs& args, std::uint32_t start, sim::FlashBytes flash)
 {
     const auto erase = [&](std::size_t from, std::size_t to) { std::fill(&flash[from], &flash[0] + to, 0xFF); };

@@ -45,7 +45,6 @@ public:
     // has ended, without waiting for frames that may never come.
     std::vector<std::string> framesBeforeMarker();
     bool waitForFrame(const std::string& frame);
-    void setFlash(std::uint8_t fill);
 
     RecordingBoxes boxes;
     SimHarness sim;

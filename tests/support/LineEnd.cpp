@@ -53,14 +53,6 @@ std::vector<std::uint8_t> LineEnd::receive(std::size_t count, std::chrono::milli
     return got;
 }
 
-bool LineEnd::hangsUp(std::chrono::milliseconds wait) const
-{
-    pollfd pfd{fd_, POLLIN, 0};
-    if (::poll(&pfd, 1, static_cast<int>(wait.count())) <= 0)
-        return false;
-    std::uint8_t byte = 0;
-    return (pfd.revents & POLLHUP) != 0 || ::read(fd_, &byte, 1) <= 0;
-}
 
 void LineEnd::setRate(std::uint32_t rate) const
 {

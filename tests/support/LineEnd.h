@@ -21,8 +21,6 @@ public:
     bool send(const std::vector<std::uint8_t>& bytes) const;
     // What arrives until `count` bytes are in or `wait` has passed.
     std::vector<std::uint8_t> receive(std::size_t count, std::chrono::milliseconds wait) const;
-    // True when the other side hung up within the wait.
-    bool hangsUp(std::chrono::milliseconds wait) const;
     void setRate(std::uint32_t rate) const;
     speed_t lineSpeed() const;
     // A new pty only: closes both ends, or only this one, so that opening the slave node

@@ -35,17 +35,6 @@ public:
     // Maps COMn of the context to the simulator's slave.
     void mapInto(IspContext& ctx, std::uint32_t portNumber = 1) const { ctx.portMap.assign(portNumber, slavePath()); }
 
-    // Every frame in order, "< 0F 48 ..." in, "> 0F 80 ..." out, "? ..." rejected.
-    std::vector<std::string> log() const
-    {
-        std::vector<std::string> lines;
-        for (const sim::FrameLogEntry& e : sim_.frames())
-            lines.push_back((e.direction == sim::FrameDirection::In    ? "< "
-                             : e.direction == sim::FrameDirection::Out ? "> "
-                                                                       : "? ") +
-                            sim::hexBytes(e.bytes));
-        return lines;
-    }
     // Complete frames the program sent ("0F 48 5A 34 31 43 31 FF"), or the replies, in order.
     std::vector<std::string> programFrames() const { return filtered(sim::FrameDirection::In); }
     std::vector<std::string> replies() const { return filtered(sim::FrameDirection::Out); }

@@ -136,10 +136,5 @@ std::vector<std::uint8_t> patternImage(std::size_t length, std::uint8_t seed)
     return bytes;
 }
 
-int countStarting(const std::vector<std::string>& frames, const std::string& head)
-{
-    return static_cast<int>(
-        std::count_if(frames.begin(), frames.end(), [&](const std::string& f) { return f.rfind(head, 0) == 0; }));
-}
 
 } // namespace pw::test

@@ -47,6 +47,5 @@ private:
 };
 
 std::vector<std::uint8_t> patternImage(std::size_t length, std::uint8_t seed = 0);
-int countStarting(const std::vector<std::string>& frames, const std::string& head);
 
 } // namespace pw::test
