@@ -72,6 +72,10 @@ int main(int argc, char** argv)
         const OpKind op = kAllOps[static_cast<std::size_t>(i) % std::size(kAllOps)];
         {
             EngineBench bench(SimHarness::withFaults(faults));
+            sim::FlashBytes flash;
+            flash.fill(0xFF);
+            std::ranges::copy(patternImage(0x40), flash.begin()); // what Verify compares with
+            bench.sim.sim().setFlash(flash);
             bench.ctx.baudRate = rates[std::uniform_int_distribution<std::size_t>(0, 2)(random)];
             const OperationResult result = bench.run(op, {.image = patternImage(0x40), .pageCount = 1});
             const bool told = result.outcome == Outcome::Success || !bench.boxes.texts().empty();
