@@ -4,23 +4,15 @@
 
 #include <QTemporaryDir>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 namespace pw::test {
 namespace {
 
-std::string reg(unsigned r, unsigned v)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "0F 0E %02X %02X %02X %02X FF", r, v & 0xFF, v & 0xFF, v & 0xFF);
-    return text;
-}
-
 void erase(SimFixture& f, unsigned mode)
 {
-    ASSERT_NE(f.exchange(reg(0x01, mode)), "");
+    ASSERT_NE(f.exchange(registerFrame(0x01, mode)), "");
     ASSERT_EQ(f.exchange("0F 0A 00 00 00 00 FF"), "0F 8A 00 00 00 00 FF");
     ASSERT_EQ(f.exchange("0F 00 00 00 00 00 FF"), "0F 80 00 00 00 00 FF");
 }
@@ -53,7 +45,7 @@ TEST_P(MaskedErase, ErasesExactlyTheAllowedRange)
     f.connect();
     for (const std::string& frame : maskFrames(c.keep, c.erase))
         ASSERT_NE(f.exchange(frame), "");
-    ASSERT_NE(f.exchange(reg(0x00, c.high)), "");
+    ASSERT_NE(f.exchange(registerFrame(0x00, c.high)), "");
     erase(f, c.mode);
     sim::FlashBytes expected = pattern();
     std::fill(expected.begin() + c.firstErased * 0x200, expected.begin() + c.endErased * 0x200, 0xFF);
