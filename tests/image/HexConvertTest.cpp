@@ -2,6 +2,7 @@
 
 #include "image/ImageTestFiles.h"
 #include "support/RecordingBoxes.h"
+#include "support/Tables.h"
 
 #include <gtest/gtest.h>
 
@@ -26,13 +27,6 @@ struct ConvertCase {
 const std::string kClassic = ":10010000214601360121470136007EFE09D2190140\n";
 const Bytes kClassicData = {0x21, 0x46, 0x01, 0x36, 0x01, 0x21, 0x47, 0x01,
                             0x36, 0x00, 0x7E, 0xFE, 0x09, 0xD2, 0x19, 0x01};
-
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 const ConvertCase kConvertCases[] = {
     {"OnlyEndRecord", kEndRecord, 0, {}, 0},
@@ -73,6 +67,8 @@ Bytes expectedImage(const ConvertCase& c)
     return image;
 }
 
+using pw::test::PrintTo;
+
 class HexConvert : public ::testing::TestWithParam<ConvertCase> {};
 
 TEST_P(HexConvert, WritesFlatImageFromAddressZero)
@@ -92,7 +88,7 @@ TEST_P(HexConvert, WritesFlatImageFromAddressZero)
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, HexConvert, ::testing::ValuesIn(kConvertCases),
-                         [](const auto& tc) { return std::string(tc.param.name); });
+                         rowName);
 
 struct RefusalCase {
     const char* name;
@@ -156,7 +152,7 @@ TEST_P(HexRefusal, ShowsBoxAndLeavesExistingBinaryAlone)
 }
 
 INSTANTIATE_TEST_SUITE_P(BadFiles, HexRefusal, ::testing::ValuesIn(kRefusalCases),
-                         [](const auto& tc) { return std::string(tc.param.name); });
+                         rowName);
 
 TEST(HexConvertFiles, MissingHexAndUnwritableBinaryAreReportedByPath)
 {

@@ -2,6 +2,7 @@
 
 #include "image/ImageTestFiles.h"
 #include "support/RecordingBoxes.h"
+#include "support/Tables.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,8 @@ bool onPath(const char* tool)
     return std::system(probe.c_str()) == 0;
 }
 
+using pw::test::PrintTo;
+
 class SdccRoundTrip : public ::testing::TestWithParam<Program> {};
 
 TEST_P(SdccRoundTrip, MatchesSrecCatByteForByte)
@@ -67,7 +70,7 @@ TEST_P(SdccRoundTrip, MatchesSrecCatByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, SdccRoundTrip, ::testing::ValuesIn(kPrograms),
-                         [](const auto& tc) { return std::string(tc.param.name); });
+                         rowName);
 
 } // namespace
 } // namespace pw::test
