@@ -85,9 +85,12 @@ TEST_P(CliRun, ExitCodeTextsAndWire)
     EXPECT_FALSE(contains(run.err, "end...")) << "developer trace lines reached the user";
     const sim::FlashBytes flash = target.sim().flash();
     EXPECT_EQ(std::string(flash.begin(), flash.begin() + kImage.size()) == kImage, row.flashChanged);
+    const bool leaves = row.exitCode == 0 || row.exitCode == 1;
+    if (leaves && row.framesSent) {
+        EXPECT_TRUE(target.waitForLastProgramFrame(kLeaveFrame));
+    }
     const std::vector<std::string> frames = target.programFrames();
     EXPECT_EQ(!frames.empty(), row.framesSent);
-    const bool leaves = row.exitCode == 0 || row.exitCode == 1;
     EXPECT_EQ(std::count(frames.begin(), frames.end(), kLeaveFrame), leaves && row.framesSent ? 1 : 0);
 }
 
@@ -188,12 +191,9 @@ TEST_F(CliSession, EveryRunEndsWithLeaveIspAtItsOwnRate)
             std::vector<std::string> args = {"--quiet", "--port", target.slavePath()};
             args.insert(args.end(), kinds[k].begin(), kinds[k].end());
             for (int round = 0; round < 10; ++round) {
-                const std::size_t before = target.programFrames().size();
+                target.sim().clearFrames();
                 const ChildResult result = cli(args);
-                const bool ended = target.waitUntil([&] {
-                    const auto frames = target.programFrames();
-                    return frames.size() > before && frames.back() == kLeaveFrame;
-                }, std::chrono::seconds(5));
+                const bool ended = target.waitForLastProgramFrame(kLeaveFrame);
                 const bool clean = target.sim().counters().noiseBytesIn == 0;
                 EXPECT_EQ(result.exitCode, 0) << kinds[k].back() << " round " << round << ": " << result.err;
                 EXPECT_TRUE(ended) << kinds[k].back() << " round " << round << " did not end with CmdLeaveIsp";

@@ -38,7 +38,7 @@ TEST_F(PanelRun, ProgramShowsTheImageLogsItsPhasesAndLeavesTheImageInFlash)
     EXPECT_TRUE(boxes.texts().empty());
     const sim::FlashBytes flash = sim.sim().flash();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
-    ASSERT_TRUE(sim.waitUntil([&] { return sim.programFrames().back() == kLeaveFrame; }));
+    ASSERT_TRUE(sim.waitForLastProgramFrame(kLeaveFrame));
 }
 
 struct RefusalRow {
@@ -93,6 +93,7 @@ TEST_F(PanelRun, EraseFollowsTheStartAddressAndTheDialog)
     sim.sim().setFlash(sim::FlashBytes{});
     runOperation("erase");
     EXPECT_EQ(sim.sim().flash()[0x100], 0xFF);
+    ASSERT_TRUE(sim.waitForLastProgramFrame(kLeaveFrame));
 
     ctx.ispStartAddr = 0x8000;
     sim.sim().setFlash(sim::FlashBytes{});
@@ -133,7 +134,7 @@ TEST_F(PanelOnASlowLine, CancelEndsTheRunWithoutASuccessLine)
     EXPECT_TRUE(boxes.texts().empty());
     for (const QString& line : logLines())
         EXPECT_FALSE(line.contains("elapsed")) << line.toStdString();
-    ASSERT_TRUE(sim.waitUntil([&] { return sim.programFrames().back() == kLeaveFrame; }));
+    ASSERT_TRUE(sim.waitForLastProgramFrame(kLeaveFrame));
     EXPECT_EQ(ctx.busy.load(), 0);
 }
 

@@ -220,7 +220,7 @@ TEST_P(FaultMatrix, OutcomeTextsFramesAndFlash)
                               ((expected.outcome == Outcome::Mismatch || expected.outcome == Outcome::Cancelled) &&
                                c.op != OpKind::Dump);
     if (leavesTarget) {
-        EXPECT_TRUE(bench.waitForFrame(kLeaveFrame)) << "no CmdLeaveIsp at the end";
+        EXPECT_TRUE(bench.sim.waitForLastProgramFrame(kLeaveFrame)) << "no CmdLeaveIsp at the end";
     }
     // No CmdLeaveIsp after a time-out or onto a lost line; a cancelled dump leaves the target in ISP.
     const std::vector<std::string> frames = bench.sim.programFrames();
@@ -275,6 +275,7 @@ TEST(AutoCancel, DuringTheEraseTakesEffectBeforeTheFirstBlock)
     canceller.join();
 
     EXPECT_EQ(result.outcome, Outcome::Cancelled) << result.message;
+    ASSERT_TRUE(bench.sim.waitForLastProgramFrame(kLeaveFrame));
     const std::vector<std::string> frames = bench.sim.programFrames();
     ASSERT_EQ(frames.size(), eraseStartFrame + 2) << ::testing::PrintToString(frames);
     EXPECT_EQ(frames[eraseStartFrame], kChipEraseFrames[2]);

@@ -80,17 +80,6 @@ std::vector<std::string> EngineBench::framesBeforeMarker()
     return frames;
 }
 
-bool EngineBench::waitForFrame(const std::string& frame)
-{
-    return sim.sim().waitForLog(
-        [&frame](const std::vector<sim::FrameLogEntry>& log) {
-            return std::any_of(log.begin(), log.end(), [&frame](const sim::FrameLogEntry& e) {
-                return e.direction == sim::FrameDirection::In && sim::hexBytes(e.bytes) == frame;
-            });
-        },
-        std::chrono::seconds(20));
-}
-
 sim::FlashBytes flashAfterSuccess(OpKind op, const OpArgs& args, std::uint32_t start, sim::FlashBytes flash)
 {
     const auto erase = [&](std::size_t from, std::size_t to) { std::fill(&flash[from], &flash[0] + to, 0xFF); };

@@ -44,7 +44,6 @@ public:
     // Everything the target received before a marker frame sent now: a run's frames once it
     // has ended, without waiting for frames that may never come.
     std::vector<std::string> framesBeforeMarker();
-    bool waitForFrame(const std::string& frame);
 
     RecordingBoxes boxes;
     SimHarness sim;

@@ -48,6 +48,14 @@ public:
             },
             timeout);
     }
+    // The program's frames reach the simulator after its own run has ended; wait for the last.
+    bool waitForLastProgramFrame(const std::string& frame) const
+    {
+        return waitUntil([&] {
+            const std::vector<std::string> frames = programFrames();
+            return !frames.empty() && frames.back() == frame;
+        });
+    }
     // Waits until the condition holds; it is checked again whenever the simulator logs a frame
     // and at least every 20 ms, for conditions on state outside the simulator.
     bool waitUntil(const std::function<bool()>& condition,
