@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -55,12 +54,12 @@ protected:
         child<QLineEdit>("fromPage")->setText(QString::fromLatin1(from));
         child<QLineEdit>("pageCount")->setText(QString::fromLatin1(count));
     }
-    std::string file(const char* name) const { return dir.filePath(QString::fromLatin1(name)).toStdString(); }
+    std::string file(const char* name) const { return dir.file(name); }
 
     SimHarness sim;
     RecordingBoxes boxes;
     IspContext ctx{boxes};
-    QTemporaryDir dir;
+    TempDir dir;
     QString oldCurrent;
     sim::FlashBytes flash;
     std::unique_ptr<DumpDialog> dialog;

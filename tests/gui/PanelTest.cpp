@@ -153,7 +153,7 @@ TEST_F(PanelOnASlowLine, ClosingMidRunEndsTheWorkerFirst)
 TEST_F(PanelRun, ExportThatCannotBeWrittenSaysSo)
 {
     ctx.exeDir = dir.filePath("missing/").toStdString();
-    std::ofstream(dir.filePath("plain").toStdString()) << "a file where the data folder would be";
+    writeFile(dir.file("plain"), "a file where the data folder would be");
     const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", dir.filePath("plain").toUtf8());
     panel->AppendLogLine("one");
@@ -188,7 +188,7 @@ TEST_F(PanelRun, DumpDialogGivesThePortBack)
 
     ASSERT_TRUE(drive.fired());
     ASSERT_TRUE(dumped);
-    EXPECT_EQ(fileText(dir.filePath("Dump.bin").toStdString()), std::string(512, '\x5A'));
+    EXPECT_EQ(fileText(dir.file("Dump.bin")), std::string(512, '\x5A'));
     EXPECT_EQ(ctx.portOpen.load(), 1);
     runOperation("erase");
     EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();

@@ -59,9 +59,9 @@ const ConvertCase kConvertCases[] = {
      {{0xFFFFFF, {0x77}}}, 0x77},
 };
 
-Bytes expectedImage(const ConvertCase& c)
+std::string expectedImage(const ConvertCase& c)
 {
-    Bytes image(c.size, 0xFF);
+    std::string image(c.size, '\xFF');
     for (const Patch& p : c.data)
         std::copy(p.bytes.begin(), p.bytes.end(), image.begin() + p.at);
     return image;
@@ -80,7 +80,7 @@ TEST_P(HexConvert, WritesFlatImageFromAddressZero)
     HexConverterState state;
     ASSERT_TRUE(ConvertHexToBin(dir.file("in.hex"), dir.file("in.bin"), state, boxes));
     EXPECT_TRUE(boxes.texts().empty());
-    const Bytes written = readFile(dir.file("in.bin"));
+    const std::string written = fileText(dir.file("in.bin"));
     ASSERT_EQ(written.size(), c.size);
     EXPECT_TRUE(written == expectedImage(c)) << "binary content differs";
     EXPECT_EQ(state.hexDataSum, c.dataSum);
@@ -143,8 +143,7 @@ TEST_P(HexRefusal, ShowsBoxAndLeavesExistingBinaryAlone)
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{withFile(c.box, hexPath)});
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].icon, BoxIcon::Stop);
-    const Bytes old = readFile(dir.file("fw.bin"));
-    EXPECT_EQ(std::string(old.begin(), old.end()), "previous good image");
+    EXPECT_EQ(fileText(dir.file("fw.bin")), "previous good image");
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path().toStdString()))
         ++files;

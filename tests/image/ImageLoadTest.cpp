@@ -55,8 +55,7 @@ TEST_P(ImageLoad, GivesImagePathAndDisplayTexts)
     if (*c.boxStart) {
         EXPECT_EQ(boxes.texts()[0].rfind(c.boxStart, 0), 0u) << boxes.texts()[0];
     }
-    const Bytes stale = readFile(dir.file("fw.bin"));
-    EXPECT_EQ(std::string(stale.begin(), stale.end()), "stale");
+    EXPECT_EQ(fileText(dir.file("fw.bin")), "stale");
 }
 
 INSTANTIATE_TEST_SUITE_P(

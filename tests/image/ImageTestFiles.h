@@ -1,5 +1,5 @@
 #pragma once
-#include <QTemporaryDir>
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -15,24 +15,6 @@
 namespace pw::test {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// A fresh folder, removed again with its contents.
-struct TempDir : QTemporaryDir {
-    std::string file(const std::string& name) const { return filePath(QString::fromStdString(name)).toStdString(); }
-};
-
-inline void writeFile(const std::string& path, const std::string& content)
-{
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-inline Bytes readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // One well-formed record line: count, address, type, data and the two's complement checksum.
 inline std::string hexRecord(unsigned type, unsigned address, const Bytes& data)

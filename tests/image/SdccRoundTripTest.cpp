@@ -62,8 +62,8 @@ TEST_P(SdccRoundTrip, MatchesSrecCatByteForByte)
     HexConverterState state;
     ASSERT_TRUE(ConvertHexToBin(hex, dir.file("ours.bin"), state, boxes))
         << (boxes.texts().empty() ? "" : boxes.texts().front());
-    const Bytes expected = readFile(dir.file("ref.bin"));
-    const Bytes ours = readFile(dir.file("ours.bin"));
+    const std::string expected = fileText(dir.file("ref.bin"));
+    const std::string ours = fileText(dir.file("ours.bin"));
     ASSERT_GT(expected.size(), 0u);
     ASSERT_EQ(ours.size(), expected.size());
     EXPECT_TRUE(ours == expected) << "binary differs from srec_cat's";

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 namespace pw::test {
 namespace {
@@ -28,11 +26,11 @@ class LogExport : public ::testing::TestWithParam<ExportRow> {};
 TEST_P(LogExport, WritesWhereItCanAndSaysWhere)
 {
     const ExportRow& row = GetParam();
-    char pattern[] = "/tmp/pw-log-XXXXXX";
-    const std::string root = ::mkdtemp(pattern);
+    const TempDir dir;
+    const std::string root = dir.path().toStdString();
     ::setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
     if (row.dataFolderBlocked)
-        std::ofstream(root + "/data") << "a file where the folder should be";
+        writeFile(root + "/data", "a file where the folder should be");
     exportLog({"an earlier export"}, root + "/");
 
     const LogExportResult result = exportLog(row.lines, root + row.folder);
@@ -41,7 +39,6 @@ TEST_P(LogExport, WritesWhereItCanAndSaysWhere)
     if (result.written) {
         EXPECT_EQ(fileText(result.path), row.content);
     }
-    std::filesystem::remove_all(root);
 }
 
 INSTANTIATE_TEST_SUITE_P(

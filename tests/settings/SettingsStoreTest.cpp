@@ -1,46 +1,25 @@
 #include "settings/Settings.h"
+#include "support/Files.h"
 #include "support/RecordingBoxes.h"
 #include "support/Tables.h"
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
-namespace pw {
+namespace pw::test {
 namespace {
 
 // How the program writes its group, and how a person is likely to type it.
 const std::string kStoredGroup = "[Software%5CCorvane%5CPagewise%5CHZ41C120]\n";
 const std::string kTypedGroup = "[Software\\Corvane\\Pagewise\\HZ41C120]\n";
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 class SettingsFixture : public ::testing::Test {
 protected:
-    std::string path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)).toStdString(); }
+    std::string path(const char* name) const { return dir_.file(name); }
     SettingsStore store() const { return SettingsStore(path("user/Pagewise.conf"), path("system.conf")); }
-    void writeUser(const std::string& text) const
-    {
-        std::filesystem::create_directories(path("user"));
-        writeFile(path("user/Pagewise.conf"), text);
-    }
+    void writeUser(const std::string& text) const { writeFile(path("user/Pagewise.conf"), text); }
     IspContext& loaded()
     {
         ctx_ = std::make_unique<IspContext>(boxes_);
@@ -48,8 +27,8 @@ protected:
         return *ctx_;
     }
 
-    QTemporaryDir dir_;
-    test::RecordingBoxes boxes_;
+    TempDir dir_;
+    RecordingBoxes boxes_;
     std::unique_ptr<IspContext> ctx_;
 };
 
@@ -60,7 +39,6 @@ struct StoredCase {
     std::uint32_t ispStartAddr;
 };
 
-using test::PrintTo;
 
 class StoredValues : public SettingsFixture, public ::testing::WithParamInterface<StoredCase> {};
 
@@ -122,8 +100,8 @@ TEST_F(SettingsFixture, TheUserFileOverridesTheMachineDefaultsAndTakesTheWrites)
     EXPECT_TRUE(writer.writeValue("ISP Start Addr", 0x10000));
     EXPECT_EQ(loaded().baudRate, 115200u);
     EXPECT_EQ(ctx_->ispStartAddr, 0x10000u);
-    EXPECT_EQ(readFile(path("system.conf")), system);
-    EXPECT_NE(readFile(path("user/Pagewise.conf")).find(kStoredGroup), std::string::npos);
+    EXPECT_EQ(fileText(path("system.conf")), system);
+    EXPECT_NE(fileText(path("user/Pagewise.conf")).find(kStoredGroup), std::string::npos);
 }
 
 TEST_F(SettingsFixture, ThePortMapRoundTripsAndBadEntriesAreDropped)
@@ -168,7 +146,7 @@ TEST_P(GarbledFiles, GiveTheDefaultsAreNamedAndAreNotRewritten)
     SettingsStore writer = store();
     writer.writeValue("COMPort", 3);
     writer.writePortMap({{3, "/dev/pts/1"}});
-    EXPECT_EQ(readFile(path("user/Pagewise.conf")), garbled);
+    EXPECT_EQ(fileText(path("user/Pagewise.conf")), garbled);
 }
 
 INSTANTIATE_TEST_SUITE_P(Content, GarbledFiles, ::testing::Values(
@@ -177,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Content, GarbledFiles, ::testing::Values(
     GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f", "it is not UTF-8 text"},
     GarbledCase{"LineWithoutEquals", "[Ports]\nCOM3=/dev/ttyUSB0\n\nCOMPort 3\n", "line 4 is neither"},
     GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n", "line 1 is neither"}),
-    test::rowName);
+    rowName);
 
 // A byte order mark, as some editors write one, is no reason to refuse the file.
 TEST_F(SettingsFixture, AByteOrderMarkIsAccepted)
@@ -192,4 +170,4 @@ TEST_F(SettingsFixture, AByteOrderMarkIsAccepted)
 }
 
 } // namespace
-} // namespace pw
+} // namespace pw::test

@@ -2,10 +2,7 @@
 #include "support/EngineBench.h"
 #include "support/Tables.h"
 
-#include <QTemporaryDir>
-
 #include <filesystem>
-#include <fstream>
 
 namespace pw::test {
 namespace {
@@ -88,9 +85,9 @@ TEST(Flash, WritesClearBitsAndANewConnectionForgetsTheMasks)
 // at the next start, and checked for its size.
 TEST(FlashFile, WritesSurviveARestartAndTheSizeIsChecked)
 {
-    QTemporaryDir dir;
+    TempDir dir;
     sim::SimOptions options = SimHarness::unpaced();
-    options.flashFile = dir.filePath("flash.bin").toStdString();
+    options.flashFile = dir.file("flash.bin");
     {
         SimFixture f(options);
         f.connect();
@@ -106,10 +103,10 @@ TEST(FlashFile, WritesSurviveARestartAndTheSizeIsChecked)
     ASSERT_NE(again.exchange(setAddrFrame(0xAB)), "");
     EXPECT_EQ(again.exchange("0F 0D C0 00 00 00 FF", 12), "0F 8D C0 01 02 03 04 05 06 07 08 FF");
 
-    std::ofstream(options.flashFile, std::ios::binary) << std::string(0x10001, '\0');
+    writeFile(options.flashFile, std::string(0x10001, '\0'));
     sim::Simulator oversized(options);
     EXPECT_FALSE(oversized.start());
-    std::ofstream(options.flashFile, std::ios::binary) << std::string(3, '\x11');
+    writeFile(options.flashFile, std::string(3, '\x11'));
     sim::Simulator shorter(options);
     ASSERT_TRUE(shorter.start());
     EXPECT_EQ(shorter.flash()[2], 0x11);

@@ -7,10 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace pw::test {
 
@@ -22,8 +18,6 @@ const char* opName(OpKind op)
 
 EngineBench::EngineBench(sim::SimOptions options) : sim(std::move(options))
 {
-    char pattern[] = "/tmp/pw-ops-XXXXXX";
-    folder_ = ::mkdtemp(pattern) ? pattern : "/tmp";
     EXPECT_TRUE(sim.started());
     sim.mapInto(ctx);
     Timings& t = ctx.timings;
@@ -41,16 +35,11 @@ EngineBench::EngineBench(sim::SimOptions options) : sim(std::move(options))
 EngineBench::~EngineBench()
 {
     ctx.port.Close(); // before the matcher goes: the monitor delivers into it
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
 }
 
 std::string EngineBench::imageFile(const std::vector<std::uint8_t>& bytes, const std::string& name)
 {
-    const std::string path = folder_ + "/" + name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path;
+    return writeFile(dir_.file(name), std::string(bytes.begin(), bytes.end()));
 }
 
 OperationResult EngineBench::run(OpKind op, const OpArgs& args)
@@ -64,7 +53,7 @@ OperationResult EngineBench::run(OpKind op, const OpArgs& args)
     case OpKind::EraseAll: return EraseAllThread(ctx, view);
     case OpKind::PageErase: return PageEraseThread(ctx, view, args.fromPage, args.pageCount);
     case OpKind::Auto: return AutoThread(ctx, view, path);
-    case OpKind::Dump: return DumpWorker(ctx, view, {args.fromPage, args.pageCount, args.asText, folder_});
+    case OpKind::Dump: return DumpWorker(ctx, view, {args.fromPage, args.pageCount, args.asText, folder()});
     }
     return {};
 }
@@ -100,14 +89,6 @@ sim::FlashBytes flashAfterSuccess(OpKind op, const OpArgs& args, std::uint32_t s
     default: break;
     }
     return flash;
-}
-
-std::string fileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 } // namespace pw::test

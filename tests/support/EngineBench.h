@@ -1,6 +1,7 @@
 #pragma once
 #include "ops/Operations.h"
 #include "protocol/ResponseMatcher.h"
+#include "support/Files.h"
 #include "support/RecordingBoxes.h"
 #include "support/RecordingView.h"
 #include "support/SimHarness.h"
@@ -38,7 +39,7 @@ public:
     EngineBench& operator=(const EngineBench&) = delete;
 
     std::string imageFile(const std::vector<std::uint8_t>& bytes, const std::string& name = "image.bin");
-    const std::string& folder() const { return folder_; }
+    std::string folder() const { return dir_.path().toStdString(); }
     // Runs one operation the way a starter does: busy claimed, cancelEvent reset.
     OperationResult run(OpKind op, const OpArgs& args = {});
     // Everything the target received before a marker frame sent now: a run's frames once it
@@ -52,11 +53,10 @@ public:
     RecordingView view;
 
 private:
-    std::string folder_;
+    TempDir dir_;
 };
 
 // The flash a successful run leaves, from the start address and the flash before it.
 sim::FlashBytes flashAfterSuccess(OpKind op, const OpArgs& args, std::uint32_t start, sim::FlashBytes flash);
-std::string fileText(const std::string& path);
 
 } // namespace pw::test

@@ -1,6 +1,7 @@
 #pragma once
 // The ISP panel against the simulator, pauses cut short, with the helpers the GUI tests share.
 #include "gui/panel/IspPanel.h"
+#include "support/Files.h"
 #include "support/GuiTestApp.h"
 #include "support/RecordingBoxes.h"
 #include "support/ShortPauses.h"
@@ -10,13 +11,11 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -86,9 +85,7 @@ protected:
     }
     QString loadImage(const std::vector<std::uint8_t>& bytes)
     {
-        const QString path = dir.filePath("image.bin");
-        std::ofstream(path.toStdString(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        const QString path = QString::fromStdString(writeFile(dir.file("image.bin"), std::string(bytes.begin(), bytes.end())));
         panel->loadFile(path);
         return path;
     }
@@ -96,7 +93,7 @@ protected:
     SimHarness sim;
     RecordingBoxes boxes;
     IspContext ctx{boxes};
-    QTemporaryDir dir;
+    TempDir dir;
     std::unique_ptr<IspPanel> panel;
     std::vector<std::string> viewed;
 };
