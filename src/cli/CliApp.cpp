@@ -37,6 +37,13 @@ std::string checkPageRange(const CliOptions& options)
     return refusal.value_or(std::string());
 }
 
+// Without --port the run takes the window's port; on a machine where none was ever chosen
+// that would be /dev/ttyS0, and a time-out from it would say nothing useful.
+bool portConfigured(const CliOptions& options, const SettingsStore& store)
+{
+    return !options.ports.empty() || store.readValue("COMPort") || store.readPortMap().contains(1);
+}
+
 bool needsImage(Command command)
 {
     return command == Command::Program || command == Command::Verify || command == Command::Auto;
@@ -112,6 +119,12 @@ int runCli(const std::vector<std::string>& args)
             return badInput(refusal);
     }
 
+    if (!portConfigured(options, store)) {
+        std::fputs("pagewise-cli: no port configured: give --port DEVICE, or choose a port in the "
+                   "window's Configuration dialog\n",
+                   stderr);
+        return ExitPortError;
+    }
     const std::vector<PortOutcome> outcomes = runSessions(options, image, store);
     if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess &&
         !moveDumpFile(options))

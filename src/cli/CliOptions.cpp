@@ -28,6 +28,9 @@ Commands:
                             read COUNT 512-byte pages from page FROM into Dump.txt or Dump.bin
   info FILE                 convert a HEX file and print its size and checksum
 
+Numbers are decimal, or hexadecimal after 0x: page 0x7F is the last page (the Dump dialog
+shows page numbers in hexadecimal without the 0x).
+
 Defaults come from the same settings file as the GUI; pagewise-cli never writes it.
 
 Exit codes: 0 success, 1 verify mismatch, 2 no reply, time-out or hang-up,
@@ -148,7 +151,7 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
         options.fromPage = parseNumber(positional[1].toStdString());
         options.pageCount = parseNumber(positional[2].toStdString());
         if (!options.fromPage || !options.pageCount)
-            return "dump FROM and COUNT must be numbers";
+            return "dump FROM and COUNT must be numbers (decimal, or hexadecimal after 0x)";
         break;
     case Command::Help:
     case Command::Version:

@@ -1,5 +1,6 @@
 #include "cli/Console.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -27,7 +28,7 @@ std::string formatDuration(double seconds)
 } // namespace
 
 Console::Console(std::size_t portCount, bool quiet)
-    : slots_(portCount), quiet_(quiet), bars_(!quiet && ::isatty(STDERR_FILENO) == 1)
+    : slots_(portCount), quiet_(quiet), bars_(!quiet && ::isatty(STDERR_FILENO) == 1), plainProgress_(!quiet && !bars_)
 {
 }
 
@@ -68,19 +69,72 @@ void Console::message(std::size_t slot, const std::string& text)
     drawBars();
 }
 
-void Console::progress(std::size_t slot, int position, int high)
+void Console::startPhase(std::size_t slot, int high)
 {
-    if (!bars_)
+    std::lock_guard lock(mutex_);
+    Slot& shown = slots_[slot];
+    if (plainProgress_ && shown.tenthsShown > 0)
+        printTenths(slot, 10); // the phase before it ran to its end
+    shown.high = high;
+    shown.position = shown.tenthsShown = 0;
+    shown.rewound = false;
+}
+
+// A position below the last one is the engine's reset to 0, either at the end of a run or
+// before Auto's verify pass, which keeps the program pass's range: a pass has begun again
+// only when the position moves on from there.
+void Console::progress(std::size_t slot, int position)
+{
+    if (!bars_ && !plainProgress_)
         return;
     std::lock_guard lock(mutex_);
-    slots_[slot].position = position;
-    slots_[slot].high = high;
+    Slot& shown = slots_[slot];
+    if (position < shown.position) {
+        shown.rewound = true;
+    } else if (shown.rewound && position > 0) {
+        if (plainProgress_)
+            printTenths(slot, 10);
+        shown.tenthsShown = 0;
+        shown.rewound = false;
+    }
+    shown.position = position;
+    if (plainProgress_) {
+        if (!shown.rewound && shown.high > 0)
+            printTenths(slot, static_cast<int>(std::int64_t{position} * 10 / shown.high));
+        return;
+    }
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastDraw_ < std::chrono::milliseconds(100) && position != high)
+    if (now - lastDraw_ < std::chrono::milliseconds(100) && position != shown.high)
         return;
     lastDraw_ = now;
     eraseBars();
     drawBars();
+}
+
+void Console::complete(std::size_t slot)
+{
+    std::lock_guard lock(mutex_);
+    Slot& shown = slots_[slot];
+    if (shown.high <= 0)
+        return; // no phase with progress (a chip erase)
+    shown.position = shown.high;
+    shown.rewound = false;
+    if (plainProgress_) {
+        printTenths(slot, 10);
+    } else if (bars_) {
+        eraseBars();
+        drawBars();
+    }
+}
+
+// Each whole tenth once: "progress 30%" when the pass has passed 30 %.
+void Console::printTenths(std::size_t slot, int upTo)
+{
+    Slot& shown = slots_[slot];
+    while (shown.tenthsShown < std::min(upTo, 10)) {
+        ++shown.tenthsShown;
+        std::fprintf(stderr, "%sprogress %d%%\n", prefix(slot).c_str(), shown.tenthsShown * 10);
+    }
 }
 
 void Console::finish()

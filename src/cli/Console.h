@@ -8,7 +8,8 @@
 namespace pw::cli {
 
 // The terminal, shared by every port of a run: log lines on stdout, messages on stderr and,
-// when stderr is a terminal, one live progress line per port below them.
+// when stderr is a terminal, one live progress line per port below them; when it is not (a
+// log file, a line controller), a plain line at every tenth of a phase.
 class Console {
 public:
     Console(std::size_t portCount, bool quiet);
@@ -17,7 +18,11 @@ public:
     void setLabel(std::size_t slot, std::string label, std::uint64_t totalBytes);
     void logLine(std::size_t slot, const std::string& line);
     void message(std::size_t slot, const std::string& text);
-    void progress(std::size_t slot, int position, int high);
+    // A phase with its own progress range begins (Auto has three).
+    void startPhase(std::size_t slot, int high);
+    void progress(std::size_t slot, int position);
+    // The slot's run succeeded: its progress shows as complete.
+    void complete(std::size_t slot);
     void finish(); // leaves the last progress lines on screen
 
 private:
@@ -26,6 +31,8 @@ private:
         std::uint64_t totalBytes = 0;
         int position = 0;
         int high = 0;
+        int tenthsShown = 0;  // plain progress lines printed for the current pass
+        bool rewound = false; // the position went back; see progress()
         std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     };
 
@@ -33,11 +40,13 @@ private:
     std::string renderSlot(const Slot& slot) const;
     void eraseBars();
     void drawBars();
+    void printTenths(std::size_t slot, int upTo);
 
     std::mutex mutex_;
     std::vector<Slot> slots_;
     bool quiet_;
     bool bars_;          // stderr is a terminal
+    bool plainProgress_; // stderr is not a terminal, and progress is wanted
     bool barsShown_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
 };

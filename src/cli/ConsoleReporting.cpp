@@ -48,13 +48,12 @@ void ConsoleView::appendLogLine(const std::string& line)
 
 void ConsoleView::setProgressRange(int, int high)
 {
-    high_ = high;
-    console_.progress(slot_, 0, high_);
+    console_.startPhase(slot_, high);
 }
 
 void ConsoleView::setProgressPosition(int position)
 {
-    console_.progress(slot_, position, high_);
+    console_.progress(slot_, position);
 }
 
 } // namespace pw::cli

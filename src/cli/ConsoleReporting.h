@@ -34,7 +34,6 @@ public:
 private:
     Console& console_;
     std::size_t slot_;
-    int high_ = 0;
 };
 
 } // namespace pw::cli

@@ -75,6 +75,8 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
     ctx_.port.Close();
     ctx_.portOpen = 0;
     outcome.exitCode = exitCodeFor(outcome.result);
+    if (outcome.exitCode == ExitSuccess)
+        console_.complete(slot_);
     return outcome;
 }
 

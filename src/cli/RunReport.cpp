@@ -65,7 +65,7 @@ void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& opt
             std::printf("%s\n", toJson(outcome).c_str());
         return;
     }
-    if (outcomes.size() < 2 || options.quiet)
+    if (options.quiet)
         return;
     std::printf("\n%-24s %-10s %-12s %8s  %s\n", "port", "operation", "result", "seconds", "message");
     for (const PortOutcome& outcome : outcomes) {

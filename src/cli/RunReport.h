@@ -7,7 +7,8 @@
 
 namespace pw::cli {
 
-// After a run: one JSON object per port with --json, else a summary table for a gang run.
+// After a run: one JSON object per port with --json, else a table with one line per port
+// (none with --quiet).
 void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& options);
 std::string toJson(const PortOutcome& outcome);
 const char* outcomeName(Outcome outcome);

@@ -3,14 +3,10 @@
 #include "support/EngineBench.h"
 #include "support/Tables.h"
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -18,7 +14,6 @@
 namespace pw::test {
 namespace {
 
-namespace fs = std::filesystem;
 using Kind = sim::Fault::Kind;
 
 bool contains(const std::string& text, const std::string& part)
@@ -33,18 +28,14 @@ protected:
         // Settings of the developer's own desktop must not leak into the runs.
         ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1);
     }
-    std::string path(const std::string& name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
-    std::string write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-        return path(name);
-    }
+    std::string path(const std::string& name) const { return dir.file(name); }
+    std::string write(const std::string& name, const std::string& bytes) const { return writeFile(path(name), bytes); }
     ChildResult cli(const std::vector<std::string>& args) const
     {
         return ChildProcess(binFolder() + "pagewise-cli", args).wait();
     }
 
-    QTemporaryDir dir;
+    TempDir dir;
 };
 
 struct RunRow {
@@ -83,6 +74,7 @@ TEST_P(CliRun, ExitCodeTextsAndWire)
     EXPECT_TRUE(contains(run.out, row.out)) << run.out;
     EXPECT_TRUE(contains(run.err, row.err)) << run.err;
     EXPECT_FALSE(contains(run.err, "end...")) << "developer trace lines reached the user";
+    EXPECT_EQ(contains(run.err, "progress 100%"), row.exitCode == 0 && row.framesSent) << "only a success completes";
     const sim::FlashBytes flash = target.sim().flash();
     EXPECT_EQ(std::string(flash.begin(), flash.begin() + kImage.size()) == kImage, row.flashChanged);
     const bool leaves = row.exitCode == 0 || row.exitCode == 1;
@@ -97,12 +89,13 @@ TEST_P(CliRun, ExitCodeTextsAndWire)
 INSTANTIATE_TEST_SUITE_P(
     Commands, CliRun,
     ::testing::Values(
-        RunRow{"program", {"--port", "$port", "program", "$image"}, {}, 0, "program elapsed time : ", "", true},
+        RunRow{"program", {"--port", "$port", "program", "$image"}, {}, 0, " program    success ", "progress 100%", true},
         RunRow{"verify_mismatch", {"--port", "$port", "verify", "$image"}, {}, 1, "", "Verified Failure at 0x0!!!"},
         RunRow{"silent_target", {"--port", "$port", "program", "$image"}, {{Kind::SilentAfter, 0}}, 2, "",
                "Wait COM port timeout, pls check MCU and COM port status!"},
         RunRow{"missing_device", {"--port", "/nonexistent/tty", "erase"}, {}, 4, "", "/nonexistent/tty not found", false,
                false},
+        RunRow{"no_port_configured", {"erase"}, {}, 4, "", "no port configured", false, false},
         RunRow{"info", {"info", "a.hex"}, {}, 0, "Check Sum: 0000/FF00\n", "", false, false},
         RunRow{"no_file", {"--port", "$port", "program"}, {}, 3, "", "one FILE", false, false},
         RunRow{"bad_rate", {"--port", "$port", "--baud", "38400", "program", "$image"}, {}, 3, "", "--baud", false, false},
@@ -133,10 +126,8 @@ TEST_F(CliSession, DumpWritesTheRequestedPagesToTheNamedFile)
 
 TEST_F(CliSession, AnUnusableSettingsFileIsNamedOnceAndLeftAlone)
 {
-    const std::string file = path("config/Corvane/Pagewise.conf");
-    fs::create_directories(fs::path(file).parent_path());
     const std::string content = "[Ports]\nCOM3 /dev/ttyUSB0\n";
-    std::ofstream(file) << content;
+    const std::string file = write("config/Corvane/Pagewise.conf", content);
     const ChildResult run = cli({"info", write("a.hex", kSixteenZerosHex)});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err.find(file), run.err.rfind(file)) << run.err;
@@ -218,8 +209,10 @@ TEST_F(CliSession, CtrlCMidProgramEndsPromptlyWithLeaveIspOnTheWire)
     const ChildResult run = child.wait();
     EXPECT_EQ(run.exitCode, 130) << run.err;
     EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(3));
-    ASSERT_TRUE(target.waitUntil([&] { return target.programFrames().back() == kLeaveFrame; }));
+    ASSERT_TRUE(target.waitForLastProgramFrame(kLeaveFrame));
     EXPECT_FALSE(contains(run.out, "program elapsed time")) << run.out;
+    EXPECT_TRUE(contains(run.out, " program    cancelled ")) << run.out;
+    EXPECT_FALSE(contains(run.err, "progress 100%")) << run.err;
 }
 
 } // namespace
