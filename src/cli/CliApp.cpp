@@ -63,7 +63,10 @@ std::vector<PortOutcome> runSessions(const CliOptions& options, const PreparedIm
                                      const SettingsStore& store)
 {
     const std::vector<std::string> ports = options.ports.empty() ? std::vector<std::string>{""} : options.ports;
-    Console console(ports.size(), options.quiet || options.json);
+    const ConsoleMode mode = options.events                  ? ConsoleMode::Events
+                             : options.quiet || options.json ? ConsoleMode::Quiet
+                                                             : ConsoleMode::Human;
+    Console console(ports.size(), mode);
     std::vector<std::unique_ptr<PortSession>> sessions;
     for (std::size_t slot = 0; slot < ports.size(); ++slot)
         sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));

@@ -58,6 +58,9 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("o"), QStringLiteral("dump: write into FILE instead."), QStringLiteral("FILE")},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No log lines, no progress.")},
         {QStringLiteral("json"), QStringLiteral("One JSON object per port at the end.")},
+        {QStringLiteral("events"),
+         QStringLiteral("JSON lines on stdout while the run goes: start, log, phase-begin, phase-end, progress, "
+                        "message, result (see the README).")},
         {QStringLiteral("skip-blank"),
          QStringLiteral("program, auto: do not send 8-byte blocks that are all 0xFF (they change nothing); "
                         "verify still reads everything.")},
@@ -117,6 +120,7 @@ std::string readValues(const QCommandLineParser& parser, CliOptions& options)
     options.dumpAsText = !parser.isSet(QStringLiteral("bin"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.json = parser.isSet(QStringLiteral("json"));
+    options.events = parser.isSet(QStringLiteral("events"));
     options.skipBlank = parser.isSet(QStringLiteral("skip-blank"));
     return {};
 }

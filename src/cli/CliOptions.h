@@ -32,6 +32,7 @@ struct CliOptions {
     std::string output;               // dump -o FILE
     bool quiet = false;
     bool json = false;
+    bool events = false;              // JSON lines on stdout while the run goes
     bool skipBlank = false;           // program / auto: leave out blocks that are all 0xFF
 };
 

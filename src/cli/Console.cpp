@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include "cli/JsonText.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
@@ -27,8 +29,9 @@ std::string formatDuration(double seconds)
 
 } // namespace
 
-Console::Console(std::size_t portCount, bool quiet)
-    : slots_(portCount), quiet_(quiet), bars_(!quiet && ::isatty(STDERR_FILENO) == 1), plainProgress_(!quiet && !bars_)
+Console::Console(std::size_t portCount, ConsoleMode mode)
+    : slots_(portCount), quiet_(mode != ConsoleMode::Human), events_(mode == ConsoleMode::Events),
+      bars_(!quiet_ && ::isatty(STDERR_FILENO) == 1), plainProgress_(!quiet_ && !bars_)
 {
 }
 
@@ -50,8 +53,54 @@ std::string Console::prefix(std::size_t slot) const
     return slots_.size() > 1 ? "[" + slots_[slot].label + "] " : std::string();
 }
 
+void Console::event(std::size_t slot, const char* name, const std::string& fields)
+{
+    if (!events_)
+        return;
+    std::lock_guard lock(mutex_);
+    writeEvent(slot, name, fields);
+}
+
+void Console::writeEvent(std::size_t slot, const char* name, const std::string& fields)
+{
+    std::string line = "{\"v\":1,\"event\":\"" + std::string(name) + "\",\"port\":" + jsonString(slots_[slot].label);
+    if (!fields.empty())
+        line += "," + fields;
+    std::fprintf(stdout, "%s}\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void Console::phaseBegan(std::size_t slot, const char* phase)
+{
+    std::lock_guard lock(mutex_);
+    slots_[slot].phase = phase;
+    slots_[slot].percentSent = 0;
+    if (events_)
+        writeEvent(slot, "phase-begin", "\"phase\":" + jsonString(phase));
+}
+
+// A progress event when the whole percentage has grown, at most every 250 ms; 100 % always.
+void Console::sendPercent(std::size_t slot)
+{
+    Slot& shown = slots_[slot];
+    if (shown.high <= 0 || shown.rewound)
+        return;
+    const int percent = std::min(static_cast<int>(std::int64_t{shown.position} * 100 / shown.high), 100);
+    const auto now = std::chrono::steady_clock::now();
+    if (percent <= shown.percentSent || (percent < 100 && now - shown.percentSentAt < std::chrono::milliseconds(250)))
+        return;
+    shown.percentSent = percent;
+    shown.percentSentAt = now;
+    const std::string phase = shown.phase.empty() ? "" : "\"phase\":" + jsonString(shown.phase) + ",";
+    writeEvent(slot, "progress", phase + "\"percent\":" + std::to_string(percent));
+}
+
 void Console::logLine(std::size_t slot, const std::string& line)
 {
+    if (events_) {
+        event(slot, "log", "\"line\":" + jsonString(withoutTrailingNewline(line)));
+        return;
+    }
     if (quiet_)
         return;
     std::lock_guard lock(mutex_);
@@ -67,6 +116,8 @@ void Console::message(std::size_t slot, const std::string& text)
     eraseBars();
     std::fprintf(stderr, "%s%s\n", prefix(slot).c_str(), withoutTrailingNewline(text).c_str());
     drawBars();
+    if (events_)
+        writeEvent(slot, "message", "\"text\":" + jsonString(withoutTrailingNewline(text)));
 }
 
 void Console::startPhase(std::size_t slot, int high)
@@ -76,7 +127,7 @@ void Console::startPhase(std::size_t slot, int high)
     if (plainProgress_ && shown.tenthsShown > 0)
         printTenths(slot, 10); // the phase before it ran to its end
     shown.high = high;
-    shown.position = shown.tenthsShown = 0;
+    shown.position = shown.tenthsShown = shown.percentSent = 0;
     shown.rewound = false;
 }
 
@@ -85,7 +136,7 @@ void Console::startPhase(std::size_t slot, int high)
 // only when the position moves on from there.
 void Console::progress(std::size_t slot, int position)
 {
-    if (!bars_ && !plainProgress_)
+    if (!bars_ && !plainProgress_ && !events_)
         return;
     std::lock_guard lock(mutex_);
     Slot& shown = slots_[slot];
@@ -94,10 +145,14 @@ void Console::progress(std::size_t slot, int position)
     } else if (shown.rewound && position > 0) {
         if (plainProgress_)
             printTenths(slot, 10);
-        shown.tenthsShown = 0;
+        shown.tenthsShown = shown.percentSent = 0;
         shown.rewound = false;
     }
     shown.position = position;
+    if (events_) {
+        sendPercent(slot);
+        return;
+    }
     if (plainProgress_) {
         if (!shown.rewound && shown.high > 0)
             printTenths(slot, static_cast<int>(std::int64_t{position} * 10 / shown.high));
@@ -119,7 +174,9 @@ void Console::complete(std::size_t slot)
         return; // no phase with progress (a chip erase)
     shown.position = shown.high;
     shown.rewound = false;
-    if (plainProgress_) {
+    if (events_) {
+        sendPercent(slot);
+    } else if (plainProgress_) {
         printTenths(slot, 10);
     } else if (bars_) {
         eraseBars();

@@ -1,6 +1,7 @@
 #include "cli/ConsoleReporting.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace pw::cli {
 
@@ -54,6 +55,18 @@ void ConsoleView::setProgressRange(int, int high)
 void ConsoleView::setProgressPosition(int position)
 {
     console_.progress(slot_, position);
+}
+
+void ConsoleView::phaseBegan(Phase phase)
+{
+    console_.phaseBegan(slot_, phaseName(phase));
+}
+
+void ConsoleView::phaseEnded(Phase phase, double seconds)
+{
+    char fields[64];
+    std::snprintf(fields, sizeof fields, "\"phase\":\"%s\",\"seconds\":%.3f", phaseName(phase), seconds);
+    console_.event(slot_, "phase-end", fields);
 }
 
 } // namespace pw::cli

@@ -22,7 +22,7 @@ private:
     std::string last_;
 };
 
-// The log list becomes lines on stdout, the progress bar a line on stderr.
+// The log list becomes lines on stdout, the progress bar a line on stderr; phases are events.
 class ConsoleView : public OperationView {
 public:
     ConsoleView(Console& console, std::size_t slot) : console_(console), slot_(slot) {}
@@ -30,6 +30,8 @@ public:
     void setProgressRange(int low, int high) override;
     void setProgressPosition(int position) override;
     void setCancelEnabled(bool) override {}
+    void phaseBegan(Phase phase) override;
+    void phaseEnded(Phase phase, double seconds) override;
 
 private:
     Console& console_;

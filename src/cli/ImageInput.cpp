@@ -1,6 +1,6 @@
 #include "cli/ImageInput.h"
 
-#include "cli/RunReport.h"
+#include "cli/JsonText.h"
 #include "image/ImageLoad.h"
 
 #include <cstdio>

@@ -1,5 +1,7 @@
 #include "cli/PortSession.h"
 
+#include "cli/JsonText.h"
+#include "cli/RunReport.h"
 #include "ops/EraseSteps.h"
 #include "ops/OperationRunner.h"
 #include "protocol/LinkControl.h"
@@ -53,6 +55,9 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
 {
     PortOutcome outcome{label_, commandName(options_.command), {}, ExitSuccess};
     console_.setLabel(slot_, label_, imageBytes);
+    console_.event(slot_, "start",
+                   "\"operation\":" + jsonString(outcome.operation) + ",\"image\":" + jsonString(imagePath) +
+                       ",\"bytes\":" + std::to_string(imageBytes) + ",\"time\":" + jsonString(utcTimeText()));
     ctx_.portOwner = &matcher_;
     ctx_.port.setNotice([this](const std::string& text) { console_.message(slot_, text); });
     OpenLink(ctx_, matcher_, matcher_);
@@ -60,6 +65,7 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
         ctx_.portOpen = 0;
         outcome.result = {Outcome::Refused, boxes_.lastText(), 0, 0};
         outcome.exitCode = ExitPortError;
+        console_.event(slot_, "result", resultFields(outcome));
         return outcome;
     }
 
@@ -77,6 +83,7 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
     outcome.exitCode = exitCodeFor(outcome.result);
     if (outcome.exitCode == ExitSuccess)
         console_.complete(slot_);
+    console_.event(slot_, "result", resultFields(outcome));
     return outcome;
 }
 

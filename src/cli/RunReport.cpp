@@ -1,5 +1,7 @@
 #include "cli/RunReport.h"
 
+#include "cli/JsonText.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -13,25 +15,6 @@ std::string firstLine(const std::string& text)
 }
 
 } // namespace
-
-std::string jsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 const char* outcomeName(Outcome outcome)
 {
@@ -47,19 +30,25 @@ const char* outcomeName(Outcome outcome)
     return "unknown";
 }
 
-std::string toJson(const PortOutcome& outcome)
+std::string resultFields(const PortOutcome& outcome)
 {
     const char* result = outcome.exitCode == ExitPortError ? "port-error" : outcomeName(outcome.result.outcome);
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, "\"seconds\":%.3f,\"bytes\":%llu,\"exit\":%d", outcome.result.seconds,
                   static_cast<unsigned long long>(outcome.result.bytes), outcome.exitCode);
-    return "{\"port\":" + jsonString(outcome.port) + ",\"operation\":" + jsonString(outcome.operation) +
-           ",\"result\":" + jsonString(result) + ",\"message\":" + jsonString(outcome.result.message) + "," +
-           numbers + "}";
+    return "\"operation\":" + jsonString(outcome.operation) + ",\"result\":" + jsonString(result) +
+           ",\"message\":" + jsonString(outcome.result.message) + "," + numbers;
+}
+
+std::string toJson(const PortOutcome& outcome)
+{
+    return "{\"port\":" + jsonString(outcome.port) + "," + resultFields(outcome) + "}";
 }
 
 void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& options)
 {
+    if (options.events)
+        return; // each port's result was its last event
     if (options.json) {
         for (const PortOutcome& outcome : outcomes)
             std::printf("%s\n", toJson(outcome).c_str());

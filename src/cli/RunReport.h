@@ -11,9 +11,9 @@ namespace pw::cli {
 // (none with --quiet).
 void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& options);
 std::string toJson(const PortOutcome& outcome);
+// The fields of that object after the port: operation, result, message, seconds, bytes, exit.
+std::string resultFields(const PortOutcome& outcome);
 const char* outcomeName(Outcome outcome);
-// A JSON string literal for text, quotes included.
-std::string jsonString(const std::string& text);
 
 // dump -o FILE: moves the Dump.txt or Dump.bin the run wrote to FILE.
 bool moveDumpFile(const CliOptions& options);

@@ -11,22 +11,17 @@ namespace {
 // Erases from the start address to the end of flash: the whole chip from 0, else page by page.
 bool erasePhase(IspContext& ctx, OperationView& view, std::uint32_t start, AddressWalk& walk, RunStatus& status)
 {
-    PhaseClock clock;
-    if (start == 0) {
-        view.appendLogLine(kBeginChipErase);
-        clock.restart();
-        if (!eraseChipSteps(ctx, autoChipEraseTiming(ctx), status))
-            return false;
-    } else {
-        const PageRange pages = pagesFromStart(start, ctx.flashSize);
+    const PageRange pages = pagesFromStart(start, ctx.flashSize);
+    if (start != 0) {
         view.setProgressRange(0, static_cast<int>(pages.count & 0xFFFF));
         view.setProgressPosition(0);
-        view.appendLogLine(kBeginAutoPageErase);
-        clock.restart();
-        if (!erasePages(ctx, view, pages.first, pages.count, walk, status))
-            return false;
     }
-    clock.logElapsed(view, kEraseElapsedFormat);
+    const PhaseClock clock(view, Phase::Erase, start == 0 ? kBeginChipErase : kBeginAutoPageErase);
+    const bool erased = start == 0 ? eraseChipSteps(ctx, autoChipEraseTiming(ctx), status)
+                                   : erasePages(ctx, view, pages.first, pages.count, walk, status);
+    if (!erased)
+        return false;
+    clock.logElapsed(kEraseElapsedFormat);
     return true;
 }
 
@@ -35,25 +30,23 @@ bool programPhase(IspContext& ctx, OperationView& view, const FirmwareImage& ima
 {
     const ProgressPlan progress(span.length);
     progress.apply(view);
-    view.appendLogLine(kBeginProgramming);
-    const PhaseClock clock;
+    const PhaseClock clock(view, Phase::Program, kBeginProgramming);
     if (!writeBlocks(ctx, view, image, span, walk, progress, TailSelect::AnyFrame, status))
         return false;
-    clock.logElapsed(view, kProgramElapsedFormat);
+    clock.logElapsed(kProgramElapsedFormat);
     return true;
 }
 
 bool verifyPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
                  AddressWalk& walk, RunStatus& status)
 {
-    view.appendLogLine(kBeginVerifying);
+    const PhaseClock clock(view, Phase::Verify, kBeginVerifying);
     view.setProgressPosition(0);
-    const PhaseClock clock;
     if (!verifyBlocks(ctx, view, image, span, walk, ProgressPlan(span.length), status))
         return false;
     leaveIsp(ctx);
     status.markLeft();
-    clock.logElapsed(view, kVerifyElapsedFormat);
+    clock.logElapsed(kVerifyElapsedFormat);
     return true;
 }
 

@@ -11,15 +11,14 @@ constexpr BlockMasks kWholeChipMasks{0x00000000, 0xFFFFFFFF};
 
 void eraseAll(IspContext& ctx, OperationView& view, RunStatus& status)
 {
-    view.appendLogLine(kBeginChipErase);
-    const PhaseClock clock;
+    const PhaseClock clock(view, Phase::Erase, kBeginChipErase);
     if (!status.proceed(openConnection(ctx, LinkUse::Erase)) ||
         !status.proceed(MaskSetup(ctx, kWholeChipMasks, MaskKinds::KeepLane2AnyByte)) ||
         !eraseChipSteps(ctx, singleChipEraseTiming(ctx), status))
         return;
     leaveIsp(ctx);
     status.markLeft();
-    clock.logElapsed(view, kEraseElapsedFormat);
+    clock.logElapsed(kEraseElapsedFormat);
 }
 
 void erasePageRange(IspContext& ctx, OperationView& view, std::uint32_t fromPage, std::uint32_t pageCount,
@@ -30,8 +29,7 @@ void erasePageRange(IspContext& ctx, OperationView& view, std::uint32_t fromPage
     view.setProgressRange(0, static_cast<int>(pageCount & 0xFFFF));
     view.setProgressPosition(0);
     const BlockMasks masks = masksForStartAddress(ctx.ispStartAddr);
-    view.appendLogLine(kBeginPageErase);
-    const PhaseClock clock;
+    const PhaseClock clock(view, Phase::Erase, kBeginPageErase);
     AddressWalk walk;
     if (!status.proceed(openConnection(ctx, LinkUse::Erase)) ||
         !status.proceed(MaskSetup(ctx, masks, MaskKinds::KeepLane2AnyByte)) ||
@@ -39,7 +37,7 @@ void erasePageRange(IspContext& ctx, OperationView& view, std::uint32_t fromPage
         return;
     leaveIsp(ctx);
     status.markLeft();
-    clock.logElapsed(view, kEraseElapsedFormat);
+    clock.logElapsed(kEraseElapsedFormat);
 }
 
 } // namespace

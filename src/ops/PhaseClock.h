@@ -5,16 +5,18 @@
 
 namespace pw {
 
-// Notes when a phase began and logs its elapsed-time line in seconds with one decimal.
+// One timed phase: logs its begin line and tells the view on construction, and at its end
+// logs the elapsed-time line in seconds with one decimal.
 class PhaseClock {
 public:
-    PhaseClock() : began_(std::chrono::steady_clock::now()) {}
-    void restart() { began_ = std::chrono::steady_clock::now(); }
+    PhaseClock(OperationView& view, Phase phase, const char* beginLine);
     double seconds() const;
     // `format` is one of the elapsed-time formats with a single %2.1f.
-    void logElapsed(OperationView& view, const char* format) const;
+    void logElapsed(const char* format) const;
 
 private:
+    OperationView& view_;
+    Phase phase_;
     std::chrono::steady_clock::time_point began_;
 };
 

@@ -16,8 +16,7 @@ void program(IspContext& ctx, OperationView& view, const std::string& imagePath,
     const ProgressPlan progress(span.length);
     progress.apply(view);
     const BlockMasks masks = masksForStartAddress(ctx.ispStartAddr);
-    view.appendLogLine(kBeginProgramming);
-    const PhaseClock clock;
+    const PhaseClock clock(view, Phase::Program, kBeginProgramming);
     if (!status.proceed(openConnection(ctx, LinkUse::Program)) ||
         !status.proceed(MaskSetup(ctx, masks, MaskKinds::KeepLane2AnyByte)))
         return;
@@ -26,7 +25,7 @@ void program(IspContext& ctx, OperationView& view, const std::string& imagePath,
         return;
     leaveIsp(ctx);
     status.markLeft();
-    clock.logElapsed(view, kProgramElapsedFormat);
+    clock.logElapsed(kProgramElapsedFormat);
 }
 
 } // namespace

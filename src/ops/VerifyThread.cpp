@@ -16,8 +16,7 @@ void verify(IspContext& ctx, OperationView& view, const std::string& imagePath, 
     const BlockSpan span{0, image->size()};
     const ProgressPlan progress(span.length);
     progress.apply(view);
-    view.appendLogLine(kBeginVerifying);
-    const PhaseClock clock;
+    const PhaseClock clock(view, Phase::Verify, kBeginVerifying);
     if (!status.proceed(openConnection(ctx, LinkUse::Verify)))
         return;
     AddressWalk walk;
@@ -25,7 +24,7 @@ void verify(IspContext& ctx, OperationView& view, const std::string& imagePath, 
         return;
     leaveIsp(ctx);
     status.markLeft();
-    clock.logElapsed(view, kVerifyElapsedFormat);
+    clock.logElapsed(kVerifyElapsedFormat);
 }
 
 } // namespace

@@ -3,10 +3,14 @@
 #include "support/EngineBench.h"
 #include "support/Tables.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -162,6 +166,47 @@ TEST_F(CliSession, GangRunFailsOnlyTheBadTargetsAndExitsWithTheWorstCode)
         if (line.rfind("[" + hangup.slavePath() + "] ", 0) == 0)
             hangupLines += contains(line, "Device: " + hangup.slavePath()) ? 1 : 100;
     EXPECT_EQ(hangupLines, 1) << run.err;
+}
+
+// --events: every stdout line is one JSON object of schema 1 naming its port; per port the
+// start comes first and the result last, phases pair up and progress only grows within one.
+TEST_F(CliSession, EventsAreJsonLinesInOrderPerPort)
+{
+    SimHarness good;
+    SimHarness silent(SimHarness::withFaults({{Kind::SilentAfter, 3}}));
+    const ChildResult run = cli({"--events", "--port", good.slavePath(), "--port", silent.slavePath(), "auto",
+                                 write("fw.bin", std::string(0x2000, '\x33'))});
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    std::map<QString, QStringList> eventsOf;
+    std::map<QString, QString> openPhase;
+    std::map<QString, int> percent;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        const QJsonObject event = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        ASSERT_EQ(event.value("v").toInt(), 1) << line;
+        const QString port = event.value("port").toString(), name = event.value("event").toString();
+        eventsOf[port] << name;
+        if (name == "phase-begin") {
+            EXPECT_TRUE(openPhase[port].isEmpty()) << line;
+            openPhase[port] = event.value("phase").toString();
+            percent[port] = 0;
+        } else if (name == "phase-end") {
+            EXPECT_EQ(event.value("phase").toString(), std::exchange(openPhase[port], {})) << line;
+        } else if (name == "progress") {
+            EXPECT_EQ(event.value("phase").toString(), openPhase[port]) << line;
+            EXPECT_GT(event.value("percent").toInt(), std::exchange(percent[port], event.value("percent").toInt()));
+            EXPECT_LE(percent[port], 100);
+        } else if (name == "result") {
+            EXPECT_EQ(event.value("result").toString(), port == QString::fromStdString(good.slavePath()) ? "success" : "timeout");
+        }
+    }
+    ASSERT_EQ(eventsOf.size(), 2u) << run.out;
+    for (const auto& [port, names] : eventsOf) {
+        EXPECT_EQ(names.front(), "start") << port.toStdString();
+        EXPECT_EQ(names.back(), "result") << port.toStdString();
+        EXPECT_EQ(names.count("result"), 1) << port.toStdString();
+    }
+    EXPECT_EQ(eventsOf[QString::fromStdString(good.slavePath())].count("phase-end"), 3);
 }
 
 // Each run closes its port right after its last frame. That frame (CmdLeaveIsp) must reach
