@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/ImageInput.h"
 #include "cli/InterruptWatcher.h"
+#include "cli/PortListing.h"
 #include "cli/PortSession.h"
 #include "cli/RunReport.h"
 #include "base/ChipTable.h"
@@ -59,10 +60,11 @@ std::string checkImage(const CliOptions& options, const PreparedImage& image, co
     return refusal ? refusal->text : std::string();
 }
 
-std::vector<PortOutcome> runSessions(const CliOptions& options, const PreparedImage& image,
-                                     const SettingsStore& store)
+std::vector<PortOutcome> runSessions(const CliOptions& options, std::vector<std::string> ports,
+                                     const PreparedImage& image, const SettingsStore& store)
 {
-    const std::vector<std::string> ports = options.ports.empty() ? std::vector<std::string>{""} : options.ports;
+    if (ports.empty())
+        ports.emplace_back(); // the configured port
     const ConsoleMode mode = options.events                  ? ConsoleMode::Events
                              : options.quiet || options.json ? ConsoleMode::Quiet
                                                              : ConsoleMode::Human;
@@ -109,6 +111,10 @@ int runCli(const std::vector<std::string>& args)
     const SettingsStore store;
     for (const std::string& problem : store.problems())
         std::fprintf(stderr, "pagewise-cli: %s\n", problem.c_str());
+    if (options.command == Command::Ports) {
+        printPorts(store, options.json);
+        return ExitSuccess;
+    }
     PreparedImage image;
     if (options.command == Command::Info || needsImage(options.command)) {
         std::string problem;
@@ -128,7 +134,12 @@ int runCli(const std::vector<std::string>& args)
                    stderr);
         return ExitPortError;
     }
-    const std::vector<PortOutcome> outcomes = runSessions(options, image, store);
+    const ResolvedPorts ports = resolvePorts(options.ports);
+    if (ports.error) {
+        std::fprintf(stderr, "pagewise-cli: %s\n", ports.error->c_str());
+        return ExitPortError;
+    }
+    const std::vector<PortOutcome> outcomes = runSessions(options, ports.ports, image, store);
     if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess &&
         !moveDumpFile(options))
         return ExitBadInput;

@@ -14,7 +14,7 @@ namespace {
 const std::map<std::string, Command> kCommands{
     {"program", Command::Program}, {"verify", Command::Verify}, {"auto", Command::Auto},
     {"erase", Command::Erase},     {"dump", Command::Dump},     {"info", Command::Info},
-    {"help", Command::Help},
+    {"ports", Command::Ports},     {"help", Command::Help},
 };
 
 const char* const kDescription = R"(Flash programmer for the HZ41C120 boot loader.
@@ -27,6 +27,7 @@ Commands:
   dump FROM COUNT [--txt|--bin] [-o FILE]
                             read COUNT 512-byte pages from page FROM into Dump.txt or Dump.bin
   info FILE                 convert a HEX file and print its size and checksum
+  ports                     list the serial devices present and the ports of the settings
 
 Numbers are decimal, or hexadecimal after 0x: page 0x7F is the last page (the Dump dialog
 shows page numbers in hexadecimal without the 0x).
@@ -47,7 +48,7 @@ void describe(QCommandLineParser& parser)
     parser.addOptions({
         {QStringLiteral("port"),
          QStringLiteral("Port to use; repeat it to program several targets at once (default: the configured one)."),
-         QStringLiteral("COMn|DEVICE")},
+         QStringLiteral("COMn|DEVICE|usb:SERIAL|usb:VID:PID[:SERIAL]")},
         {QStringLiteral("baud"), QStringLiteral("Operating rate 9600, 57600 or 115200; connections start at 9600."),
          QStringLiteral("RATE")},
         {QStringLiteral("start-addr"), QStringLiteral("ISP start address, a multiple of 0x800 (decimal or 0x...)."),
@@ -148,6 +149,10 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
     case Command::Erase:
         if (operands != 0)
             return "erase takes no operands (use --pages FROM:COUNT)";
+        break;
+    case Command::Ports:
+        if (operands != 0)
+            return "ports takes no operands";
         break;
     case Command::Dump:
         if (operands != 2)

@@ -8,7 +8,7 @@
 
 namespace pw::cli {
 
-enum class Command { Program, Verify, Auto, Erase, Dump, Info, Help, Version };
+enum class Command { Program, Verify, Auto, Erase, Dump, Info, Ports, Help, Version };
 
 // Exit codes of pagewise-cli; a gang run exits with the worst of its ports.
 enum ExitCode : int {

@@ -17,6 +17,7 @@ const char* commandName(Command command)
     case Command::Erase: return "erase";
     case Command::Dump: return "dump";
     case Command::Info: return "info";
+    case Command::Ports: return "ports";
     case Command::Help: return "help";
     case Command::Version: return "version";
     }
@@ -106,6 +107,7 @@ OperationResult PortSession::runCommand(const std::string& imagePath)
         return DumpWorker(ctx_, view_, request);
     }
     case Command::Info:
+    case Command::Ports:
     case Command::Help:
     case Command::Version:
         break;

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,5 +16,21 @@ struct DeviceFolders {
 // ttyUSB*, ttyACM* and the ttyS* ports that have a UART behind them. Decided from sysfs
 // alone: opening a port to ask can raise DTR and RTS, which resets many boards.
 std::vector<std::string> listSerialDevices(const DeviceFolders& folders = {});
+
+// One serial device as sysfs describes it; the USB fields are empty for other devices.
+struct SerialDeviceInfo {
+    std::string node; // /dev/ttyUSB0
+    std::string byId; // its stable /dev/serial/by-id link, or ""
+    std::string vendorId, productId; // "0403", "6001"
+    std::string serial, manufacturer, product;
+    std::string driver; // "ftdi_sio"
+    std::optional<int> latencyTimerMs;
+};
+
+// The devices of listSerialDevices, one per node, with what sysfs tells of each.
+std::vector<SerialDeviceInfo> describeSerialDevices(const DeviceFolders& folders = {});
+// One line for a person: "FTDI FT232R USB UART, usb 0403:6001 serial A1B2C3, driver ftdi_sio,
+// latency timer 16 ms"; "" when sysfs tells nothing.
+std::string deviceDescription(const SerialDeviceInfo& info);
 
 } // namespace pw

@@ -100,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunRow{"missing_device", {"--port", "/nonexistent/tty", "erase"}, {}, 4, "", "/nonexistent/tty not found", false,
                false},
         RunRow{"no_port_configured", {"erase"}, {}, 4, "", "no port configured", false, false},
+        RunRow{"usb_serial_absent", {"--port", "usb:NO-SUCH", "erase"}, {}, 4, "", "usb:NO-SUCH matches no adapter", false,
+               false},
         RunRow{"info", {"info", "a.hex"}, {}, 0, "Check Sum: 0000/FF00\n", "", false, false},
         RunRow{"no_file", {"--port", "$port", "program"}, {}, 3, "", "one FILE", false, false},
         RunRow{"bad_rate", {"--port", "$port", "--baud", "38400", "program", "$image"}, {}, 3, "", "--baud", false, false},
@@ -138,6 +140,16 @@ TEST_F(CliSession, AnUnusableSettingsFileIsNamedOnceAndLeftAlone)
     EXPECT_TRUE(contains(run.err, file + " is not used")) << run.err;
     EXPECT_TRUE(contains(run.err, "line 2")) << run.err;
     EXPECT_EQ(fileText(file), content);
+}
+
+// A pseudo-terminal is no device sysfs lists, yet the settings may map a port to it.
+TEST_F(CliSession, PortsListsWhatTheSettingsMapBesideTheDevices)
+{
+    write("config/Corvane/Pagewise.conf", "[Ports]\nCOM3=/dev/pts/77\n");
+    const ChildResult run = cli({"ports"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(contains(run.out, "/dev/pts/77  (COM3 in the settings)\n")) << run.out;
+    EXPECT_TRUE(contains(cli({"ports", "--json"}).out, "{\"device\":\"/dev/pts/77\",\"settings_port\":\"COM3\"}\n"));
 }
 
 TEST_F(CliSession, GangRunFailsOnlyTheBadTargetsAndExitsWithTheWorstCode)

@@ -10,6 +10,7 @@
 #include "serial/SerialDevices.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -93,6 +94,7 @@ void ConfigDialog::fillLists()
     deviceList_ = makeList(this, devices, -1, true);
     deviceList_->setEditable(true);
     deviceList_->setInsertPolicy(QComboBox::NoInsert);
+    describeDevices();
     onPortChosen(portList_->currentIndex());
     connect(portList_, &QComboBox::currentIndexChanged, this, &ConfigDialog::onPortChosen);
     rateList_ = makeList(this, {"115200", "57600", "9600"}, rateIndex(ctx_.baudRate.load()), true);
@@ -101,6 +103,26 @@ void ConfigDialog::fillLists()
     dataBitsList_ = makeList(this, {"8", "7", "6"}, dataIndex, false);
     const int stopIndex = ctx_.stopBits == 1 ? 0 : ctx_.stopBits == 2 ? 2 : -1;
     stopBitsList_ = makeList(this, {"1", "1.5", "2"}, stopIndex, false);
+}
+
+// What sysfs tells of each device (adapter, USB ids and serial, driver) as its tooltip, and
+// of the chosen one as the list's own.
+void ConfigDialog::describeDevices()
+{
+    QHash<QString, QString> descriptions;
+    for (const SerialDeviceInfo& info : describeSerialDevices()) {
+        const QString text = QString::fromStdString(deviceDescription(info));
+        descriptions.insert(QString::fromStdString(info.node), text);
+        if (!info.byId.empty())
+            descriptions.insert(QString::fromStdString(info.byId), text);
+    }
+    for (int i = 0; i < deviceList_->count(); ++i)
+        deviceList_->setItemData(i, descriptions.value(deviceList_->itemText(i)), Qt::ToolTipRole);
+    const auto showChosen = [this, descriptions](const QString& device) {
+        deviceList_->setToolTip(descriptions.value(device));
+    };
+    showChosen(deviceList_->currentText());
+    connect(deviceList_, &QComboBox::currentTextChanged, this, showChosen);
 }
 
 void ConfigDialog::buildControls()

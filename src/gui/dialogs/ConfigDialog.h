@@ -56,6 +56,7 @@ signals:
 private:
     void buildControls();
     void fillLists();
+    void describeDevices();
     void onStartAddressChanged(const QString& text);
     void onPortChosen(int index);
     void StartAddressChecker();
