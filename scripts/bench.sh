@@ -2,7 +2,8 @@
 # Builds the benchmarks and prints every figure in one go: Program and Verify of 64 KiB
 # against the paced simulator at each rate beside the wire limit, with host turnaround and
 # the simulator's pacing error, headless and through the GUI hand-over; the --skip-blank
-# saving on a sparse image; HEX conversion rate; and a gang of simulated targets against one.
+# saving on a sparse image; HEX conversion rate; a gang of simulated targets against one; and
+# station mode's boards per hour with 1, 4 and 8 ports.
 # Figures depend on the load of the machine.
 #   BUILD_DIR=dir scripts/bench.sh     (default: build)
 set -euo pipefail
@@ -20,6 +21,8 @@ echo
 "$build"/bin/bench_hex_convert 2>/dev/null
 echo
 "$build"/bin/bench_gang 8 2>/dev/null
+echo
+"$build"/bin/bench_station 2>/dev/null
 echo
 "$build"/bin/bench_responsiveness 2>/dev/null
 echo

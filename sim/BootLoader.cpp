@@ -43,6 +43,11 @@ void BootLoader::reset()
     lineRate_ = kBaseRate;
 }
 
+bool BootLoader::isConnect(const std::vector<std::uint8_t>& frame)
+{
+    return frame == kConnect;
+}
+
 FrameOutcome BootLoader::handle(const std::vector<std::uint8_t>& frame, bool followRateCommand)
 {
     if (frame == kConnect) {

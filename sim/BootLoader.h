@@ -30,6 +30,7 @@ public:
     FrameOutcome handle(const std::vector<std::uint8_t>& frame, bool followRateCommand);
     // The reset button: waiting for a connect at the base rate; flash is kept.
     void reset();
+    static bool isConnect(const std::vector<std::uint8_t>& frame);
 
     bool connected() const { return connected_; }
     std::uint32_t lineRate() const { return lineRate_; }

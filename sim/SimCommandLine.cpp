@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <tuple>
+
 namespace pw::sim {
 
 namespace {
@@ -43,6 +45,16 @@ void describe(QCommandLineParser& parser)
          QStringLiteral("On exit, print to stderr the host turnaround (last reply byte written to the next frame's "
                         "first byte read) and the simulator's own pacing error, as p50/p99/max in microseconds.")},
         {QStringLiteral("fault"), QString::fromLatin1(kFaults), QStringLiteral("FAULT")},
+        {QStringLiteral("boards"),
+         QStringLiteral("Play a production line of N boards: after a board is told to leave ISP (or, silenced by a "
+                        "fault, is sent a connect frame) it is taken away; --swap-ms later a fresh board with erased "
+                        "flash answers. After the last board nothing answers."),
+         QStringLiteral("N")},
+        {QStringLiteral("swap-ms"), QStringLiteral("With --boards: how long a board swap takes (default 3000)."),
+         QStringLiteral("MS")},
+        {QStringLiteral("fault-board"),
+         QStringLiteral("With --boards: the faults are for board K only (counted from 1), counted from its arrival."),
+         QStringLiteral("K")},
     });
 }
 
@@ -78,6 +90,17 @@ bool parseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
     result.options.flashFile = parser.value(QStringLiteral("flash")).toStdString();
     result.options.logFile = parser.value(QStringLiteral("log")).toStdString();
     result.linkPath = parser.value(QStringLiteral("link")).toStdString();
+    for (const auto& [name, into, fallback] :
+         {std::tuple{"boards", &result.options.boards, 0u}, std::tuple{"swap-ms", &result.options.swapMs, 3000u},
+          std::tuple{"fault-board", &result.options.faultyBoard, 0u}}) {
+        const QString text = parser.value(QString::fromLatin1(name));
+        const auto value = text.isEmpty() ? std::optional(fallback) : parseCount(text.toStdString());
+        if (!value) {
+            error = std::string("--") + name + " takes a whole number, not '" + text.toStdString() + "'";
+            return false;
+        }
+        *into = *value;
+    }
     for (const QString& value : parser.values(QStringLiteral("fault"))) {
         const auto fault = parseFault(value.toStdString());
         if (!fault) {

@@ -22,6 +22,8 @@ constexpr FaultName kFaultNames[] = {
     {"erase-busy", Fault::Kind::EraseBusy, true},
 };
 
+} // namespace
+
 std::optional<std::uint32_t> parseCount(std::string_view text)
 {
     std::uint32_t value = 0;
@@ -31,8 +33,6 @@ std::optional<std::uint32_t> parseCount(std::string_view text)
         return std::nullopt;
     return value;
 }
-
-} // namespace
 
 std::optional<Fault> parseFault(std::string_view text)
 {

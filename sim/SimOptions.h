@@ -23,6 +23,8 @@ struct Fault {
     std::uint32_t value = 0;
 };
 
+// A whole number of the command line ("12"); nullopt for anything else.
+std::optional<std::uint32_t> parseCount(std::string_view text);
 // "silent-after=3", "wrong-connect", ... ; nullopt for anything else.
 std::optional<Fault> parseFault(std::string_view text);
 // The value of the first fault of this kind, nullopt when it is not set.
@@ -33,6 +35,10 @@ struct SimOptions {
     bool pacing = true;    // bytes take their real time on the line
     std::vector<Fault> faults;
     std::string logFile;   // empty: no frame log file
+    // A line of boards that come and go (see BoardLine); 0: one board, for good.
+    std::uint32_t boards = 0;
+    std::uint32_t swapMs = 0;
+    std::uint32_t faultyBoard = 0; // faults only for this board (1 = the first); 0: for all
 };
 
 } // namespace pw::sim

@@ -1,5 +1,6 @@
 #include "sim/Simulator.h"
 
+#include "sim/BoardLine.h"
 #include "sim/BootLoader.h"
 #include "sim/FrameDecoder.h"
 #include "sim/Pty.h"
@@ -88,11 +89,14 @@ struct Simulator::Impl {
     void appendLog(FrameDirection direction, const std::vector<std::uint8_t>& bytes, Clock::time_point now);
     void saveFlash();
     void wake() const;
-    bool has(Kind kind) const { return faultValue(options.faults, kind).has_value(); }
-    Clock::duration faultMs(Kind kind) const
+    void fitFreshBoard();
+    // A fault of the command line, where it applies to the board that is there.
+    std::optional<std::uint32_t> fault(Kind kind) const
     {
-        return std::chrono::milliseconds(faultValue(options.faults, kind).value_or(0));
+        return line.faultsApply() ? faultValue(options.faults, kind) : std::nullopt;
     }
+    bool has(Kind kind) const { return fault(kind).has_value(); }
+    Clock::duration faultMs(Kind kind) const { return std::chrono::milliseconds(fault(kind).value_or(0)); }
     Clock::duration pace() const { return options.pacing ? byteTime(loader.lineRate()) : Clock::duration::zero(); }
 
     const SimOptions options;
@@ -106,6 +110,8 @@ struct Simulator::Impl {
     Pty pty;
     FlashMemory flash;
     BootLoader loader{flash};
+    BoardLine line{options.boards, std::chrono::milliseconds(options.swapMs), options.faultyBoard};
+    std::uint64_t boardFrames = 0; // complete frames the board that is there has heard
     FrameDecoder decoder;
     std::vector<FrameLogEntry> log;
     std::ofstream logFile;
@@ -194,9 +200,18 @@ void Simulator::Impl::onFrame(const std::vector<std::uint8_t>& bytes, bool compl
     }
     ++counters.framesIn;
     appendLog(FrameDirection::In, bytes, now);
-    const auto silentAfter = faultValue(options.faults, Kind::SilentAfter);
-    if (silentAfter && counters.framesIn > *silentAfter)
+    switch (line.hear(now)) {
+    case BoardLine::Presence::Empty: return;
+    case BoardLine::Presence::Fresh: fitFreshBoard(); break;
+    case BoardLine::Presence::Same: break;
+    }
+    ++boardFrames;
+    const auto silentAfter = fault(Kind::SilentAfter);
+    if (silentAfter && boardFrames > *silentAfter) {
+        if (BootLoader::isConnect(bytes))
+            line.takeAway(now);
         return;
+    }
     // A line about to hang up answers nothing more: the last reply is only being let drain.
     if (hangupPending)
         return;
@@ -205,13 +220,27 @@ void Simulator::Impl::onFrame(const std::vector<std::uint8_t>& bytes, bool compl
         saveFlash();
     if (outcome.command == FrameOutcome::Command::EraseStart)
         eraseStartTime = now;
+    if (outcome.command == FrameOutcome::Command::LeaveIsp)
+        line.takeAway(now);
     if (!outcome.reply.empty())
         queueReply(outcome, now);
-    const auto hangupAfter = faultValue(options.faults, Kind::HangupAfter);
-    if (hangupAfter && counters.framesIn == *hangupAfter) {
+    const auto hangupAfter = fault(Kind::HangupAfter);
+    if (hangupAfter && boardFrames == *hangupAfter) {
         hangupPending = true;
         hangupBy = now + kHangupGrace;
     }
+}
+
+// The next board on the fixture: erased flash, waiting for a connect, its faults counted afresh.
+void Simulator::Impl::fitFreshBoard()
+{
+    FlashBytes erased;
+    erased.fill(0xFF);
+    flash.assign(erased);
+    saveFlash();
+    loader.reset();
+    boardFrames = 0;
+    repliesQueued = 0;
 }
 
 void Simulator::Impl::queueReply(const FrameOutcome& outcome, Clock::time_point now)
@@ -219,7 +248,7 @@ void Simulator::Impl::queueReply(const FrameOutcome& outcome, Clock::time_point 
     Reply reply{outcome.reply, now + faultMs(Kind::Slow)};
     if (outcome.command == FrameOutcome::Command::Connect && has(Kind::WrongConnect))
         reply.bytes[1] = 0x81;
-    const auto corrupt = faultValue(options.faults, Kind::Corrupt);
+    const auto corrupt = fault(Kind::Corrupt);
     if (corrupt && ++repliesQueued == *corrupt)
         reply.bytes[3] ^= 0x01;
     else if (!corrupt)

@@ -6,6 +6,7 @@
 #include "cli/InterruptWatcher.h"
 #include "cli/PortListing.h"
 #include "cli/PortSession.h"
+#include "cli/Station.h"
 #include "cli/RunReport.h"
 #include "base/ChipTable.h"
 #include "base/Version.h"
@@ -47,17 +48,26 @@ bool portConfigured(const CliOptions& options, const SettingsStore& store)
 
 bool needsImage(Command command)
 {
-    return command == Command::Program || command == Command::Verify || command == Command::Auto;
+    return command == Command::Program || command == Command::Verify || command == Command::Auto ||
+           command == Command::Station;
 }
 
 // The checks the workers make before their first frame, made before any port is opened: exit
 // code 3 means that nothing reached a target.
 std::string checkImage(const CliOptions& options, const PreparedImage& image, const SettingsStore& store)
 {
-    const std::uint32_t start =
-        options.command == Command::Auto ? options.startAddr.value_or(startAddressSetting(store)) : 0;
+    const bool fromStart = options.command == Command::Auto ||
+                           (options.command == Command::Station && options.stationCommand == Command::Auto);
+    const std::uint32_t start = fromStart ? options.startAddr.value_or(startAddressSetting(store)) : 0;
     const auto refusal = imageRefusal(image.binaryPath, image.bytes, start, kChipFlashSizes[0]);
     return refusal ? refusal->text : std::string();
+}
+
+ConsoleMode consoleMode(const CliOptions& options)
+{
+    if (options.events)
+        return ConsoleMode::Events;
+    return options.quiet || options.json ? ConsoleMode::Quiet : ConsoleMode::Human;
 }
 
 std::vector<PortOutcome> runSessions(const CliOptions& options, std::vector<std::string> ports,
@@ -65,10 +75,7 @@ std::vector<PortOutcome> runSessions(const CliOptions& options, std::vector<std:
 {
     if (ports.empty())
         ports.emplace_back(); // the configured port
-    const ConsoleMode mode = options.events                  ? ConsoleMode::Events
-                             : options.quiet || options.json ? ConsoleMode::Quiet
-                                                             : ConsoleMode::Human;
-    Console console(ports.size(), mode);
+    Console console(ports.size(), consoleMode(options));
     std::vector<std::unique_ptr<PortSession>> sessions;
     for (std::size_t slot = 0; slot < ports.size(); ++slot)
         sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
@@ -85,6 +92,56 @@ std::vector<PortOutcome> runSessions(const CliOptions& options, std::vector<std:
         thread.join();
     console.finish();
     return outcomes;
+}
+
+// Every port a station of its own, side by side, until Ctrl-C; then the totals per port.
+int runStations(const CliOptions& options, std::vector<std::string> ports, const PreparedImage& image,
+                const SettingsStore& store)
+{
+    if (ports.empty())
+        ports.emplace_back(); // the configured port
+    Console console(ports.size(), consoleMode(options));
+    BoardRecords records(options.recordFile);
+    std::vector<std::unique_ptr<PortSession>> sessions;
+    std::vector<std::unique_ptr<Station>> stations;
+    for (std::size_t slot = 0; slot < ports.size(); ++slot) {
+        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
+        PortSession& session = *sessions.back();
+        IspContext& ctx = session.context();
+        console.setLabel(slot, session.label(), image.bytes);
+        stations.push_back(std::make_unique<Station>(session, session.label(), slot, console, records, image,
+                                                     options.stationCommand,
+                                                     adapterSerialOf(ctx.portMap.deviceFor(ctx.comPort))));
+    }
+    InterruptWatcher watcher([&stations] {
+        for (auto& station : stations)
+            station->stop();
+    });
+    std::vector<StationTotals> totals(stations.size());
+    std::vector<std::thread> threads;
+    for (std::size_t slot = 0; slot < stations.size(); ++slot)
+        threads.emplace_back([&, slot] { totals[slot] = stations[slot]->run(); });
+    for (std::thread& thread : threads)
+        thread.join();
+    console.finish();
+    int exitCode = ExitSuccess;
+    for (std::size_t slot = 0; slot < stations.size(); ++slot) {
+        const StationTotals& t = totals[slot];
+        const unsigned boards = t.passed + t.failed;
+        const double perHour = t.hours > 0 ? boards / t.hours : 0.0;
+        char line[200];
+        std::snprintf(line, sizeof line, "%s: %u passed, %u failed, %.0f boards per hour",
+                      sessions[slot]->label().c_str(), t.passed, t.failed, perHour);
+        char fields[120];
+        std::snprintf(fields, sizeof fields, "\"passed\":%u,\"failed\":%u,\"boards_per_hour\":%.1f", t.passed,
+                      t.failed, perHour);
+        console.resultLine(slot, line, "totals", fields);
+        if (!t.portOpened)
+            exitCode = std::max<int>(exitCode, ExitPortError);
+        else if (t.failed > 0)
+            exitCode = std::max<int>(exitCode, ExitMismatch);
+    }
+    return exitCode;
 }
 
 } // namespace
@@ -139,6 +196,8 @@ int runCli(const std::vector<std::string>& args)
         std::fprintf(stderr, "pagewise-cli: %s\n", ports.error->c_str());
         return ExitPortError;
     }
+    if (options.command == Command::Station)
+        return runStations(options, ports.ports, image, store);
     const std::vector<PortOutcome> outcomes = runSessions(options, ports.ports, image, store);
     if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess &&
         !moveDumpFile(options))

@@ -14,7 +14,7 @@ namespace {
 const std::map<std::string, Command> kCommands{
     {"program", Command::Program}, {"verify", Command::Verify}, {"auto", Command::Auto},
     {"erase", Command::Erase},     {"dump", Command::Dump},     {"info", Command::Info},
-    {"ports", Command::Ports},     {"help", Command::Help},
+    {"ports", Command::Ports},     {"station", Command::Station}, {"help", Command::Help},
 };
 
 const char* const kDescription = R"(Flash programmer for the HZ41C120 boot loader.
@@ -28,6 +28,9 @@ Commands:
                             read COUNT 512-byte pages from page FROM into Dump.txt or Dump.bin
   info FILE                 convert a HEX file and print its size and checksum
   ports                     list the serial devices present and the ports of the settings
+  station auto|program FILE [--record FILE]
+                            program board after board on each port until Ctrl-C: wait for a
+                            board, run, print PASS or FAIL, wait until it is taken away
 
 Numbers are decimal, or hexadecimal after 0x: page 0x7F is the last page (the Dump dialog
 shows page numbers in hexadecimal without the 0x).
@@ -62,6 +65,8 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("events"),
          QStringLiteral("JSON lines on stdout while the run goes: start, log, phase-begin, phase-end, progress, "
                         "message, result (see the README).")},
+        {QStringLiteral("record"), QStringLiteral("station: append one JSON line per board to FILE."),
+         QStringLiteral("FILE")},
         {QStringLiteral("skip-blank"),
          QStringLiteral("program, auto: do not send 8-byte blocks that are all 0xFF (they change nothing); "
                         "verify still reads everything.")},
@@ -118,6 +123,7 @@ std::string readValues(const QCommandLineParser& parser, CliOptions& options)
     if (const auto pages = value(parser, "pages"); pages && !parsePageRange(*pages, options))
         return "--pages takes FROM:COUNT, not '" + *pages + "'";
     options.output = value(parser, "o").value_or("");
+    options.recordFile = value(parser, "record").value_or("");
     options.dumpAsText = !parser.isSet(QStringLiteral("bin"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.json = parser.isSet(QStringLiteral("json"));
@@ -154,6 +160,14 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
         if (operands != 0)
             return "ports takes no operands";
         break;
+    case Command::Station: {
+        const std::string what = operands == 2 ? positional[1].toStdString() : "";
+        if (what != "auto" && what != "program")
+            return "station takes auto or program, and FILE";
+        options.stationCommand = what == "auto" ? Command::Auto : Command::Program;
+        options.file = positional[2].toStdString();
+        break;
+    }
     case Command::Dump:
         if (operands != 2)
             return "dump takes FROM and COUNT (pages)";

@@ -8,7 +8,7 @@
 
 namespace pw::cli {
 
-enum class Command { Program, Verify, Auto, Erase, Dump, Info, Ports, Help, Version };
+enum class Command { Program, Verify, Auto, Erase, Dump, Info, Ports, Station, Help, Version };
 
 // Exit codes of pagewise-cli; a gang run exits with the worst of its ports.
 enum ExitCode : int {
@@ -34,6 +34,8 @@ struct CliOptions {
     bool json = false;
     bool events = false;              // JSON lines on stdout while the run goes
     bool skipBlank = false;           // program / auto: leave out blocks that are all 0xFF
+    Command stationCommand = Command::Auto; // station: what each board gets
+    std::string recordFile;           // station --record FILE
 };
 
 struct ParseResult {

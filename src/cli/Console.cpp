@@ -70,6 +70,19 @@ void Console::writeEvent(std::size_t slot, const char* name, const std::string& 
     std::fflush(stdout);
 }
 
+void Console::resultLine(std::size_t slot, const std::string& text, const char* name, const std::string& fields)
+{
+    std::lock_guard lock(mutex_);
+    if (events_) {
+        writeEvent(slot, name, fields);
+        return;
+    }
+    eraseBars();
+    std::fprintf(stdout, "%s\n", text.c_str());
+    std::fflush(stdout);
+    drawBars();
+}
+
 void Console::phaseBegan(std::size_t slot, const char* phase)
 {
     std::lock_guard lock(mutex_);

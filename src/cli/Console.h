@@ -24,6 +24,9 @@ public:
     // Events mode: one line {"v":1,"event":NAME,"port":...,FIELDS}; nothing otherwise.
     void event(std::size_t slot, const char* name, const std::string& fields = {});
     void phaseBegan(std::size_t slot, const char* phase);
+    // A line that says how a run or a board ended: on stdout even when quiet; in Events mode
+    // the event NAME with FIELDS instead.
+    void resultLine(std::size_t slot, const std::string& text, const char* name, const std::string& fields);
     void logLine(std::size_t slot, const std::string& line);
     void message(std::size_t slot, const std::string& text);
     // A phase with its own progress range begins (Auto has three).

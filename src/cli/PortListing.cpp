@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 namespace pw::cli {
 
@@ -54,6 +55,16 @@ void printPorts(const SettingsStore& store, bool json)
         else
             std::printf("%s  (%s in the settings)\n", device.c_str(), name.c_str());
     }
+}
+
+std::string adapterSerialOf(const std::string& device)
+{
+    std::error_code error;
+    const std::filesystem::path node = std::filesystem::canonical(device, error);
+    for (const SerialDeviceInfo& info : describeSerialDevices())
+        if (!error && info.node == node.string())
+            return info.serial;
+    return {};
 }
 
 ResolvedPorts resolvePorts(const std::vector<std::string>& ports)

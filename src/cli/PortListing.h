@@ -18,5 +18,7 @@ struct ResolvedPorts {
     std::optional<std::string> error;
 };
 ResolvedPorts resolvePorts(const std::vector<std::string>& ports);
+// The USB serial number of the adapter behind `device` (a node or a link), or "".
+std::string adapterSerialOf(const std::string& device);
 
 } // namespace pw::cli

@@ -18,6 +18,7 @@ const char* commandName(Command command)
     case Command::Dump: return "dump";
     case Command::Info: return "info";
     case Command::Ports: return "ports";
+    case Command::Station: return "station";
     case Command::Help: return "help";
     case Command::Version: return "version";
     }
@@ -59,38 +60,54 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
     console_.event(slot_, "start",
                    "\"operation\":" + jsonString(outcome.operation) + ",\"image\":" + jsonString(imagePath) +
                        ",\"bytes\":" + std::to_string(imageBytes) + ",\"time\":" + jsonString(utcTimeText()));
-    ctx_.portOwner = &matcher_;
-    ctx_.port.setNotice([this](const std::string& text) { console_.message(slot_, text); });
-    OpenLink(ctx_, matcher_, matcher_);
-    if (!ctx_.port.isOpen()) {
-        ctx_.portOpen = 0;
+    if (!open()) {
         outcome.result = {Outcome::Refused, boxes_.lastText(), 0, 0};
         outcome.exitCode = ExitPortError;
-        console_.event(slot_, "result", resultFields(outcome));
-        return outcome;
+    } else {
+        outcome.result = runOnce(options_.command, imagePath);
+        close();
+        outcome.exitCode = exitCodeFor(outcome.result);
+        if (outcome.exitCode == ExitSuccess)
+            console_.complete(slot_);
     }
-
-    OperationRunner runner(ctx_);
-    runner.start([&] {
-        if (interrupted_) // Ctrl-C before the run began: it ends at its first look at Cancel
-            ctx_.cancelEvent.set();
-        outcome.result = runCommand(imagePath);
-    });
-    runner.join();
-    if (outcome.result.message.empty() && outcome.result.outcome != Outcome::Success)
-        outcome.result.message = boxes_.lastText();
-    ctx_.port.Close();
-    ctx_.portOpen = 0;
-    outcome.exitCode = exitCodeFor(outcome.result);
-    if (outcome.exitCode == ExitSuccess)
-        console_.complete(slot_);
     console_.event(slot_, "result", resultFields(outcome));
     return outcome;
 }
 
-OperationResult PortSession::runCommand(const std::string& imagePath)
+bool PortSession::open()
 {
-    switch (options_.command) {
+    ctx_.portOwner = &matcher_;
+    ctx_.port.setNotice([this](const std::string& text) { console_.message(slot_, text); });
+    OpenLink(ctx_, matcher_, matcher_);
+    if (!ctx_.port.isOpen())
+        ctx_.portOpen = 0;
+    return ctx_.port.isOpen();
+}
+
+void PortSession::close()
+{
+    ctx_.port.Close();
+    ctx_.portOpen = 0;
+}
+
+OperationResult PortSession::runOnce(Command command, const std::string& imagePath)
+{
+    OperationResult result;
+    OperationRunner runner(ctx_);
+    runner.start([&] {
+        if (interrupted_) // Ctrl-C before the run began: it ends at its first look at Cancel
+            ctx_.cancelEvent.set();
+        result = runCommand(command, imagePath);
+    });
+    runner.join();
+    if (result.message.empty() && result.outcome != Outcome::Success)
+        result.message = boxes_.lastText();
+    return result;
+}
+
+OperationResult PortSession::runCommand(Command command, const std::string& imagePath)
+{
+    switch (command) {
     case Command::Program: return ProgramThread(ctx_, view_, imagePath);
     case Command::Verify: return VerifyThread(ctx_, view_, imagePath);
     case Command::Auto: return AutoThread(ctx_, view_, imagePath);
@@ -108,6 +125,7 @@ OperationResult PortSession::runCommand(const std::string& imagePath)
     }
     case Command::Info:
     case Command::Ports:
+    case Command::Station:
     case Command::Help:
     case Command::Version:
         break;

@@ -32,9 +32,15 @@ public:
     // Ctrl-C: cancels the running operation, or the one about to start.
     void interrupt();
 
-private:
-    OperationResult runCommand(const std::string& imagePath);
+    // The steps of run, for a station that keeps the port open from board to board.
+    bool open(); // false when the port cannot be opened (it has said why)
+    OperationResult runOnce(Command command, const std::string& imagePath);
+    void close();
     int exitCodeFor(const OperationResult& result) const;
+    IspContext& context() { return ctx_; }
+
+private:
+    OperationResult runCommand(Command command, const std::string& imagePath);
 
     const CliOptions& options_;
     std::size_t slot_;

@@ -50,6 +50,9 @@ struct IspContext {
 
     // Operation state.
     std::atomic<int> busy{0};
+    // A station's wait for the next board ended with the connect reply: the run that follows
+    // begins at the handshake, once.
+    std::atomic<bool> connectAnswered{false};
     std::function<void(const std::string&)> startAddrLabel; // the panel's address line
 
     // Chip and image.

@@ -97,9 +97,11 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
 
 WaitResult ConnectToTarget(IspContext& ctx, ReplyWait handshakeWait)
 {
-    const WaitResult connected = SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Short);
-    if (connected != WaitResult::Answered)
-        return connected;
+    if (!ctx.connectAnswered.exchange(false)) {
+        const WaitResult connected = SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Short);
+        if (connected != WaitResult::Answered)
+            return connected;
+    }
     return SendAndWait(ctx, ResponseKind::HandshakeAck, CmdHandshake(), handshakeWait);
 }
 

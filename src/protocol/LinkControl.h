@@ -32,8 +32,9 @@ enum class WaitResult { Answered, TimedOut, Cancelled, LineLost };
 WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const CommandPacket& command,
                        ReplyWait wait, bool cancellable = true);
 
-// The opening of every connection: connect (500 ms) and handshake. A failure is the result
-// of the step that failed.
+// The opening of every connection: connect (500 ms) and handshake, or the handshake alone
+// after a station's wait for a board (connectAnswered). A failure is the result of the step
+// that failed.
 WaitResult ConnectToTarget(IspContext& ctx, ReplyWait handshakeWait);
 
 } // namespace pw

@@ -51,7 +51,10 @@ INSTANTIATE_TEST_SUITE_P(Table, RefusedArguments,
         RefusedCase{"dump zero 1", "numbers"},
         RefusedCase{"--port", "Missing value"},
         RefusedCase{"--frobnicate program a.hex", "Unknown option"},
-        RefusedCase{"--port COM1 --port COM2 -o out.bin dump 0 1", "several ports"}));
+        RefusedCase{"--port COM1 --port COM2 -o out.bin dump 0 1", "several ports"},
+        RefusedCase{"station verify a.hex", "auto or program"},
+        RefusedCase{"station auto", "auto or program"},
+        RefusedCase{"ports extra", "no operands"}));
 
 TEST(CliOptions, ReadsEveryOptionOfAGangProgramRun)
 {

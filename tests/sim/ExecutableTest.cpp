@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArguments{"fault_negative", {"--fault", "slow=-1"}},
                       BadArguments{"fault_trailing_letters", {"--fault", "corrupt=1x"}},
                       BadArguments{"fault_value_not_taken", {"--fault", "wrong-connect=1"}},
-                      BadArguments{"fault_too_large", {"--fault", "erase-busy=99999999999"}}),
+                      BadArguments{"fault_too_large", {"--fault", "erase-busy=99999999999"}},
+                      BadArguments{"boards_not_a_number", {"--boards", "five"}}),
     rowName);
 
 } // namespace

@@ -1,0 +1,100 @@
+// pagewise-cli station at 115200 against paced simulated lines of boards, with 1, 4 and 8
+// ports and a 16 KiB image. Each line swaps a board in 3 s; the figures are the steady state,
+// from each port's first board to its last: boards per hour per port and in total, beside
+// the ideal (the wire time, the pauses of a run, the swap and half a connect interval).
+//   bench_station [boards per port]      (default 4)
+#include "BenchLink.h"
+#include "support/ChildProcess.h"
+
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::uint32_t kRate = 115200;
+constexpr std::uint32_t kSwapMs = 3000;
+constexpr std::size_t kImageBytes = 16 * 1024;
+
+// One board's cycle as the station can do it at best.
+double idealSeconds()
+{
+    const double slow = 10.0 / 9600;
+    const double link = (8 + 7 + 7 + 7 + 8 * 14 + 7) * slow;                   // connect, handshake, masks, rate
+    const double pauses = 2 * 0.050 + 0.500;                                   // the rate switch
+    const double walk = pw::bench::wireSeconds(kRate, kImageBytes / 8, kImageBytes / 256);
+    return link + pauses + walk + kSwapMs / 1000.0 + 0.250;                    // half a connect interval
+}
+
+struct StationRun {
+    double perPortPerHour = 0; // the slowest port's
+    double totalPerHour = 0;
+    bool failed = false;
+};
+
+StationRun runStations(const std::string& image, int ports, int boards)
+{
+    std::vector<std::unique_ptr<pw::sim::Simulator>> lines;
+    std::vector<std::string> args = {"-q", "--baud", std::to_string(kRate)};
+    for (int k = 0; k < ports; ++k) {
+        pw::sim::SimOptions options;
+        options.boards = static_cast<std::uint32_t>(boards);
+        options.swapMs = kSwapMs;
+        lines.push_back(std::make_unique<pw::sim::Simulator>(options));
+        if (!lines.back()->start())
+            return {0, 0, true};
+        args.insert(args.end(), {"--port", lines.back()->slavePath()});
+    }
+    args.insert(args.end(), {"station", "program", image});
+    pw::test::ChildProcess station(pw::test::binFolder() + "pagewise-cli", args);
+    std::map<std::string, std::vector<Clock::time_point>> endedAt;
+    StationRun run;
+    for (int seen = 0; seen < ports * boards; ++seen) {
+        const std::string line = station.readLine(std::chrono::seconds(120));
+        run.failed |= !line.starts_with("PASS ");
+        if (line.empty())
+            break;
+        endedAt[line.substr(5, line.find(" board ") - 5)].push_back(Clock::now());
+    }
+    station.signal(SIGINT);
+    station.wait();
+    double slowest = 0, total = 0;
+    for (const auto& [port, times] : endedAt) {
+        const double cycle = std::chrono::duration<double>(times.back() - times.front()).count() / (times.size() - 1);
+        slowest = std::max(slowest, cycle);
+        total += 3600.0 / cycle;
+    }
+    run.perPortPerHour = slowest > 0 ? 3600.0 / slowest : 0;
+    run.totalPerHour = total;
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int boards = std::max(2, argc > 1 ? std::atoi(argv[1]) : 4);
+    const std::string folder = pw::bench::benchFolder();
+    const std::string image = folder + "/fw.bin";
+    const std::vector<std::uint8_t> bytes = pw::bench::benchImage(kImageBytes);
+    std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+
+    const double ideal = 3600.0 / idealSeconds();
+    std::printf("%-26s %6s %14s %14s %14s\n", "station Program 16 KiB", "ports", "boards/h/port", "boards/h total",
+                "ideal/h/port");
+    double single = 0;
+    bool failed = false;
+    for (const int ports : {1, 4, 8}) {
+        const StationRun run = runStations(image, ports, boards);
+        failed |= run.failed;
+        single = ports == 1 ? run.totalPerHour : single;
+        std::printf("%-26s %6d %14.0f %14.0f %14.0f%s\n", "", ports, run.perPortPerHour, run.totalPerHour, ideal,
+                    run.failed ? "  FAILED" : "");
+        if (ports == 8)
+            std::printf("%-26s %6s %13.3fx\n", "8 ports / (8 x 1 port)", "", run.totalPerHour / (8 * single));
+    }
+    std::filesystem::remove_all(folder);
+    return failed ? 1 : 0;
+}
