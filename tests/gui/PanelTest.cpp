@@ -149,22 +149,6 @@ TEST_F(PanelOnASlowLine, ClosingMidRunEndsTheWorkerFirst)
     EXPECT_FALSE(ctx.startAddrLabel);
 }
 
-// Where neither folder can take the log, the user is told in a box and the log says where.
-TEST_F(PanelRun, ExportThatCannotBeWrittenSaysSo)
-{
-    ctx.exeDir = dir.filePath("missing/").toStdString();
-    writeFile(dir.file("plain"), "a file where the data folder would be");
-    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", dir.filePath("plain").toUtf8());
-    panel->AppendLogLine("one");
-    panel->OnExport();
-    qputenv("XDG_DATA_HOME", savedDataHome);
-
-    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Could not create the file!"});
-    EXPECT_EQ(logLines(), (QStringList{"one", QString::fromStdString("Could not create " + ctx.exeDir + "ISP_log.txt")}));
-    EXPECT_TRUE(viewed.empty());
-}
-
 // The panel lends the port to the Dump dialog and must own it again afterwards: an operation
 // started after the dialog closed has to be answered.
 TEST_F(PanelRun, DumpDialogGivesThePortBack)

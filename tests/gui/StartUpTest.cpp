@@ -1,12 +1,11 @@
 // The pagewise executable as a user starts it, Qt's own options among its arguments.
 #include "support/ChildProcess.h"
+#include "support/Files.h"
 #include "support/SimHarness.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 namespace pw::test {
 namespace {
@@ -16,10 +15,10 @@ namespace fs = std::filesystem;
 // A whole start with Qt's options: the window opens on the simulator, programs, and quits.
 TEST(StartUpWindow, RunsWithPlatformAndStyleOptions)
 {
-    const fs::path dir = fs::temp_directory_path() / ("pagewise-start-" + std::to_string(::getpid()));
-    fs::create_directories(dir / "config");
+    const TempDir temp;
+    const fs::path dir = temp.path().toStdString();
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1); // the developer's settings stay out
-    std::ofstream(dir / "fw.bin", std::ios::binary) << std::string(64, '\x5A');
+    writeFile(dir / "fw.bin", std::string(64, '\x5A'));
     SimHarness target;
     const ChildResult run = ChildProcess(binFolder() + "pagewise",
                                          {"-platform", "offscreen", "-style", "fusion", "--port", target.slavePath(),
@@ -30,7 +29,6 @@ TEST(StartUpWindow, RunsWithPlatformAndStyleOptions)
     EXPECT_TRUE(fs::exists(dir / "shot.png"));
     EXPECT_EQ(target.sim().flash()[63], 0x5A);
     EXPECT_FALSE(fs::exists(dir / "config" / "Corvane" / "Pagewise.conf")) << "the --port device was saved";
-    fs::remove_all(dir);
 }
 
 } // namespace

@@ -30,8 +30,6 @@ const Bytes kClassicData = {0x21, 0x46, 0x01, 0x36, 0x01, 0x21, 0x47, 0x01,
 
 const ConvertCase kConvertCases[] = {
     {"OnlyEndRecord", kEndRecord, 0, {}, 0},
-    {"SixteenZerosAt0100", ":1001000000000000000000000000000000000000EF\n" + kEndRecord, 0x110,
-     {{0x100, Bytes(16, 0)}}, 0},
     {"ClassicLine", kClassic + kEndRecord, 0x110, {{0x100, kClassicData}}, 943},
     {"TextBetweenRecords", "; built by hand\r\n\r\n   " + kClassic + "junk without colon\n\n" +
                                ":00000001ff\r\n", 0x110, {{0x100, kClassicData}}, 943},

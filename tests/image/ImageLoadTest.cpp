@@ -1,4 +1,3 @@
-#include "image/FirmwareImage.h"
 #include "image/ImageLoad.h"
 #include "image/ImageMessages.h"
 #include "support/RecordingBoxes.h"
@@ -7,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 
 namespace pw::test {
 namespace {
@@ -74,38 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "File : "},
         LoadCase{"MissingBinary", "", "", LoadStatus::Failed, "", "", "", "File : "}),
     rowName);
-
-struct ReadCase {
-    const char* name;
-    std::uintmax_t length; // a file of this many 0x00 bytes, or none when kNoFile
-    bool accepted;
-};
-
-constexpr std::uintmax_t kNoFile = ~std::uintmax_t{0};
-
-class FirmwareImageRead : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(FirmwareImageRead, AcceptsUpToFullImage)
-{
-    const ReadCase& c = GetParam();
-    TempDir dir;
-    const std::string path = dir.file("img.bin");
-    if (c.length != kNoFile) {
-        writeFile(path, "");
-        std::filesystem::resize_file(path, c.length);
-    }
-    RecordingBoxes boxes;
-    const std::optional<FirmwareImage> image = readFirmwareImage(path, boxes);
-    ASSERT_EQ(image.has_value(), c.accepted);
-    const std::string refusal = c.length == kNoFile ? openFailedText(path) : tooLargeText(path, c.length);
-    EXPECT_EQ(boxes.texts(), c.accepted ? std::vector<std::string>{} : std::vector<std::string>{refusal});
-}
-
-INSTANTIATE_TEST_SUITE_P(Lengths, FirmwareImageRead,
-                         ::testing::Values(ReadCase{"Missing", kNoFile, false}, ReadCase{"Empty", 0, true},
-                                           ReadCase{"FullImage", kImageCapacity, true},
-                                           ReadCase{"OneByteTooLong", kImageCapacity + 1, false}),
-                         rowName);
 
 } // namespace
 } // namespace pw::test

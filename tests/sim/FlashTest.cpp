@@ -58,7 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
                       EraseCase{"ChipLastBlockOnly", 0, 0x80000000, 0x80, 0, 124, 128},
                       EraseCase{"PageSixtyFour", 0, 0xFFFFFFFF, 0x82, 0x80, 64, 65},
                       EraseCase{"PageLast", 0, 0xFFFFFFFF, 0x82, 0xFE, 127, 128},
-                      EraseCase{"PageOddHighMeansSamePage", 0, 0xFFFFFFFF, 0x82, 0x81, 64, 65},
                       EraseCase{"PageInKeptBlock", 0x7, 0xFFFFFFF8, 0x82, 0x10, 0, 0},
                       EraseCase{"PageAboveKeptBlocks", 0x7, 0xFFFFFFF8, 0x82, 0x18, 12, 13}),
     rowName);
