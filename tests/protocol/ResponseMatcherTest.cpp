@@ -1,25 +1,15 @@
 #include "protocol/ResponseMatcher.h"
 #include "support/RecordingBoxes.h"
 #include "support/Tables.h"
+#include "support/WireFrames.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 using pw::MatcherVariant;
 using pw::ResponseKind;
 
 namespace {
-
-std::vector<std::uint8_t> bytes(const std::string& hex)
-{
-    std::istringstream in(hex);
-    std::vector<std::uint8_t> out;
-    unsigned value;
-    while (in >> std::hex >> value)
-        out.push_back(static_cast<std::uint8_t>(value));
-    return out;
-}
 
 struct MatchCase {
     const char* name;
@@ -37,7 +27,7 @@ struct Fed {
     explicit Fed(MatcherVariant variant) : matcher(ctx, variant) {}
     void feed(const std::string& hex)
     {
-        for (const std::uint8_t b : bytes(hex))
+        for (const std::uint8_t b : pw::test::bytesOf(hex))
             matcher.receiveByte(b, 1);
     }
     pw::test::RecordingBoxes boxes;
@@ -59,7 +49,7 @@ TEST_P(Matcher, SignalsOnlyTheAnnouncedReply)
     if (*c.readData) {
         std::array<std::uint8_t, 8> data{};
         ASSERT_TRUE(fed.ctx.readDest.copyTo(data));
-        EXPECT_EQ(std::vector<std::uint8_t>(data.begin(), data.end()), bytes(c.readData));
+        EXPECT_EQ(std::vector<std::uint8_t>(data.begin(), data.end()), pw::test::bytesOf(c.readData));
     }
     EXPECT_EQ(fed.boxes.texts(), c.box ? std::vector<std::string>{"Please reset MCU and try again!"}
                                        : std::vector<std::string>{});

@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,12 +62,6 @@ public:
         }
         return got;
     }
-    speed_t lineSpeed() const
-    {
-        termios tio{};
-        ::tcgetattr(fd_, &tio);
-        return ::cfgetospeed(&tio);
-    }
     // A new pty only: closes both ends, or only this one, so that opening the slave node
     // fails with EIO, as a /dev/ttyS node with no UART behind it does.
     void hangUp()
@@ -91,14 +83,5 @@ private:
     int keeper_ = -1;
     std::string slave_;
 };
-
-inline std::vector<std::uint8_t> bytesOf(const std::string& hex)
-{
-    std::vector<std::uint8_t> bytes;
-    std::istringstream in(hex);
-    for (std::string token; in >> token;)
-        bytes.push_back(static_cast<std::uint8_t>(std::strtoul(token.c_str(), nullptr, 16)));
-    return bytes;
-}
 
 } // namespace pw::test

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -125,6 +127,16 @@ private:
     std::vector<std::string> frames_;
     int high_ = -1;
 };
+
+// "0F 80 00" as bytes.
+inline std::vector<std::uint8_t> bytesOf(const std::string& hex)
+{
+    std::vector<std::uint8_t> bytes;
+    std::istringstream in(hex);
+    for (std::string token; in >> token;)
+        bytes.push_back(static_cast<std::uint8_t>(std::strtoul(token.c_str(), nullptr, 16)));
+    return bytes;
+}
 
 inline std::vector<std::uint8_t> patternImage(std::size_t length, std::uint8_t seed = 0)
 {
