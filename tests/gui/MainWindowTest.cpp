@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
+#include <QStyle>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -59,6 +61,23 @@ TEST_F(MainWindowTest, HelpRevealsTheHiddenDumpAndExportButtons)
     trigger(QStringLiteral("Help"));
     EXPECT_TRUE(dump->isVisible());
     EXPECT_TRUE(named<QPushButton>(*window->panel(), QStringLiteral("Export"))->isVisible());
+}
+
+// A keyboard user can start at once, and a whole flash's figures fit with every button shown.
+TEST_F(MainWindowTest, OpensOnLoadAndItsFieldsFitAWholeFlash)
+{
+    ASSERT_TRUE(window->focusWidget());
+    EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("load"));
+    window->panel()->showAdvancedButtons();
+    window->resize(window->minimumSizeHint());
+    QCoreApplication::processEvents();
+    for (const auto& [name, longest] : {std::pair{"size", "65536/184331"}, std::pair{"checksum", "FFFF/FFFF"}}) {
+        auto* field = window->panel()->findChild<QLineEdit*>(QString::fromLatin1(name));
+        // The text needs its advance, QLineEdit's 2 px inner margin and the frame, each side.
+        const int frame = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+        EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance(QString::fromLatin1(longest)) + 4 + 2 * frame)
+            << name;
+    }
 }
 
 // Exit is only a request while the command runs: the window closes, and lets the port go, after.

@@ -149,6 +149,18 @@ TEST_F(PanelOnASlowLine, ClosingMidRunEndsTheWorkerFirst)
     EXPECT_FALSE(ctx.startAddrLabel);
 }
 
+// A desktop with no viewer shows nothing: the log names the file instead.
+TEST_F(PanelRun, AnExportNoViewerCanShowIsNamedInTheLog)
+{
+    viewerWorks = false;
+    panel->AppendLogLine("one");
+    panel->OnExport();
+    const std::string path = ctx.exeDir + "ISP_log.txt";
+    EXPECT_EQ(viewed, std::vector<std::string>{path});
+    EXPECT_EQ(logLines().back(), QString::fromStdString("Written to " + path + " (no viewer could show it)"));
+    EXPECT_EQ(fileText(path), "one\r\n");
+}
+
 // The panel lends the port to the Dump dialog and must own it again afterwards: an operation
 // started after the dialog closed has to be answered.
 TEST_F(PanelRun, DumpDialogGivesThePortBack)

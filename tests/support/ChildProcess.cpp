@@ -3,6 +3,7 @@
 #include "context/IspContext.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdlib>
 #include <poll.h>
 #include <spawn.h>
@@ -13,20 +14,6 @@ extern char** environ;
 
 namespace pw::test {
 
-namespace {
-
-void drain(int fd, std::string& into, bool& open)
-{
-    char buffer[4096];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0)
-        into.append(buffer, static_cast<std::size_t>(n));
-    else if (n == 0)
-        open = false;
-}
-
-} // namespace
-
 std::string binFolder()
 {
     const char* fromCtest = std::getenv("PAGEWISE_BIN");
@@ -36,15 +23,20 @@ std::string binFolder()
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args)
     : started_(std::chrono::steady_clock::now())
 {
-    int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0)
+    // stdout comes through a pipe, to be read while the child runs; stderr goes to a file
+    // read at the end, so neither can fill up and stall the child. Both close on exec, so a
+    // child spawned by another test thread cannot hold this one's stdout open.
+    char errName[] = "/tmp/pw-child-err-XXXXXX";
+    errFd_ = ::mkostemp(errName, O_CLOEXEC);
+    int out[2];
+    if (errFd_ < 0 || ::pipe2(out, O_CLOEXEC) != 0)
         return;
+    ::unlink(errName);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errFd_, STDERR_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -54,9 +46,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         pid_ = pid;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
-    ::close(err[1]);
     outFd_ = out[0];
-    errFd_ = err[0];
 }
 
 ChildProcess::~ChildProcess()
@@ -97,27 +87,34 @@ ChildResult ChildProcess::wait(std::chrono::milliseconds timeout)
     result.out = outRead_;
     if (pid_ <= 0)
         return result;
-    const auto deadline = started_ + timeout;
-    bool outOpen = true, errOpen = true;
-    while (outOpen || errOpen) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    char buffer[4096];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(started_ + timeout -
+                                                                                 std::chrono::steady_clock::now());
+        pollfd pfd{outFd_, POLLIN, 0};
         if (left.count() <= 0) {
             ::kill(pid_, SIGKILL);
             break;
         }
-        pollfd fds[2] = {{outOpen ? outFd_ : -1, POLLIN, 0}, {errOpen ? errFd_ : -1, POLLIN, 0}};
-        if (::poll(fds, 2, static_cast<int>(left.count())) <= 0)
+        if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
             continue;
-        if (fds[0].revents != 0)
-            drain(outFd_, result.out, outOpen);
-        if (fds[1].revents != 0)
-            drain(errFd_, result.err, errOpen);
+        const ssize_t n = ::read(outFd_, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // the child closed stdout: it has ended
+        result.out.append(buffer, static_cast<std::size_t>(n));
     }
     int status = 0;
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
     if (WIFEXITED(status))
         result.exitCode = WEXITSTATUS(status);
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(errFd_, buffer, sizeof buffer, at);
+        if (n <= 0)
+            break;
+        result.err.append(buffer, static_cast<std::size_t>(n));
+        at += n;
+    }
     return result;
 }
 

@@ -61,7 +61,10 @@ protected:
         sim.mapInto(ctx);
         ctx.exeDir = dir.path().toStdString() + "/";
         panel = std::make_unique<IspPanel>(ctx, nullptr);
-        panel->setTextViewer([this](const std::string& path) { viewed.push_back(path); });
+        panel->setTextViewer([this](const std::string& path) {
+            viewed.push_back(path);
+            return viewerWorks;
+        });
     }
     void TearDown() override { panel.reset(); }
 
@@ -96,6 +99,7 @@ protected:
     TempDir dir;
     std::unique_ptr<IspPanel> panel;
     std::vector<std::string> viewed;
+    bool viewerWorks = true; // false: a desktop without a viewer
 };
 
 } // namespace pw::test

@@ -24,9 +24,9 @@
 
 namespace pw {
 
-void openInDesktopViewer(const std::string& path)
+bool openInDesktopViewer(const std::string& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 

@@ -21,10 +21,10 @@ namespace pw {
 
 class GuiThreadSink;
 
-// Shows a text file the program wrote.
-using TextViewer = std::function<void(const std::string&)>;
-// The desktop's viewer for the file's type.
-void openInDesktopViewer(const std::string& path);
+// Shows a text file the program wrote; false when nothing could show it.
+using TextViewer = std::function<bool(const std::string&)>;
+// The desktop's viewer for the file's type (false where the desktop has none).
+bool openInDesktopViewer(const std::string& path);
 
 // Reads a page range of the target's flash into Dump.txt or Dump.bin in the current folder.
 // While open it holds the serial port with a matcher of its own.

@@ -21,6 +21,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include <thread>
@@ -32,6 +34,19 @@ namespace {
 
 constexpr int kPanelWidthDlu = 249;
 constexpr int kPanelHeightDlu = 151;
+
+// The field never narrows below what `text` needs with the style's frame and margins.
+void fitLongestText(QLineEdit& field, const QString& text)
+{
+    QStyleOptionFrame option;
+    option.initFrom(&field);
+    option.lineWidth = field.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &field);
+    const QMargins margins = field.textMargins();
+    // QLineEdit keeps 2 px of its own on each side of the text.
+    const QSize textSize(field.fontMetrics().horizontalAdvance(text) + margins.left() + margins.right() + 4,
+                      field.fontMetrics().height());
+    field.setMinimumWidth(field.style()->sizeFromContents(QStyle::CT_LineEdit, &option, textSize, &field).width());
+}
 
 QString startAddressText(std::uint32_t address)
 {
@@ -46,6 +61,7 @@ IspPanel::IspPanel(IspContext& ctx, QWidget* parent)
 {
     buildControls();
     buildLayout();
+    setFocusProxy(loadButton_); // a keyboard user starts where a mouse user would
     auto* reveal = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")), this);
     connect(reveal, &QShortcut::activated, this, &IspPanel::showAdvancedButtons);
     connect(&runner_, &GuiRunner::ended, this, &IspPanel::operationEnded);
@@ -121,6 +137,9 @@ void IspPanel::buildControls()
     checksumEdit_ = new QLineEdit(this);
     checksumEdit_->setObjectName(QStringLiteral("checksum"));
     checksumEdit_->setReadOnly(true);
+    // Wide enough for a whole flash's figures from a HEX file, with Dump and Export shown.
+    fitLongestText(*sizeEdit_, QStringLiteral("65536/184331"));
+    fitLongestText(*checksumEdit_, QStringLiteral("FFFF/FFFF"));
 
     startAddress_ = new QLabel(QStringLiteral("0"), this);
     startAddress_->setObjectName(QStringLiteral("startAddress"));
@@ -284,7 +303,7 @@ void IspPanel::OnDump()
     std::this_thread::sleep_for(ctx_.timings.dumpHandOverPause);
     {
         DumpDialog dialog(ctx_, this);
-        dialog.setTextViewer(textViewer_);
+        dialog.setTextViewer([this](const std::string& path) { return showTextFile(path); });
         dialog.exec();
     }
     std::this_thread::sleep_for(ctx_.timings.dumpHandOverPause);
@@ -306,7 +325,15 @@ void IspPanel::OnExport()
     // The program's folder was not writable: tell the user where the log went instead.
     if (result.path != ctx_.exeDir + kLogFileName)
         AppendLogLine("Log saved to " + result.path);
-    textViewer_(result.path);
+    showTextFile(result.path);
+}
+
+// Where no viewer can show a file, the log says where it is, or the user would see nothing.
+bool IspPanel::showTextFile(const std::string& path)
+{
+    if (!textViewer_(path))
+        AppendLogLine("Written to " + path + " (no viewer could show it)");
+    return true;
 }
 
 void IspPanel::setTextViewer(TextViewer viewer)

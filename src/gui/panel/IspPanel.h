@@ -64,6 +64,7 @@ private:
     QPushButton* addButton(const char* text, const char* name, void (IspPanel::*handler)());
     void buildControls();
     void buildLayout();
+    bool showTextFile(const std::string& path);
     QueuedView::Handlers viewHandlers();
     void takePort();
     void setStartAddressLine(const QString& text);
