@@ -44,9 +44,10 @@ AboutBox::AboutBox(const std::string& versionText, QWidget* parent, std::functio
     grid->addWidget(version, 0, 1);
     grid->addWidget(copyright, 1, 1);
     grid->addWidget(contact, 2, 1);
-    grid->setRowStretch(3, 1);
-    grid->addWidget(buttons, 4, 0, 1, 2);
-    setFixedSize(dialogUnitsToPixels(font(), 194, 133).expandedTo(sizeHint()));
+    grid->setVerticalSpacing(grid->verticalSpacing() * 2);
+    grid->addWidget(buttons, 3, 0, 1, 2);
+    // The width the box always had; as high as its lines, with no empty band above the buttons.
+    setFixedSize(QSize(dialogUnitsToPixels(font(), 194, 0).width(), 0).expandedTo(sizeHint()));
 }
 
 } // namespace pw

@@ -121,18 +121,6 @@ TEST_F(CliSession, DumpWritesTheRequestedPagesToTheNamedFile)
     EXPECT_EQ(fileText(path("page1.bin")), std::string(flash.begin() + 0x200, flash.begin() + 0x400));
 }
 
-TEST_F(CliSession, AnUnusableSettingsFileIsNamedOnceAndLeftAlone)
-{
-    const std::string content = "[Ports]\nCOM3 /dev/ttyUSB0\n";
-    const std::string file = write("config/Corvane/Pagewise.conf", content);
-    const ChildResult run = cli({"info", write("a.hex", kSixteenZerosHex)});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err.find(file), run.err.rfind(file)) << run.err;
-    EXPECT_TRUE(contains(run.err, file + " is not used")) << run.err;
-    EXPECT_TRUE(contains(run.err, "line 2")) << run.err;
-    EXPECT_EQ(fileText(file), content);
-}
-
 // A pseudo-terminal is no device sysfs lists, yet the settings may map a port to it.
 TEST_F(CliSession, PortsListsWhatTheSettingsMapBesideTheDevices)
 {

@@ -107,7 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TypingCase{"Misaligned", "9", {kMisaligned}, "8"}, TypingCase{"AlignedInTwoKeys", "10", {}, "10"},
                       TypingCase{"AboveTheFlash", "100", {"Out of range! Page number must be <= 0x10000"}, "8"},
                       TypingCase{"Emptied", "", {"Address Error! Address number must be digital number"}, "8"},
-                      TypingCase{"LettersRefusedByTheField", "g.-", {}, "8"},
                       TypingCase{"HighestAligned", "f8", {}, "f8"}),
     rowName);
 

@@ -5,7 +5,6 @@
 #include "serial/SerialDevices.h"
 #include "serial/UsbPortSpec.h"
 #include "support/Files.h"
-#include "support/LineEnd.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +103,12 @@ TEST_F(FakeTree, DescribesEachAdapterAndFindsItByItsUsbSerial)
                                         "latency timer 16 ms");
     EXPECT_EQ(deviceDescription(devices[2]), "Maker Probe, usb 2e8a:000a serial E6614, driver cdc_acm");
     EXPECT_EQ(deviceDescription(devices[3]), "") << "a UART without a driver link says nothing";
+    // The timer as the port reads it at open, through the link users configure.
+    EXPECT_EQ(latencyTimerMs(first.byId, folders_.sysTty), 16);
+    EXPECT_FALSE(latencyTimerMs(devices[2].node, folders_.sysTty)) << "no timer exposed, nothing to say";
+    const std::string advice = latencyAdvice(first.byId, 16);
+    EXPECT_NE(advice.find("60-pagewise.rules"), std::string::npos) << advice;
+    EXPECT_NE(advice.find("setserial " + first.byId + " low_latency"), std::string::npos) << advice;
 
     const struct {
         const char* spec;
@@ -145,28 +150,6 @@ TEST_F(FakeTree, ListingOpensNoDevice)
     }
     ::close(watch);
     EXPECT_TRUE(opened.empty()) << "opened " << opened.front();
-}
-
-// The adapter's latency timer, found through the stable by-id link as users configure it.
-TEST_F(FakeTree, ReadsTheLatencyTimerBehindALinkAndAdvisesWhenItIsSlow)
-{
-    const std::string link = folders_.byId + "/usb-FTDI_FT232R_A1B2C3-if00-port0";
-    EXPECT_FALSE(latencyTimerMs(folders_.dev + "/ttyACM0", folders_.sysTty)) << "no timer exposed, nothing to say";
-    EXPECT_EQ(latencyTimerMs(link, folders_.sysTty), 16);
-    const std::string advice = latencyAdvice(link, 16);
-    EXPECT_NE(advice.find("16 ms"), std::string::npos) << advice;
-    EXPECT_NE(advice.find("60-pagewise.rules"), std::string::npos) << advice;
-    EXPECT_NE(advice.find("setserial " + link + " low_latency"), std::string::npos) << advice;
-}
-
-// A pseudo-terminal has no low-latency flag: it is left as it is.
-TEST(LowLatency, APseudoTerminalIsLeftAlone)
-{
-    LineEnd pty;
-    const int slave = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave, 0);
-    EXPECT_FALSE(enableLowLatency(slave));
-    ::close(slave);
 }
 
 } // namespace

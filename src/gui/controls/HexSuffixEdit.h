@@ -13,7 +13,6 @@ namespace pw {
 struct SuffixLayout {
     QRect textArea;  // w x h
     QRect editArea;  // where the edit itself sits, inside the inner frame
-    QRect strip;     // button-face fill of the suffix strip
     QRect innerFrame;
     QRect outerFrame;
     QPoint suffixAt; // top-left of the "00" text

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 namespace pw {
 
@@ -54,6 +56,7 @@ wcHexButton::wcHexButton(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("wcHexButton"));
     edit_ = new QLineEdit(this);
+    edit_->setFrame(false); // the field draws one frame around the strip and the text
     edit_->installEventFilter(new KeyFilterGuard([this] { return hexMode_; }, edit_));
     edit_->setValidator(new NoSpaceValidator(edit_));
     strip_ = new BaseButtonStrip(*this);
@@ -67,22 +70,45 @@ QString wcHexButton::text() const { return edit_->text(); }
 
 void wcHexButton::setText(const QString& text) { edit_->setText(text); }
 
-QRect wcHexButton::buttonRect() const { return {0, 0, height() * 8 / 10, height()}; }
+int wcHexButton::frameWidth() const
+{
+    return style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+}
+
+QRect wcHexButton::buttonRect() const
+{
+    const int f = frameWidth();
+    return {f, f, (height() - 2 * f) * 8 / 10, height() - 2 * f};
+}
 
 QWidget* wcHexButton::buttonStrip() const { return strip_; }
 
 QSize wcHexButton::sizeHint() const
 {
     const QSize edit = edit_->sizeHint();
-    return {edit.width() + edit.height() * 8 / 10, edit.height()};
+    const int f = frameWidth();
+    return {edit.width() + edit.height() * 8 / 10 + 2 * f, edit.height() + 2 * f};
 }
 
 void wcHexButton::resizeEvent(QResizeEvent* event)
 {
     const QRect button = buttonRect();
     strip_->setGeometry(button);
-    edit_->setGeometry(button.width(), 0, width() - button.width(), height());
+    edit_->setGeometry(button.right() + 1, button.top(), width() - button.right() - 1 - frameWidth(), button.height());
     QWidget::resizeEvent(event);
+}
+
+// One sunken line-edit frame around the base strip and the text, as a single field.
+void wcHexButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QStyleOptionFrame option;
+    option.initFrom(this);
+    option.lineWidth = frameWidth();
+    option.state |= QStyle::State_Sunken;
+    if (edit_->hasFocus())
+        option.state |= QStyle::State_HasFocus;
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
 }
 
 void wcHexButton::changeEvent(QEvent* event)
@@ -136,8 +162,12 @@ void wcHexButton::openDropList()
     setButtonPressed(true);
     if (!dropList_)
         dropList_ = new BaseDropList(*this, {QStringLiteral("Hex"), QStringLiteral("Dec")});
+    // The room below is measured against the main window, not the dialog the field is in.
+    const QWidget* main = window();
+    while (main->parentWidget())
+        main = main->parentWidget()->window();
     const QRect fieldOnScreen(mapToGlobal(QPoint(0, 0)), size());
-    dropList_->popUp(fieldOnScreen, window()->frameGeometry());
+    dropList_->popUp(fieldOnScreen, main->frameGeometry());
 }
 
 void wcHexButton::chooseBase(bool hex)

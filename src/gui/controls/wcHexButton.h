@@ -25,7 +25,8 @@ public:
     void setText(const QString& text);
     QLineEdit* lineEdit() const { return edit_; }
 
-    // The button strip in the field's own coordinates: full height, height*8/10 wide.
+    // The button strip in the field's own coordinates, inside its frame: the frame's inner
+    // height, 8/10 of that wide.
     QRect buttonRect() const;
     QWidget* buttonStrip() const;
     PressState pressState() const { return pressState_; }
@@ -44,6 +45,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -52,6 +54,7 @@ private:
     void stripMoved(bool over);
     void stripReleased(bool over);
     void convertIfBaseChanged();
+    int frameWidth() const;
 
     QLineEdit* edit_ = nullptr;
     BaseButtonStrip* strip_ = nullptr;

@@ -5,6 +5,7 @@
 #include "gui/controls/HexSuffixEdit.h"
 #include "base/NumberText.h"
 #include "gui/dialogs/EntryCheck.h"
+#include "gui/support/DialogUnits.h"
 #include "protocol/LinkControl.h"
 #include "serial/PortMap.h"
 #include "serial/SerialDevices.h"
@@ -94,6 +95,8 @@ void ConfigDialog::fillLists()
     deviceList_ = makeList(this, devices, -1, true);
     deviceList_->setEditable(true);
     deviceList_->setInsertPolicy(QComboBox::NoInsert);
+    deviceList_->setMinimumContentsLength(44); // "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_…"
+    deviceList_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     describeDevices();
     onPortChosen(portList_->currentIndex());
     connect(portList_, &QComboBox::currentIndexChanged, this, &ConfigDialog::onPortChosen);
@@ -129,7 +132,10 @@ void ConfigDialog::buildControls()
 {
     fillLists();
     startField_ = new HexSuffixEdit(this);
-    spinner_ = new BusySpinner(QSize(14, 14), this);
+    spinner_ = new BusySpinner(dialogUnitsToPixels(font(), 8, 7), this);
+    QSizePolicy keepPlace = spinner_->sizePolicy(); // the row does not shift when it shows
+    keepPlace.setRetainSizeWhenHidden(true);
+    spinner_->setSizePolicy(keepPlace);
     spinner_->hide();
     note_ = new QLabel(this);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
@@ -139,15 +145,15 @@ void ConfigDialog::buildControls()
     connect(cancel_, &QPushButton::clicked, this, &ConfigDialog::reject);
 
     auto* grid = new QGridLayout(this);
-    const std::pair<const char*, QWidget*> rows[] = {{"COMport:", portList_},   {"BaudRate:", rateList_},
-                                                     {"Parity:", parityList_},  {"Databits:", dataBitsList_},
-                                                     {"Stopbits:", stopBitsList_}};
+    // The device a COM number opens has a row of its own, wide enough for a by-id path.
+    const std::pair<const char*, QWidget*> rows[] = {{"COMport:", portList_},   {"Device:", deviceList_},
+                                                     {"BaudRate:", rateList_},  {"Parity:", parityList_},
+                                                     {"Databits:", dataBitsList_}, {"Stopbits:", stopBitsList_}};
     int row = 0;
     for (const auto& [label, widget] : rows) {
         grid->addWidget(new QLabel(QString::fromLatin1(label), this), row, 0);
-        grid->addWidget(widget, row++, 1);
+        grid->addWidget(widget, row++, 1, 1, 2);
     }
-    grid->addWidget(deviceList_, 0, 2);
     auto* address = new QHBoxLayout;
     address->addWidget(startField_);
     address->addWidget(new QLabel(QStringLiteral("h"), this));

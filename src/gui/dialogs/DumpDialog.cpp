@@ -3,6 +3,7 @@
 #include "base/ChipTable.h"
 #include "base/NumberText.h"
 #include "gui/dialogs/EntryCheck.h"
+#include "gui/support/TextWidth.h"
 #include "ops/OperationTexts.h"
 #include "ops/Operations.h"
 #include "gui/support/GuiThreadSink.h"
@@ -129,6 +130,24 @@ void DumpDialog::buildControls()
     top->addWidget(typeBox);
     top->addWidget(bar_);
     top->addLayout(buttons);
+    fixLayout();
+}
+
+// One size for good: the fields hold any page number, the address labels the longest range
+// (a page number far past the flash is shown as typed), and the bar keeps its place while
+// hidden, so nothing moves when a dump starts or the numbers grow.
+void DumpDialog::fixLayout()
+{
+    const QString longestNumber = QStringLiteral("FFFFFFFF");
+    for (QLineEdit* field : {fromEdit_, countEdit_})
+        field->setFixedWidth(lineEditWidthFor(*field, longestNumber));
+    const QString longestAddress = QString::fromStdString(hexDecText(0x1FFFFFFFFFFull));
+    for (QLabel* label : {firstAddress_, lastAddress_})
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(longestAddress));
+    QSizePolicy keep = bar_->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    bar_->setSizePolicy(keep);
+    setFixedSize(sizeHint());
 }
 
 void DumpDialog::connectControls()

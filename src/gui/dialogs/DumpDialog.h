@@ -52,6 +52,7 @@ signals:
 
 private:
     void buildControls();
+    void fixLayout();
     void connectControls();
     void onFromPageEdited(const QString& text);
     void onPageCountEdited(const QString& text);

@@ -7,6 +7,7 @@
 #include "ops/EraseSteps.h"
 #include "ops/Operations.h"
 #include "gui/support/DialogUnits.h"
+#include "gui/support/TextWidth.h"
 #include "gui/support/GuiThreadSink.h"
 #include "protocol/LinkControl.h"
 
@@ -21,8 +22,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
-#include <QStyle>
-#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include <thread>
@@ -34,19 +33,6 @@ namespace {
 
 constexpr int kPanelWidthDlu = 249;
 constexpr int kPanelHeightDlu = 151;
-
-// The field never narrows below what `text` needs with the style's frame and margins.
-void fitLongestText(QLineEdit& field, const QString& text)
-{
-    QStyleOptionFrame option;
-    option.initFrom(&field);
-    option.lineWidth = field.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &field);
-    const QMargins margins = field.textMargins();
-    // QLineEdit keeps 2 px of its own on each side of the text.
-    const QSize textSize(field.fontMetrics().horizontalAdvance(text) + margins.left() + margins.right() + 4,
-                      field.fontMetrics().height());
-    field.setMinimumWidth(field.style()->sizeFromContents(QStyle::CT_LineEdit, &option, textSize, &field).width());
-}
 
 QString startAddressText(std::uint32_t address)
 {

@@ -1,0 +1,170 @@
+// Pictures of every window and state for docs/, on a real display (xvfb-run), against an
+// in-process paced simulator: the main window idle, during Program and after Auto; the
+// Configuration dialog while it checks; Page Erase with its base list open; Dump while it
+// dumps; About; and an error box. Run by scripts/screenshot.sh, once at 1x and once with
+// QT_SCALE_FACTOR=2.
+//   pagewise-screenshots FOLDER SUFFIX     e.g. docs "" or docs "@2x"
+#include "context/IspContext.h"
+#include "gui/MainWindow.h"
+#include "gui/controls/BaseDropList.h"
+#include "gui/controls/BusySpinner.h"
+#include "gui/controls/HexSuffixEdit.h"
+#include "gui/controls/wcHexButton.h"
+#include "gui/dialogs/ConfigDialog.h"
+#include "gui/dialogs/DumpDialog.h"
+#include "gui/dialogs/PageEraseDialog.h"
+#include "gui/panel/IspPanel.h"
+#include "gui/support/GuiMessageBoxes.h"
+#include "settings/Settings.h"
+#include "sim/Simulator.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+
+namespace {
+
+QString folder, suffix;
+
+// Serves events until `done` holds or 60 s have passed.
+bool serveUntil(const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+void settle()
+{
+    QElapsedTimer clock;
+    clock.start();
+    serveUntil([&] { return clock.elapsed() > 300; });
+}
+
+// The screen where the widgets are, so popups over them are in the picture too.
+void shoot(const QString& name, std::initializer_list<const QWidget*> widgets)
+{
+    settle();
+    QRect area;
+    for (const QWidget* widget : widgets)
+        area |= widget->frameGeometry();
+    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QString path = folder + "/" + name + suffix + ".png";
+    std::printf("%s %s\n", picture.save(path) ? "wrote" : "could not write", qPrintable(path));
+}
+
+// Runs `act` on the next modal window of type D once it is on screen.
+template <typename D> void whenShown(std::function<void(D&)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget()); dialog && dialog->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            act(*dialog);
+        }
+    });
+    poll->start(50);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: pagewise-screenshots FOLDER SUFFIX\n");
+        return 2;
+    }
+    folder = QString::fromLocal8Bit(argv[1]);
+    suffix = QString::fromLocal8Bit(argv[2]);
+    QTemporaryDir work;
+    pw::sim::Simulator target; // paced, so a run can be caught half-way
+    if (!target.start())
+        return 1;
+
+    pw::GuiMessageBoxes boxes;
+    pw::IspContext ctx(boxes);
+    ctx.exeDir = work.path().toStdString() + "/";
+    ctx.portMap.assignForThisRun(ctx.comPort, target.slavePath());
+    pw::SettingsStore store(work.filePath("user.conf").toStdString(), work.filePath("system.conf").toStdString());
+    const std::string image = work.filePath("firmware.bin").toStdString();
+    {
+        std::ofstream out(image, std::ios::binary);
+        for (int k = 0; k < 0x900; ++k)
+            out.put(static_cast<char>((k * 37 + 11) & 0xFF));
+    }
+
+    pw::MainWindow window(ctx, store);
+    window.move(40, 40);
+    window.show();
+    pw::IspPanel* panel = window.panel();
+    panel->loadFile(QString::fromStdString(image));
+    shoot("main-idle", {&window});
+
+    auto* bar = panel->findChild<QProgressBar*>("progress");
+    panel->OnProgram();
+    serveUntil([&] { return bar->value() * 3 > bar->maximum(); });
+    shoot("main-program", {&window});
+    serveUntil([&] { return !panel->operationRunning(); });
+    panel->OnAuto();
+    serveUntil([&] { return !panel->operationRunning(); });
+    shoot("main-auto", {&window});
+
+    {
+        pw::ConfigDialog config(ctx, store, &window);
+        config.setCheckTick(std::chrono::milliseconds(400));
+        config.move(80, 80);
+        config.show();
+        config.startAddressField()->lineEdit()->setText(QStringLiteral("9"));
+        serveUntil([&] { return config.spinner()->isVisible(); });
+        shoot("config-checking", {&config});
+        config.reject();
+    }
+    {
+        pw::PageEraseDialog pages(boxes, 4, 124, 128, &window);
+        pages.move(80, 80);
+        pages.show();
+        settle();
+        pages.fromField()->openDropList();
+        shoot("page-erase-base-list", {&pages, pages.fromField()->dropList()});
+        pages.reject();
+    }
+    whenShown<pw::DumpDialog>([&](pw::DumpDialog& dump) {
+        dump.findChild<QLineEdit*>("pageCount")->setText(QStringLiteral("4"));
+        dump.onExcute();
+        auto* dumpBar = dump.findChild<QProgressBar*>("progress");
+        serveUntil([&] { return dumpBar->value() * 4 > dumpBar->maximum(); });
+        shoot("dump-running", {&dump});
+        serveUntil([&] { return !dump.dumpRunning(); });
+        dump.accept();
+    });
+    panel->showAdvancedButtons();
+    panel->OnDump();
+    shoot("main-advanced", {&window});
+
+    whenShown<QDialog>([&](QDialog& about) {
+        shoot("about", {&about});
+        about.reject();
+    });
+    window.showAbout();
+    whenShown<QMessageBox>([&](QMessageBox& box) {
+        shoot("error-box", {&box});
+        box.accept();
+    });
+    boxes.show("Pagewise", "Wait COM port timeout, pls check MCU and COM port status!", pw::BoxIcon::Stop);
+    return 0;
+}
