@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  librsvg2-bin               # the icon's PNG sizes, drawn from its SVG at build time
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev   # fuzz targets
   srecord sdcc               # HEX round-trip tests against an independent converter

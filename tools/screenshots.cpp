@@ -5,6 +5,7 @@
 // QT_SCALE_FACTOR=2.
 //   pagewise-screenshots FOLDER SUFFIX     e.g. docs "" or docs "@2x"
 #include "context/IspContext.h"
+#include "gui/AppIcon.h"
 #include "gui/MainWindow.h"
 #include "gui/controls/BaseDropList.h"
 #include "gui/controls/BusySpinner.h"
@@ -85,6 +86,7 @@ template <typename D> void whenShown(std::function<void(D&)> act)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(pw::applicationIcon());
     if (argc < 3) {
         std::fprintf(stderr, "usage: pagewise-screenshots FOLDER SUFFIX\n");
         return 2;

@@ -26,6 +26,13 @@ MainWindow::MainWindow(IspContext& ctx, SettingsStore& store, QWidget* parent)
     setCentralWidget(client_);
 
     showPanel();
+    fitToPanel();
+}
+
+// The window's own size in dialog units, or more where the panel needs it (larger fonts,
+// a 2x screen, Dump and Export shown): a fixed size that never clips a control.
+void MainWindow::fitToPanel()
+{
     const QSize client = dialogUnitsToPixels(font(), 251, 162).expandedTo(client_->sizeHint());
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
 }
@@ -46,6 +53,7 @@ void MainWindow::showPanel()
     if (!panel_) {
         panel_ = new IspPanel(ctx_, client_);
         clientLayout_->addWidget(panel_);
+        connect(panel_, &IspPanel::advancedButtonsShown, this, &MainWindow::fitToPanel);
     }
     panel_->show();
     panel_->setFocus(Qt::OtherFocusReason);

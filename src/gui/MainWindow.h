@@ -26,6 +26,7 @@ protected:
 
 private:
     void buildMenu();
+    void fitToPanel();
 
     IspContext& ctx_;
     SettingsStore& store_;

@@ -1,5 +1,6 @@
 #include "base/ChipTable.h"
 #include "context/IspContext.h"
+#include "gui/AppIcon.h"
 #include "gui/DemoRun.h"
 #include "gui/MainWindow.h"
 #include "gui/support/GuiMessageBoxes.h"
@@ -102,6 +103,7 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     describeApplication();
+    QApplication::setWindowIcon(pw::applicationIcon()); // every window and box takes it
     const StartOptions options = parseOptions(app, false);
     return runWindow(app, options);
 }

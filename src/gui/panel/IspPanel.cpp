@@ -331,6 +331,7 @@ void IspPanel::showAdvancedButtons()
 {
     dumpButton_->show();
     exportButton_->show();
+    emit advancedButtonsShown();
 }
 
 } // namespace pw

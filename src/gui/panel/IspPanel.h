@@ -59,6 +59,8 @@ public slots:
 signals:
     // Emitted on the GUI thread when a worker has finished.
     void operationEnded();
+    // Dump and Export are on show now: the panel needs more width.
+    void advancedButtonsShown();
 
 private:
     QPushButton* addButton(const char* text, const char* name, void (IspPanel::*handler)());
