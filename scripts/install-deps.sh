@@ -11,6 +11,7 @@ packages=(
   srecord sdcc               # HEX round-trip tests against an independent converter
   xvfb xauth imagemagick     # screenshots
   gcovr                      # coverage summary
+  dpkg-dev lintian desktop-file-utils man-db   # the Debian package and its checks
 )
 
 missing=()

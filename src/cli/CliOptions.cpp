@@ -38,7 +38,9 @@ shows page numbers in hexadecimal without the 0x).
 Defaults come from the same settings file as the GUI; pagewise-cli never writes it.
 
 Exit codes: 0 success, 1 verify mismatch, 2 no reply, time-out or hang-up,
-3 bad image file or arguments (nothing was sent), 4 port cannot be opened, 130 interrupted.)";
+3 bad image file or arguments (nothing was sent), 4 port cannot be opened or none
+configured, 130 interrupted. A station exits with 0 when every board passed, 1 when one
+failed.)";
 
 // The one option table: the parser and --help both come from it.
 void describe(QCommandLineParser& parser)
@@ -50,8 +52,9 @@ void describe(QCommandLineParser& parser)
     parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("port"),
-         QStringLiteral("Port to use; repeat it to program several targets at once (default: the configured one)."),
-         QStringLiteral("COMn|DEVICE|usb:SERIAL|usb:VID:PID[:SERIAL]")},
+         QStringLiteral("Port to use: COMn, a device path, usb:SERIAL or usb:VID:PID[:SERIAL]; repeat it to "
+                        "program several targets at once (default: the configured one)."),
+         QStringLiteral("PORT")},
         {QStringLiteral("baud"), QStringLiteral("Operating rate 9600, 57600 or 115200; connections start at 9600."),
          QStringLiteral("RATE")},
         {QStringLiteral("start-addr"), QStringLiteral("ISP start address, a multiple of 0x800 (decimal or 0x...)."),
