@@ -14,6 +14,7 @@
 #include "ops/ImageGate.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -63,6 +64,25 @@ std::string checkImage(const CliOptions& options, const PreparedImage& image, co
     return refusal ? refusal->text : std::string();
 }
 
+// Every port's work on a thread of its own, Ctrl-C passed to each; the results in port order.
+// The watcher comes first: it keeps the signals from every thread made after it.
+template <typename Result>
+std::vector<Result> sideBySide(std::size_t ports, const std::function<Result(std::size_t)>& work,
+                               const std::function<void(std::size_t)>& interrupt)
+{
+    InterruptWatcher watcher([&] {
+        for (std::size_t slot = 0; slot < ports; ++slot)
+            interrupt(slot);
+    });
+    std::vector<Result> results(ports);
+    std::vector<std::thread> threads;
+    for (std::size_t slot = 0; slot < ports; ++slot)
+        threads.emplace_back([&, slot] { results[slot] = work(slot); });
+    for (std::thread& thread : threads)
+        thread.join();
+    return results;
+}
+
 ConsoleMode consoleMode(const CliOptions& options)
 {
     if (options.events)
@@ -80,16 +100,9 @@ std::vector<PortOutcome> runSessions(const CliOptions& options, std::vector<std:
     for (std::size_t slot = 0; slot < ports.size(); ++slot)
         sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
 
-    InterruptWatcher watcher([&sessions] {
-        for (auto& session : sessions)
-            session->interrupt();
-    });
-    std::vector<PortOutcome> outcomes(sessions.size());
-    std::vector<std::thread> threads;
-    for (std::size_t slot = 0; slot < sessions.size(); ++slot)
-        threads.emplace_back([&, slot] { outcomes[slot] = sessions[slot]->run(image.binaryPath, image.bytes); });
-    for (std::thread& thread : threads)
-        thread.join();
+    std::vector<PortOutcome> outcomes = sideBySide<PortOutcome>(
+        sessions.size(), [&](std::size_t slot) { return sessions[slot]->run(image.binaryPath, image.bytes); },
+        [&](std::size_t slot) { sessions[slot]->interrupt(); });
     console.finish();
     return outcomes;
 }
@@ -109,20 +122,12 @@ int runStations(const CliOptions& options, std::vector<std::string> ports, const
         PortSession& session = *sessions.back();
         IspContext& ctx = session.context();
         console.setLabel(slot, session.label(), image.bytes);
-        stations.push_back(std::make_unique<Station>(session, session.label(), slot, console, records, image,
-                                                     options.stationCommand,
+        stations.push_back(std::make_unique<Station>(session, slot, console, records, image, options.stationCommand,
                                                      adapterSerialOf(ctx.portMap.deviceFor(ctx.comPort))));
     }
-    InterruptWatcher watcher([&stations] {
-        for (auto& station : stations)
-            station->stop();
-    });
-    std::vector<StationTotals> totals(stations.size());
-    std::vector<std::thread> threads;
-    for (std::size_t slot = 0; slot < stations.size(); ++slot)
-        threads.emplace_back([&, slot] { totals[slot] = stations[slot]->run(); });
-    for (std::thread& thread : threads)
-        thread.join();
+    const std::vector<StationTotals> totals = sideBySide<StationTotals>(
+        stations.size(), [&](std::size_t slot) { return stations[slot]->run(); },
+        [&](std::size_t slot) { stations[slot]->stop(); });
     console.finish();
     int exitCode = ExitSuccess;
     for (std::size_t slot = 0; slot < stations.size(); ++slot) {

@@ -33,9 +33,9 @@ bool BoardRecords::append(const std::string& line)
     return std::fclose(file) == 0 && written;
 }
 
-Station::Station(PortSession& session, std::string label, std::size_t slot, Console& console, BoardRecords& records,
+Station::Station(PortSession& session, std::size_t slot, Console& console, BoardRecords& records,
                  const PreparedImage& image, Command command, std::string adapterSerial)
-    : session_(session), label_(std::move(label)), slot_(slot), console_(console), records_(records), image_(image),
+    : session_(session), label_(session.label()), slot_(slot), console_(console), records_(records), image_(image),
       command_(command), adapterSerial_(std::move(adapterSerial))
 {
 }

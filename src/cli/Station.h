@@ -32,7 +32,7 @@ struct StationTotals {
 // again, until stop().
 class Station {
 public:
-    Station(PortSession& session, std::string label, std::size_t slot, Console& console, BoardRecords& records,
+    Station(PortSession& session, std::size_t slot, Console& console, BoardRecords& records,
             const PreparedImage& image, Command command, std::string adapterSerial);
 
     StationTotals run();
