@@ -57,6 +57,16 @@ bool owesLeave(const RunStatus& status, const OperationResult& result)
            result.outcome != Outcome::LineLost;
 }
 
+// A line that hung up is closed, not reopened at once: its name may already belong to another
+// adapter or program. A later link run reopens it at its end, as after a time-out.
+bool closedLostLine(IspContext& ctx, const OperationResult& result)
+{
+    if (result.outcome != Outcome::LineLost)
+        return false;
+    ctx.port.Close();
+    return true;
+}
+
 } // namespace
 
 OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status, LeaveAfterFailure leave)
@@ -67,7 +77,8 @@ OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& s
     view.setCancelEnabled(false);
     if (leave == LeaveAfterFailure::Send && owesLeave(status, result))
         leaveIsp(ctx);
-    ReopenAtBaseBaud(ctx);
+    if (!closedLostLine(ctx, result))
+        ReopenAtBaseBaud(ctx);
     std::this_thread::sleep_for(ctx.timings.afterOperationPause);
     ctx.busy = 0;
     return result;
@@ -79,6 +90,7 @@ OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& 
     showTimeoutBox(ctx, status);
     if (owesLeave(status, result))
         leaveIsp(ctx);
+    closedLostLine(ctx, result);
     view.setProgressPosition(0);
     ctx.busy = 0;
     return result;

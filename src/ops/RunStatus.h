@@ -46,14 +46,15 @@ void leaveIsp(IspContext& ctx);
 enum class LeaveAfterFailure { Send, Skip };
 
 // The ending of runs that may switch the rate (Program, Verify, Auto, Dump): the time-out box,
-// progress 0 and Cancel off, CmdLeaveIsp where owed, the port reopened at the base rate, the
-// pause, and `busy` lowered as the very last action.
+// progress 0 and Cancel off, CmdLeaveIsp where owed, the port reopened at the base rate (closed
+// after a hang-up), the pause, and `busy` lowered as the very last action.
 OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status,
                               LeaveAfterFailure leave = LeaveAfterFailure::Send);
 // Program, Verify and Auto: Cancel offered, progress 0, then `body` and the link ending above.
 OperationResult runLinkOperation(IspContext& ctx, OperationView& view,
                                  const std::function<void(RunStatus&)>& body);
-// The ending of the erases: the time-out box, CmdLeaveIsp after a Cancel, progress 0, `busy` 0.
+// The ending of the erases: the time-out box, CmdLeaveIsp after a Cancel, the port closed after
+// a hang-up, progress 0, `busy` 0.
 OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& status);
 
 } // namespace pw

@@ -211,6 +211,8 @@ TEST_P(FaultMatrix, OutcomeTextsFramesAndFlash)
 
     EXPECT_EQ(result.outcome, expected.outcome) << result.message;
     EXPECT_EQ(bench.boxes.texts(), expected.boxes);
+    // A node that hung up may name another device by now: the run must not take it.
+    EXPECT_EQ(bench.ctx.port.isOpen(), result.outcome != Outcome::LineLost);
     EXPECT_LT(took, kCellBound);
     EXPECT_EQ(bench.ctx.busy, 0);
     const sim::FlashBytes after = bench.sim.sim().flash();
