@@ -14,16 +14,8 @@ ninja -C "$build" bench >/dev/null
 
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-"$build"/bin/bench_program_64k 2>/dev/null
-echo
-"$build"/bin/bench_skip_blank 2>/dev/null
-echo
-"$build"/bin/bench_hex_convert 2>/dev/null
-echo
-"$build"/bin/bench_gang 8 2>/dev/null
-echo
-"$build"/bin/bench_station 2>/dev/null
-echo
-"$build"/bin/bench_responsiveness 2>/dev/null
-echo
-"$build"/bin/bench_soak 2>/dev/null
+for bench in program_64k skip_blank hex_convert "gang 8" station responsiveness soak; do
+  echo
+  # shellcheck disable=SC2086 # a bench's arguments follow its name
+  "$build"/bin/bench_$bench 2>/dev/null
+done

@@ -50,19 +50,19 @@ bool isUsbPortSpec(std::string_view text)
     return text.starts_with(kPrefix);
 }
 
-UsbPortMatch resolveUsbPort(const std::string& spec, const std::vector<SerialDeviceInfo>& devices)
+UsbPortMatch resolveUsbPort(const std::string& wanted, const std::vector<SerialDeviceInfo>& devices)
 {
-    const std::vector<std::string> fields = fieldsOf(std::string_view(spec).substr(kPrefix.size()));
+    const std::vector<std::string> fields = fieldsOf(std::string_view(wanted).substr(kPrefix.size()));
     if (fields.size() > 3 || std::ranges::any_of(fields, [](const std::string& f) { return f.empty(); }))
-        return {{}, spec + " is not usb:SERIAL or usb:VID:PID[:SERIAL]"};
+        return {{}, wanted + " is not usb:SERIAL or usb:VID:PID[:SERIAL]"};
     std::vector<const SerialDeviceInfo*> found;
     for (const SerialDeviceInfo& info : devices)
         if (matches(fields, info))
             found.push_back(&info);
     if (found.size() == 1)
         return {found[0]->byId.empty() ? found[0]->node : found[0]->byId, {}};
-    const std::string what = found.empty() ? spec + " matches no adapter;"
-                                           : spec + " matches " + std::to_string(found.size()) +
+    const std::string what = found.empty() ? wanted + " matches no adapter;"
+                                           : wanted + " matches " + std::to_string(found.size()) +
                                                  " adapters, name one by its serial number;";
     return {{}, what + presentList(devices)};
 }

@@ -16,7 +16,7 @@ struct UsbPortMatch {
     std::string error;  // no match or several, with the adapters present; "" on a match
 };
 
-// The one adapter among `devices` that the spec names.
-UsbPortMatch resolveUsbPort(const std::string& spec, const std::vector<SerialDeviceInfo>& devices);
+// The one adapter among `devices` that `wanted` names.
+UsbPortMatch resolveUsbPort(const std::string& wanted, const std::vector<SerialDeviceInfo>& devices);
 
 } // namespace pw

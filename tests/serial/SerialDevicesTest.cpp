@@ -111,7 +111,7 @@ TEST_F(FakeTree, DescribesEachAdapterAndFindsItByItsUsbSerial)
     EXPECT_NE(advice.find("setserial " + first.byId + " low_latency"), std::string::npos) << advice;
 
     const struct {
-        const char* spec;
+        const char* port;
         std::string device; // "" when refused
         const char* errorPart;
     } rows[] = {
@@ -123,9 +123,9 @@ TEST_F(FakeTree, DescribesEachAdapterAndFindsItByItsUsbSerial)
         {"usb:0403::A1", "", "is not usb:SERIAL"},
     };
     for (const auto& row : rows) {
-        const UsbPortMatch match = resolveUsbPort(row.spec, devices);
-        EXPECT_EQ(match.device, row.device) << row.spec;
-        EXPECT_NE(match.error.find(row.errorPart), std::string::npos) << row.spec << ": " << match.error;
+        const UsbPortMatch match = resolveUsbPort(row.port, devices);
+        EXPECT_EQ(match.device, row.device) << row.port;
+        EXPECT_NE(match.error.find(row.errorPart), std::string::npos) << row.port << ": " << match.error;
         if (std::string(row.errorPart).starts_with("matches")) {
             EXPECT_NE(match.error.find(folders_.dev + "/ttyUSB2: FTDI"), std::string::npos) << "lists what is present";
         }
