@@ -9,45 +9,43 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr Millis kConnectInterval{500};
 
-// What is left of the connect interval that began at `sent`.
-Millis restOfInterval(Clock::time_point sent)
-{
-    const auto spent = std::chrono::duration_cast<Millis>(Clock::now() - sent);
-    return spent < kConnectInterval ? kConnectInterval - spent : Millis(0);
-}
+// Connect frames at most one per interval: each waits out what is left of the interval since
+// the one before, so a board that answers at once is not flooded.
+class ConnectPoll {
+public:
+    WaitResult next(IspContext& ctx)
+    {
+        const auto spent = std::chrono::duration_cast<Millis>(Clock::now() - lastSent_);
+        if (spent < kConnectInterval && ctx.cancelEvent.waitFor(kConnectInterval - spent))
+            return WaitResult::Cancelled;
+        lastSent_ = Clock::now();
+        return SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Short);
+    }
 
-// One connect frame; an early reply still takes its interval, so a board is not flooded.
-WaitResult pollOnce(IspContext& ctx)
-{
-    const Clock::time_point sent = Clock::now();
-    const WaitResult result = SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Short);
-    if (result == WaitResult::Answered && ctx.cancelEvent.waitFor(restOfInterval(sent)))
-        return WaitResult::Cancelled;
-    return result;
-}
+private:
+    Clock::time_point lastSent_{};
+};
 
 } // namespace
 
 WaitResult WaitForBoard(IspContext& ctx)
 {
+    ConnectPoll poll;
     for (;;) {
-        const Clock::time_point sent = Clock::now();
-        const WaitResult result = SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Short);
+        const WaitResult result = poll.next(ctx);
         if (result == WaitResult::Answered)
             ctx.connectAnswered = true;
         if (result != WaitResult::TimedOut)
             return result;
-        // A wait that ended early (a reply of the wrong kind) still keeps the pace.
-        if (ctx.cancelEvent.waitFor(restOfInterval(sent)))
-            return WaitResult::Cancelled;
     }
 }
 
 WaitResult WaitUntilBoardGone(IspContext& ctx, Millis quiet)
 {
+    ConnectPoll poll;
     Clock::time_point lastAnswer = Clock::now();
     for (;;) {
-        const WaitResult result = pollOnce(ctx);
+        const WaitResult result = poll.next(ctx);
         if (result == WaitResult::Answered)
             lastAnswer = Clock::now();
         else if (result != WaitResult::TimedOut)
