@@ -380,17 +380,15 @@ void SerialPort::Impl::run()
         debugTrace("normal end...");
 }
 
-// Reads what is there and hands it over byte by byte. Empty, or why the device has gone.
+// Reads what is there and hands each read over whole. Empty, or why the device has gone.
 std::string SerialPort::Impl::receivePass(short revents)
 {
     std::uint8_t bytes[256];
     for (;;) {
         const ssize_t n = ::read(fd, bytes, sizeof bytes);
         if (n > 0) {
-            for (ssize_t i = 0; i < n && !shutdown; ++i) {
-                if (ByteSink* sink = owner.load())
-                    sink->receiveByte(bytes[i], portNumber);
-            }
+            if (ByteSink* sink = owner.load())
+                sink->receiveBytes(bytes, static_cast<std::size_t>(n), portNumber);
             if (shutdown)
                 return {};
             continue;

@@ -16,8 +16,13 @@ GuiThreadSink::~GuiThreadSink()
 
 void GuiThreadSink::receiveByte(std::uint8_t byte, std::uint32_t portNumber)
 {
+    receiveBytes(&byte, 1, portNumber);
+}
+
+void GuiThreadSink::receiveBytes(const std::uint8_t* bytes, std::size_t count, std::uint32_t portNumber)
+{
     if (QThread::currentThread() == thread()) {
-        target_.receiveByte(byte, portNumber);
+        target_.receiveBytes(bytes, count, portNumber);
         return;
     }
     const std::shared_ptr<HandOver> state = state_;
@@ -25,13 +30,15 @@ void GuiThreadSink::receiveByte(std::uint8_t byte, std::uint32_t portNumber)
     const std::uint64_t ticket = ++state->posted;
     // Queued while holding the lock, so tickets and queue order agree.
     QMetaObject::invokeMethod(
-        this, [this, byte, portNumber] { deliver(byte, portNumber); }, Qt::QueuedConnection);
+        this, [this, read = std::vector<std::uint8_t>(bytes, bytes + count), portNumber] { deliver(read, portNumber); },
+        Qt::QueuedConnection);
     state->handled.wait(lock, [&] { return state->abandoned || state->delivered >= ticket; });
 }
 
-void GuiThreadSink::deliver(std::uint8_t byte, std::uint32_t portNumber)
+void GuiThreadSink::deliver(const std::vector<std::uint8_t>& bytes, std::uint32_t portNumber)
 {
-    target_.receiveByte(byte, portNumber);
+    for (const std::uint8_t byte : bytes)
+        target_.receiveByte(byte, portNumber);
     const std::lock_guard lock(state_->mutex);
     ++state_->delivered;
     // The GUI thread is serving events, so holding the monitor for it is safe again.

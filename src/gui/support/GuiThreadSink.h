@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace pw {
 
 // Hands every byte from the monitor thread to `target` on the GUI thread, in order, and holds
-// the monitor thread until the byte was handled there. Construct it on the GUI thread.
+// the monitor thread until the byte was handled there. What one read brought goes over in one
+// hand-over and is handed to `target` byte by byte. Construct it on the GUI thread.
 //
 // `abandonDelivery` (called when the port closes) releases the pending hand-over and every
 // later one at once, so a closing GUI thread never waits on its own monitor; the bytes are
@@ -24,6 +26,7 @@ public:
     ~GuiThreadSink() override;
 
     void receiveByte(std::uint8_t byte, std::uint32_t portNumber) override;
+    void receiveBytes(const std::uint8_t* bytes, std::size_t count, std::uint32_t portNumber) override;
     void abandonDelivery() override;
 
 private:
@@ -35,7 +38,7 @@ private:
         bool abandoned = false;
     };
 
-    void deliver(std::uint8_t byte, std::uint32_t portNumber);
+    void deliver(const std::vector<std::uint8_t>& bytes, std::uint32_t portNumber);
 
     ByteSink& target_;
     std::shared_ptr<HandOver> state_; // shared with the waiters, which may outlive the sink
