@@ -55,6 +55,8 @@ Clock::duration byteTime(std::uint32_t rate)
 constexpr auto kHangupGrace = std::chrono::seconds(2);
 // How long before a reply is due the simulator wakes to wait out the rest without sleeping.
 constexpr auto kSpinAhead = std::chrono::microseconds(150);
+// A write that took longer than this was held up, not slow: it does not move the next start.
+constexpr Clock::duration kMaxWriteCost = std::chrono::microseconds(50);
 // How often a pending hang-up looks whether the program has read the last reply.
 constexpr auto kHangupSettle = std::chrono::milliseconds(20);
 constexpr auto kHangupRecheck = std::chrono::milliseconds(2);
@@ -127,6 +129,7 @@ struct Simulator::Impl {
     Clock::time_point outFree;
     std::uint64_t repliesQueued = 0;
     Clock::time_point replyEnd;    // when the last reply was written whole
+    Clock::duration writeCost{};   // running mean of how long a reply's write takes
     bool awaitingRequest = false;  // a reply went out; the next byte read closes a turnaround
     std::vector<std::int64_t> turnaroundUs;
     std::vector<std::int64_t> pacingErrorUs;
@@ -275,14 +278,18 @@ void Simulator::Impl::writeDue(Clock::time_point now)
         const Clock::time_point lastByteDue = replyStart + step * static_cast<long>(reply.bytes.size());
         if (now < lastByteDue - kSpinAhead)
             return;
-        while (Clock::now() < lastByteDue) {
-            // the last stretch is waited out awake: a wake-up from sleep is tens of us late
+        // The last stretch is waited out awake (a wake-up from sleep is tens of us late), and
+        // the write starts early by what writes have been taking, so it ends on time.
+        while (Clock::now() < lastByteDue - writeCost) {
         }
+        const Clock::time_point writeStart = Clock::now();
         writeWire(reply.bytes, 0, reply.bytes.size());
         replyEnd = Clock::now();
         awaitingRequest = true;
-        if (step > Clock::duration::zero())
+        if (step > Clock::duration::zero()) {
             pacingErrorUs.push_back(microseconds(replyEnd - lastByteDue));
+            writeCost += (std::min(replyEnd - writeStart, kMaxWriteCost) - writeCost) / 8;
+        }
         outFree = lastByteDue;
         ++counters.repliesOut;
         appendLog(FrameDirection::Out, reply.bytes, now);
