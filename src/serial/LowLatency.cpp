@@ -7,25 +7,35 @@
 
 namespace pw {
 
-std::optional<int> enableLowLatency(int fd)
-{
-    serial_struct info{};
-    if (::ioctl(fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0)
-        return std::nullopt;
-    const int saved = info.flags;
-    info.flags |= ASYNC_LOW_LATENCY;
-    if (::ioctl(fd, TIOCSSERIAL, &info) != 0)
-        return std::nullopt;
-    return saved;
-}
-
-void restoreSerialFlags(int fd, int flags)
+std::optional<int> SerialFlagsDriver::read(int fd) const
 {
     serial_struct info{};
     if (::ioctl(fd, TIOCGSERIAL, &info) != 0)
-        return;
+        return std::nullopt;
+    return info.flags;
+}
+
+bool SerialFlagsDriver::write(int fd, int flags) const
+{
+    serial_struct info{};
+    if (::ioctl(fd, TIOCGSERIAL, &info) != 0)
+        return false;
     info.flags = flags;
-    ::ioctl(fd, TIOCSSERIAL, &info);
+    return ::ioctl(fd, TIOCSSERIAL, &info) == 0;
+}
+
+const SerialFlagsDriver& kernelSerialFlags()
+{
+    static const SerialFlagsDriver kernel;
+    return kernel;
+}
+
+std::optional<int> enableLowLatency(int fd, const SerialFlagsDriver& driver)
+{
+    const std::optional<int> flags = driver.read(fd);
+    if (!flags || (*flags & ASYNC_LOW_LATENCY) != 0 || !driver.write(fd, *flags | ASYNC_LOW_LATENCY))
+        return std::nullopt;
+    return flags;
 }
 
 std::optional<int> latencyTimerMs(const std::string& device, const std::string& sysTty)

@@ -9,10 +9,21 @@ namespace pw {
 // Linux lowers the timer to 1 ms when the port is in low-latency mode, which an ordinary user
 // may set. Ports whose driver has no such flag (pseudo-terminals, some drivers) are left alone.
 
+// The driver's serial flags (TIOCGSERIAL, TIOCSSERIAL). Tests stand in here for a UART's
+// driver, which a test machine need not have.
+class SerialFlagsDriver {
+public:
+    virtual ~SerialFlagsDriver() = default;
+    // Nothing when the driver keeps no such flags (a pseudo-terminal).
+    virtual std::optional<int> read(int fd) const;
+    virtual bool write(int fd, int flags) const;
+};
+
+const SerialFlagsDriver& kernelSerialFlags();
+
 // Sets ASYNC_LOW_LATENCY; the flags as they were, to restore on close, or nothing when the
 // driver does not support it or the flag was already set.
-std::optional<int> enableLowLatency(int fd);
-void restoreSerialFlags(int fd, int flags);
+std::optional<int> enableLowLatency(int fd, const SerialFlagsDriver& driver);
 
 // The adapter's latency timer in milliseconds where its driver exposes one in sysfs
 // (<sysTty>/<tty name>/device/latency_timer); `device` may be a link such as /dev/serial/by-id/...

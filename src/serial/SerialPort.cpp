@@ -57,10 +57,14 @@ bool isMissingDevice(int error)
 } // namespace
 
 struct SerialPort::Impl {
-    Impl(MessageBoxes& b, const PortMap& m) : boxes(b), portMap(m), wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    Impl(MessageBoxes& b, const PortMap& m, const SerialFlagsDriver& f)
+        : boxes(b), portMap(m), flagsDriver(f), wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+    }
 
     MessageBoxes& boxes;
     const PortMap& portMap;
+    const SerialFlagsDriver& flagsDriver;
     const int wakeFd; // write requests and shutdown reach the monitor thread here
 
     std::mutex lock; // the device, its saved settings and the write buffer
@@ -122,7 +126,7 @@ struct SerialPort::Impl {
         sendLeftOver();
         drainOutput();
         if (savedSerialFlags)
-            restoreSerialFlags(fd, *savedSerialFlags);
+            flagsDriver.write(fd, *savedSerialFlags);
         savedSerialFlags.reset();
         if (haveSaved)
             ::tcsetattr(fd, TCSANOW, &saved);
@@ -246,7 +250,10 @@ void SerialPort::Impl::configure(std::uint32_t rate, char parity, std::uint32_t 
         report("ioctl(TIOCMBIS)", std::strerror(errno), false);
 }
 
-SerialPort::SerialPort(MessageBoxes& boxes, const PortMap& portMap) : impl_(std::make_unique<Impl>(boxes, portMap)) {}
+SerialPort::SerialPort(MessageBoxes& boxes, const PortMap& portMap, const SerialFlagsDriver& flagsDriver)
+    : impl_(std::make_unique<Impl>(boxes, portMap, flagsDriver))
+{
+}
 
 SerialPort::~SerialPort()
 {
@@ -276,7 +283,7 @@ bool SerialPort::Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t b
         return false;
     p.baud = baud;
     p.configure(baud, parity, dataBits, stopBits);
-    p.savedSerialFlags = enableLowLatency(p.fd);
+    p.savedSerialFlags = enableLowLatency(p.fd, p.flagsDriver);
     p.adviseOnLatency();
     // Input only: our output was drained when the port was last closed, and flushing output
     // on a pseudo-terminal would throw away bytes its far side has not read yet.

@@ -2,6 +2,7 @@
 #include "base/ManualResetEvent.h"
 #include "base/MessageBoxes.h"
 #include "serial/ByteSink.h"
+#include "serial/LowLatency.h"
 #include "serial/PortMap.h"
 
 #include <cstddef>
@@ -17,7 +18,8 @@ namespace pw {
 // Failures are shown through `boxes` at once ("%s not found", "Application Error").
 class SerialPort {
 public:
-    SerialPort(MessageBoxes& boxes, const PortMap& portMap);
+    SerialPort(MessageBoxes& boxes, const PortMap& portMap,
+               const SerialFlagsDriver& flagsDriver = kernelSerialFlags());
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;

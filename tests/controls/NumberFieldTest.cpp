@@ -86,30 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
                  KeyAction::Consume, KeyAction::Consume}),
     test::rowName);
 
-struct PlacementCase {
-    const char* name;
-    QRect field;
-    QRect main;
-    int h;
-    QPoint expected;
-};
-
-class DropListPlacement : public ::testing::TestWithParam<PlacementCase> {};
-
-TEST_P(DropListPlacement, OpensBelowUnlessTwiceItsHeightIsNotFree)
-{
-    const PlacementCase& c = GetParam();
-    EXPECT_EQ(dropListPosition(c.field, c.main, c.h), c.expected);
-}
-
-// Field rows 100..119 (bottom 120); main window rows 0..(height-1).
-INSTANTIATE_TEST_SUITE_P(Table, DropListPlacement,
-                         ::testing::Values(PlacementCase{"room_below", {10, 100, 60, 20}, {0, 0, 400, 300}, 40, {10, 120}},
-                                           PlacementCase{"just_room_below", {10, 100, 60, 20}, {0, 0, 400, 201}, 40, {10, 120}},
-                                           PlacementCase{"just_too_little", {10, 100, 60, 20}, {0, 0, 400, 200}, 40, {10, 60}},
-                                           PlacementCase{"no_room_below", {10, 100, 60, 20}, {0, 0, 400, 130}, 40, {10, 60}}),
-                         test::rowName);
-
 // The suffixed start-address field: only hex digits get in, and no key leaves it.
 TEST(HexSuffixEdit, OnlyHexDigitsReachTheFieldAndNoKeyLeavesIt)
 {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/fsuid.h>
@@ -54,7 +55,11 @@ private:
 
 // Sinks are declared before it in each test: a port's owner must outlive the port.
 struct PortUnderTest {
-    explicit PortUnderTest(const std::string& device) { map.assign(kCom, device); }
+    explicit PortUnderTest(const std::string& device, const pw::SerialFlagsDriver& flags = pw::kernelSerialFlags())
+        : port(boxes, map, flags)
+    {
+        map.assign(kCom, device);
+    }
     bool open(pw::ByteSink* sink, std::uint32_t baud = 9600)
     {
         return port.Open(sink, kCom, baud, 'N', 8, 1, 128);
@@ -62,7 +67,7 @@ struct PortUnderTest {
     bool write(const std::vector<std::uint8_t>& packet) { return port.Write(packet.data(), packet.size()); }
     pw::test::RecordingBoxes boxes;
     pw::PortMap map;
-    pw::SerialPort port{boxes, map};
+    pw::SerialPort port;
 };
 
 // Bytes that arrived before the run are dropped; a packet goes out exactly as given (zeros
@@ -139,11 +144,12 @@ TEST_P(SerialOpenFailure, IsReportedAndLeavesThePortClosed)
     // Root ignores file modes: this thread checks files as nobody for the permission case.
     const uid_t fsuid = c.blocker == Blocker::NoPermission ? ::setfsuid(65534) : 0;
     EXPECT_FALSE(under.open(nullptr));
+    EXPECT_FALSE(under.open(nullptr)); // a missing device is reported once, any other failure each time
     if (c.blocker == Blocker::NoPermission)
         ::setfsuid(fsuid);
     EXPECT_TRUE(!under.port.isOpen() && !under.port.StartMonitor() && !under.write({0x0F, 0xFF}));
     const auto boxes = under.boxes.boxes();
-    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), c.textStart.empty() ? 1u : 2u);
     EXPECT_EQ(boxes[0].caption, c.caption);
     const std::string start = c.textStart.empty() ? device + " not found" : c.textStart;
     EXPECT_EQ(boxes[0].text.rfind(start, 0), 0u) << boxes[0].text;
@@ -242,14 +248,6 @@ TEST(SerialPort, HangUpIsReportedOnceNamingTheDeviceWakesWaitersAndFailsLaterWri
 }
 
 // A port that stays missing is reported at the first attempt, not again at every reopen.
-TEST(SerialPort, AMissingDeviceIsReportedOnce)
-{
-    PortUnderTest under("/dev/pagewise-no-such-tty");
-    EXPECT_FALSE(under.open(nullptr));
-    EXPECT_FALSE(under.open(nullptr));
-    EXPECT_EQ(under.boxes.texts(), std::vector<std::string>{"/dev/pagewise-no-such-tty not found"});
-}
-
 // The last packet of a run (CmdLeaveIsp) is often written just before the port is closed or
 // reopened: it still goes out, whole, before the device is given back its old settings.
 TEST(SerialPort, APacketQueuedJustBeforeCloseOrReopenStillGoesOut)
@@ -271,5 +269,59 @@ TEST(SerialPort, APacketQueuedJustBeforeCloseOrReopenStillGoesOut)
     under.port.Close();
     EXPECT_TRUE(under.boxes.texts().empty());
 }
+
+// A UART's driver as the port sees it: its flags, and how often they were written.
+struct FakeUartFlags : pw::SerialFlagsDriver {
+    FakeUartFlags(std::optional<int> before, bool refusing) : flags(before), refuses(refusing) {}
+    std::optional<int> read(int) const override { return flags; }
+    bool write(int, int value) const override
+    {
+        ++writes;
+        flags = refuses || !flags ? flags : value;
+        return !refuses && flags;
+    }
+    mutable std::optional<int> flags;
+    const bool refuses;
+    mutable int writes = 0;
+};
+
+struct LowLatencyCase {
+    const char* name;
+    std::optional<int> before; // nothing: a driver without serial flags
+    bool refuses;              // the driver will not let this user change them
+    bool setWhileOpen;
+};
+
+class SerialLowLatency : public ::testing::TestWithParam<LowLatencyCase> {};
+
+// Open, reopen at another rate (as a rate switch does) and close: while open the port is in
+// low-latency mode where the driver allows it, and afterwards the driver has its flags back.
+// A port that was in that mode already, or could not be put in it, is not written to again.
+TEST_P(SerialLowLatency, IsSetWhileOpenAndTheOldFlagsComeBackOnClose)
+{
+    const LowLatencyCase& c = GetParam();
+    FarEnd far;
+    FakeUartFlags driver(c.before, c.refuses);
+    PortUnderTest under(far.slavePath(), driver);
+    for (const std::uint32_t rate : {9600u, 115200u}) {
+        ASSERT_TRUE(under.open(nullptr, rate));
+        const int expected = c.setWhileOpen ? *c.before | ASYNC_LOW_LATENCY : c.before.value_or(0);
+        EXPECT_EQ(driver.flags.value_or(0), expected) << rate;
+    }
+    const int writesWhileOpen = driver.writes;
+    under.port.Close();
+    EXPECT_EQ(driver.flags, c.before);
+    EXPECT_EQ(driver.writes, c.setWhileOpen ? 4 : writesWhileOpen) << "set and restored once per open";
+    EXPECT_TRUE(under.boxes.texts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drivers, SerialLowLatency,
+    ::testing::Values(LowLatencyCase{"PlainUart", 0, false, true},
+                      LowLatencyCase{"OtherFlagsKept", ASYNC_SKIP_TEST | ASYNC_SPD_HI, false, true},
+                      LowLatencyCase{"AlreadyLowLatency", ASYNC_LOW_LATENCY | ASYNC_SKIP_TEST, false, false},
+                      LowLatencyCase{"RefusedByTheDriver", ASYNC_SKIP_TEST, true, false},
+                      LowLatencyCase{"NoSerialFlags", std::nullopt, false, false}),
+    pw::test::rowName);
 
 } // namespace
