@@ -37,8 +37,8 @@ struct SimStats {
     // Host turnaround: from writing the last byte of a reply to reading the first byte of the
     // frame that follows it.
     Percentiles turnaround;
-    // The simulator's own pacing error: how late a reply left against the time its last byte
-    // was due on the line (paced runs only).
+    // The simulator's own pacing error: when a reply's write ended against the time its last
+    // byte was due on the line, negative when early (paced runs only).
     Percentiles pacingError;
 };
 std::string statsLine(const SimStats& stats);
