@@ -292,7 +292,7 @@ void Simulator::Impl::writeDue(Clock::time_point now)
         }
         outFree = lastByteDue;
         ++counters.repliesOut;
-        appendLog(FrameDirection::Out, reply.bytes, now);
+        appendLog(FrameDirection::Out, reply.bytes, replyEnd); // as it went out, not as of this wake-up
         outbound.pop_front();
         replyStarted = false;
     }
