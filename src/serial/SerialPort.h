@@ -14,7 +14,7 @@
 namespace pw {
 
 // One serial device with a monitor thread of its own (POSIX termios, poll() and an eventfd).
-// Received bytes go to the owner given to the last Open, one call per byte, in order.
+// Received bytes go to the owner given to the last Open, in order, what each read brought at once.
 // Failures are shown through `boxes` at once ("%s not found", "Application Error").
 class SerialPort {
 public:
