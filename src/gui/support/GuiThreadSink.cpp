@@ -37,8 +37,7 @@ void GuiThreadSink::receiveBytes(const std::uint8_t* bytes, std::size_t count, s
 
 void GuiThreadSink::deliver(const std::vector<std::uint8_t>& bytes, std::uint32_t portNumber)
 {
-    for (const std::uint8_t byte : bytes)
-        target_.receiveByte(byte, portNumber);
+    target_.receiveBytes(bytes.data(), bytes.size(), portNumber);
     const std::lock_guard lock(state_->mutex);
     ++state_->delivered;
     // The GUI thread is serving events, so holding the monitor for it is safe again.
