@@ -41,7 +41,7 @@ StationRun runStations(const std::string& image, int ports, int boards)
     for (int k = 0; k < ports; ++k) {
         pw::sim::SimOptions options;
         options.boards = static_cast<std::uint32_t>(boards);
-        options.swapMs = kSwapMs;
+        options.swapMinMs = options.swapMaxMs = kSwapMs;
         lines.push_back(std::make_unique<pw::sim::Simulator>(options));
         if (!lines.back()->start())
             return {0, 0, true};

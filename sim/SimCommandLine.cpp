@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <charconv>
+#include <string>
 #include <tuple>
 
 namespace pw::sim {
@@ -46,16 +48,57 @@ void describe(QCommandLineParser& parser)
                         "first byte read) and the simulator's own pacing error, as p50/p99/max in microseconds.")},
         {QStringLiteral("fault"), QString::fromLatin1(kFaults), QStringLiteral("FAULT")},
         {QStringLiteral("boards"),
-         QStringLiteral("Play a production line of N boards: after a board is told to leave ISP (or, silenced by a "
-                        "fault, is sent a connect frame) it is taken away; --swap-ms later a fresh board with erased "
-                        "flash answers. After the last board nothing answers."),
+         QStringLiteral("Play a production line of N boards: a board is taken away after it is told to leave ISP, "
+                        "or --stay-ms after the program looks for a board again without that (a board that "
+                        "failed); --swap-ms later a fresh board with erased flash answers. After the last board "
+                        "nothing answers."),
          QStringLiteral("N")},
-        {QStringLiteral("swap-ms"), QStringLiteral("With --boards: how long a board swap takes (default 3000)."),
+        {QStringLiteral("swap-ms"),
+         QStringLiteral("With --boards: how long a board swap takes (default 3000), or MIN-MAX for a time drawn "
+                        "anew for each board."),
+         QStringLiteral("MS")},
+        {QStringLiteral("stay-ms"),
+         QStringLiteral("With --boards: how long a board that failed stays, still answering, before it is taken "
+                        "(default 0)."),
          QStringLiteral("MS")},
         {QStringLiteral("fault-board"),
          QStringLiteral("With --boards: the faults are for board K only (counted from 1), counted from its arrival."),
          QStringLiteral("K")},
+        {QStringLiteral("fault-rate"),
+         QStringLiteral("With --boards: each board, with probability P (0 to 1), stops answering or garbles one "
+                        "reply part-way, at a frame drawn for it."),
+         QStringLiteral("P")},
+        {QStringLiteral("seed"),
+         QStringLiteral("With --boards: the seed of the swap times and faults drawn (default 1): the same seed "
+                        "plays the same line."),
+         QStringLiteral("N")},
     });
+}
+
+// "3000" or "200-3000"; empty: the default of 3 s.
+bool readSwap(const std::string& text, SimOptions& options)
+{
+    if (text.empty()) {
+        options.swapMinMs = options.swapMaxMs = 3000;
+        return true;
+    }
+    const std::size_t dash = text.find('-');
+    const auto low = parseCount(std::string_view(text).substr(0, dash));
+    const auto high = dash == std::string::npos ? low : parseCount(std::string_view(text).substr(dash + 1));
+    if (!low || !high || *high < *low)
+        return false;
+    options.swapMinMs = *low;
+    options.swapMaxMs = *high;
+    return true;
+}
+
+bool readRate(const std::string& text, SimOptions& options)
+{
+    if (text.empty())
+        return true;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, options.faultRate);
+    return error == std::errc() && stop == end && options.faultRate >= 0 && options.faultRate <= 1;
 }
 
 } // namespace
@@ -90,9 +133,18 @@ bool parseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
     result.options.flashFile = parser.value(QStringLiteral("flash")).toStdString();
     result.options.logFile = parser.value(QStringLiteral("log")).toStdString();
     result.linkPath = parser.value(QStringLiteral("link")).toStdString();
+    if (!readSwap(parser.value(QStringLiteral("swap-ms")).toStdString(), result.options)) {
+        error = "--swap-ms takes MS or MIN-MAX, not '" + parser.value(QStringLiteral("swap-ms")).toStdString() + "'";
+        return false;
+    }
+    if (!readRate(parser.value(QStringLiteral("fault-rate")).toStdString(), result.options)) {
+        error = "--fault-rate takes a probability from 0 to 1, not '" +
+                parser.value(QStringLiteral("fault-rate")).toStdString() + "'";
+        return false;
+    }
     for (const auto& [name, into, fallback] :
-         {std::tuple{"boards", &result.options.boards, 0u}, std::tuple{"swap-ms", &result.options.swapMs, 3000u},
-          std::tuple{"fault-board", &result.options.faultyBoard, 0u}}) {
+         {std::tuple{"boards", &result.options.boards, 0u}, std::tuple{"stay-ms", &result.options.stayMs, 0u},
+          std::tuple{"fault-board", &result.options.faultyBoard, 0u}, std::tuple{"seed", &result.options.seed, 1u}}) {
         const QString text = parser.value(QString::fromLatin1(name));
         const auto value = text.isEmpty() ? std::optional(fallback) : parseCount(text.toStdString());
         if (!value) {

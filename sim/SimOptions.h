@@ -37,8 +37,12 @@ struct SimOptions {
     std::string logFile;   // empty: no frame log file
     // A line of boards that come and go (see BoardLine); 0: one board, for good.
     std::uint32_t boards = 0;
-    std::uint32_t swapMs = 0;
+    std::uint32_t swapMinMs = 0;   // each swap takes a time drawn from MIN to MAX
+    std::uint32_t swapMaxMs = 0;
+    std::uint32_t stayMs = 0;      // a board that failed stays this long before it is taken
     std::uint32_t faultyBoard = 0; // faults only for this board (1 = the first); 0: for all
+    double faultRate = 0;          // each board draws a fault of its own with this probability
+    std::uint32_t seed = 1;        // for the swaps and faults drawn: the same line every time
 };
 
 } // namespace pw::sim

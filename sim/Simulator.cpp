@@ -93,10 +93,7 @@ struct Simulator::Impl {
     void wake() const;
     void fitFreshBoard();
     // A fault of the command line, where it applies to the board that is there.
-    std::optional<std::uint32_t> fault(Kind kind) const
-    {
-        return line.faultsApply() ? faultValue(options.faults, kind) : std::nullopt;
-    }
+    std::optional<std::uint32_t> fault(Kind kind) const { return faultValue(line.faults(), kind); }
     bool has(Kind kind) const { return fault(kind).has_value(); }
     Clock::duration faultMs(Kind kind) const { return std::chrono::milliseconds(fault(kind).value_or(0)); }
     Clock::duration pace() const { return options.pacing ? byteTime(loader.lineRate()) : Clock::duration::zero(); }
@@ -112,7 +109,7 @@ struct Simulator::Impl {
     Pty pty;
     FlashMemory flash;
     BootLoader loader{flash};
-    BoardLine line{options.boards, std::chrono::milliseconds(options.swapMs), options.faultyBoard};
+    BoardLine line{options};
     std::uint64_t boardFrames = 0; // complete frames the board that is there has heard
     FrameDecoder decoder;
     std::vector<FrameLogEntry> log;
@@ -176,8 +173,10 @@ void Simulator::Impl::readInput(Clock::time_point now)
             inFree = std::max(now, inFree) + pace();
             inbound.push_back({byte, inFree});
         }
-        if (noise)
+        if (noise) {
             counters.noiseBytesIn += static_cast<std::uint64_t>(got);
+            line.heardNoise(now);
+        }
     }
 }
 
@@ -203,18 +202,15 @@ void Simulator::Impl::onFrame(const std::vector<std::uint8_t>& bytes, bool compl
     }
     ++counters.framesIn;
     appendLog(FrameDirection::In, bytes, now);
-    switch (line.hear(now)) {
+    switch (line.hear(now, BootLoader::isConnect(bytes))) {
     case BoardLine::Presence::Empty: return;
     case BoardLine::Presence::Fresh: fitFreshBoard(); break;
     case BoardLine::Presence::Same: break;
     }
     ++boardFrames;
     const auto silentAfter = fault(Kind::SilentAfter);
-    if (silentAfter && boardFrames > *silentAfter) {
-        if (BootLoader::isConnect(bytes))
-            line.takeAway(now);
+    if (silentAfter && boardFrames > *silentAfter)
         return;
-    }
     // A line about to hang up answers nothing more: the last reply is only being let drain.
     if (hangupPending)
         return;

@@ -210,7 +210,7 @@ TEST_F(CliSession, StationsRunBoardAfterBoardAndRecordEach)
         sim::SimOptions options = SimHarness::withFaults(k == 1 ? std::vector<sim::Fault>{{Kind::SilentAfter, 20}}
                                                                 : std::vector<sim::Fault>{});
         options.boards = 5;
-        options.swapMs = 3000;
+        options.swapMinMs = options.swapMaxMs = 3000;
         options.faultyBoard = k == 1 ? 3 : 0;
         lines.push_back(std::make_unique<SimHarness>(options));
         args.insert(args.end(), {"--port", lines.back()->slavePath()});
