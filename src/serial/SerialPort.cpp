@@ -332,6 +332,19 @@ bool SerialPort::Write(const std::uint8_t* packet, std::size_t length)
     return true;
 }
 
+std::string SerialPort::pulseModemLine(ModemLine line, Millis width, ManualResetEvent& cancel,
+                                       const ModemLinesDriver& driver)
+{
+    const auto set = [&](bool asserted) -> std::string {
+        std::lock_guard guard(impl_->lock);
+        return impl_->fd < 0 ? "the port is not open" : driver.set(impl_->fd, line, asserted);
+    };
+    if (std::string refused = set(true); !refused.empty())
+        return refused;
+    cancel.waitFor(width); // the line is lowered again however the wait ends
+    return set(false);
+}
+
 bool SerialPort::isOpen() const
 {
     std::lock_guard guard(impl_->lock);

@@ -1,8 +1,10 @@
 #pragma once
 #include "base/ManualResetEvent.h"
 #include "base/MessageBoxes.h"
+#include "base/Timings.h"
 #include "serial/ByteSink.h"
 #include "serial/LowLatency.h"
+#include "serial/ModemLines.h"
 #include "serial/PortMap.h"
 
 #include <cstddef>
@@ -35,6 +37,12 @@ public:
     // Queues one packet for the monitor thread, which purges the line and writes it.
     // Refused (false) when length >= writeBufferSize, when the port is closed or has hung up.
     bool Write(const std::uint8_t* packet, std::size_t length);
+
+    // Raises DTR or RTS (a fixture's reset or power switch) for `width`, or until `cancel` is
+    // set, then lowers it again. Empty when done, else why not: the driver's refusal, or a
+    // closed port.
+    std::string pulseModemLine(ModemLine line, Millis width, ManualResetEvent& cancel,
+                               const ModemLinesDriver& driver = kernelModemLines());
 
     bool isOpen() const;
     bool monitorRunning() const;
