@@ -27,6 +27,9 @@ struct Timings {
     // Bound for the waits that would otherwise wait for ever (set-address, write, read, and
     // Auto's handshake and erase steps): far above any real reply.
     Millis unboundedReply{3000};
+    // A station's look for a board: a connect reply takes 15 ms at 9600, and a USB adapter's
+    // 16 ms latency timer twice over still leaves room.
+    Millis presenceReply{100};
 };
 
 } // namespace pw

@@ -3,31 +3,32 @@
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
 #include "cli/ImageInput.h"
-#include "cli/InterruptWatcher.h"
 #include "cli/PortListing.h"
 #include "cli/PortSession.h"
-#include "cli/Station.h"
+#include "cli/Refusal.h"
 #include "cli/RunReport.h"
+#include "cli/SideBySide.h"
+#include "cli/StationRun.h"
 #include "base/ChipTable.h"
 #include "base/Version.h"
 #include "ops/EraseSteps.h"
 #include "ops/ImageGate.h"
 
 #include <algorithm>
-#include <functional>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
-#include <thread>
 
 namespace pw::cli {
 
 namespace {
 
-int badInput(const std::string& message)
-{
-    std::fprintf(stderr, "pagewise-cli: %s\n", message.c_str());
-    return ExitBadInput;
-}
+// A refusal of the arguments, the image or the ports: what it says and how it ends.
+struct Refusal {
+    const char* result; // for --json and --events
+    std::string message;
+    int exitCode;
+};
 
 // The engine's own range rules, asked before any port is touched.
 std::string checkPageRange(const CliOptions& options)
@@ -40,11 +41,41 @@ std::string checkPageRange(const CliOptions& options)
     return refusal.value_or(std::string());
 }
 
+// dump -o FILE: a folder that does not exist is found out before the whole range is read.
+std::string checkOutputFolder(const CliOptions& options)
+{
+    if (options.output.empty())
+        return {};
+    const std::filesystem::path folder = std::filesystem::path(options.output).parent_path();
+    std::error_code error;
+    if (folder.empty() || std::filesystem::is_directory(folder, error))
+        return {};
+    return "cannot write " + options.output + ": the folder " + folder.string() + " does not exist";
+}
+
+std::optional<Refusal> checkArguments(const CliOptions& options)
+{
+    if (options.command == Command::Dump && options.ports.size() > 1)
+        return Refusal{"refused", "dump reads one target: give at most one --port", ExitBadInput};
+    for (const std::string& problem : {checkPageRange(options), checkOutputFolder(options)})
+        if (!problem.empty())
+            return Refusal{"refused", problem, ExitBadInput};
+    return std::nullopt;
+}
+
 // Without --port the run takes the window's port; on a machine where none was ever chosen
 // that would be /dev/ttyS0, and a time-out from it would say nothing useful.
 bool portConfigured(const CliOptions& options, const SettingsStore& store)
 {
     return !options.ports.empty() || store.readValue("COMPort") || store.readPortMap().contains(1);
+}
+
+// The ports as the user knows them: as given, or the configured one.
+std::vector<std::string> portLabels(const CliOptions& options, const SettingsStore& store)
+{
+    if (!options.ports.empty())
+        return options.ports;
+    return {"COM" + std::to_string(portSetting(store))};
 }
 
 bool needsImage(Command command)
@@ -55,98 +86,66 @@ bool needsImage(Command command)
 
 // The checks the workers make before their first frame, made before any port is opened: exit
 // code 3 means that nothing reached a target.
-std::string checkImage(const CliOptions& options, const PreparedImage& image, const SettingsStore& store)
+std::optional<Refusal> prepareRunImage(const CliOptions& options, const SettingsStore& store, PreparedImage& image)
 {
+    std::string problem;
+    if (!prepareImage(options.file, image, problem))
+        return Refusal{"image-error", problem, ExitBadInput};
+    if (options.command == Command::Info)
+        return std::nullopt;
     const bool fromStart = options.command == Command::Auto ||
                            (options.command == Command::Station && options.stationCommand == Command::Auto);
     const std::uint32_t start = fromStart ? options.startAddr.value_or(startAddressSetting(store)) : 0;
-    const auto refusal = imageRefusal(image.binaryPath, image.bytes, start, kChipFlashSizes[0]);
-    return refusal ? refusal->text : std::string();
+    if (const auto refusal = imageRefusal(image.binaryPath, image.bytes, start, kChipFlashSizes[0]))
+        return Refusal{"image-error", refusal->text, ExitBadInput};
+    return std::nullopt;
 }
 
-// Every port's work on a thread of its own, Ctrl-C passed to each; the results in port order.
-// The watcher comes first: it keeps the signals from every thread made after it.
-template <typename Result>
-std::vector<Result> sideBySide(std::size_t ports, const std::function<Result(std::size_t)>& work,
-                               const std::function<void(std::size_t)>& interrupt)
+std::optional<Refusal> checkPorts(const CliOptions& options, const SettingsStore& store, std::vector<std::string>& ports)
 {
-    InterruptWatcher watcher([&] {
-        for (std::size_t slot = 0; slot < ports; ++slot)
-            interrupt(slot);
-    });
-    std::vector<Result> results(ports);
-    std::vector<std::thread> threads;
-    for (std::size_t slot = 0; slot < ports; ++slot)
-        threads.emplace_back([&, slot] { results[slot] = work(slot); });
-    for (std::thread& thread : threads)
-        thread.join();
-    return results;
-}
-
-ConsoleMode consoleMode(const CliOptions& options)
-{
-    if (options.events)
-        return ConsoleMode::Events;
-    return options.quiet || options.json ? ConsoleMode::Quiet : ConsoleMode::Human;
-}
-
-std::vector<PortOutcome> runSessions(const CliOptions& options, std::vector<std::string> ports,
-                                     const PreparedImage& image, const SettingsStore& store)
-{
+    if (!portConfigured(options, store))
+        return Refusal{"port-error",
+                       "no port configured: give --port DEVICE, or choose a port in the window's Configuration dialog",
+                       ExitPortError};
+    ResolvedPorts resolved = resolvePorts(options.ports);
+    if (resolved.error)
+        return Refusal{"port-error", *resolved.error, ExitPortError};
+    ports = std::move(resolved.ports);
     if (ports.empty())
         ports.emplace_back(); // the configured port
+    return std::nullopt;
+}
+
+int runOnPorts(const CliOptions& options, const std::vector<std::string>& ports, const PreparedImage& image,
+               const SettingsStore& store)
+{
     Console console(ports.size(), consoleMode(options));
     std::vector<std::unique_ptr<PortSession>> sessions;
     for (std::size_t slot = 0; slot < ports.size(); ++slot)
         sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
-
-    std::vector<PortOutcome> outcomes = sideBySide<PortOutcome>(
+    const std::vector<PortOutcome> outcomes = sideBySide<PortOutcome>(
         sessions.size(), [&](std::size_t slot) { return sessions[slot]->run(image.binaryPath, image.bytes); },
         [&](std::size_t slot) { sessions[slot]->interrupt(); });
     console.finish();
-    return outcomes;
+    if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess && !moveDumpFile(options))
+        return ExitBadInput;
+    printReport(outcomes, options);
+    int worst = ExitSuccess;
+    for (const PortOutcome& outcome : outcomes)
+        worst = std::max(worst, outcome.exitCode);
+    return worst;
 }
 
-// Every port a station of its own, side by side, until Ctrl-C; then the totals per port.
-int runStations(const CliOptions& options, std::vector<std::string> ports, const PreparedImage& image,
-                const SettingsStore& store)
+// The commands that need no port.
+std::optional<int> runWithoutPort(const CliOptions& options, const SettingsStore& store, const PreparedImage& image)
 {
-    if (ports.empty())
-        ports.emplace_back(); // the configured port
-    Console console(ports.size(), consoleMode(options));
-    BoardRecords records(options.recordFile);
-    std::vector<std::unique_ptr<PortSession>> sessions;
-    std::vector<std::unique_ptr<Station>> stations;
-    for (std::size_t slot = 0; slot < ports.size(); ++slot) {
-        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
-        PortSession& session = *sessions.back();
-        IspContext& ctx = session.context();
-        console.setLabel(slot, session.label(), image.bytes);
-        stations.push_back(std::make_unique<Station>(session, slot, console, records, image, options.stationCommand,
-                                                     adapterSerialOf(ctx.portMap.deviceFor(ctx.comPort))));
+    switch (options.command) {
+    case Command::Help: std::fputs(usageText().c_str(), stdout); return ExitSuccess;
+    case Command::Version: std::printf("pagewise-cli %s\n", kVersionText); return ExitSuccess;
+    case Command::Ports: printPorts(store, options.json); return ExitSuccess;
+    case Command::Info: printImageInfo(image, options.json); return ExitSuccess;
+    default: return std::nullopt;
     }
-    const std::vector<StationTotals> totals = sideBySide<StationTotals>(
-        stations.size(), [&](std::size_t slot) { return stations[slot]->run(); },
-        [&](std::size_t slot) { stations[slot]->stop(); });
-    console.finish();
-    int exitCode = ExitSuccess;
-    for (std::size_t slot = 0; slot < stations.size(); ++slot) {
-        const StationTotals& t = totals[slot];
-        const unsigned boards = t.passed + t.failed;
-        const double perHour = t.hours > 0 ? boards / t.hours : 0.0;
-        char line[200];
-        std::snprintf(line, sizeof line, "%s: %u passed, %u failed, %.0f boards per hour",
-                      sessions[slot]->label().c_str(), t.passed, t.failed, perHour);
-        char fields[120];
-        std::snprintf(fields, sizeof fields, "\"passed\":%u,\"failed\":%u,\"boards_per_hour\":%.1f", t.passed,
-                      t.failed, perHour);
-        console.resultLine(slot, line, "totals", fields);
-        if (!t.portOpened)
-            exitCode = std::max<int>(exitCode, ExitPortError);
-        else if (t.failed > 0)
-            exitCode = std::max<int>(exitCode, ExitMismatch);
-    }
-    return exitCode;
 }
 
 } // namespace
@@ -154,64 +153,34 @@ int runStations(const CliOptions& options, std::vector<std::string> ports, const
 int runCli(const std::vector<std::string>& args)
 {
     const ParseResult parsed = parseArguments(args);
-    if (!parsed.options)
-        return badInput(parsed.error + "\nTry 'pagewise-cli --help'.");
+    if (!parsed.options) {
+        std::fprintf(stderr, "pagewise-cli: %s\nTry 'pagewise-cli --help'.\n", parsed.error.c_str());
+        return ExitBadInput;
+    }
     const CliOptions& options = *parsed.options;
-    if (options.command == Command::Help) {
-        std::fputs(usageText().c_str(), stdout);
-        return ExitSuccess;
-    }
-    if (options.command == Command::Version) {
-        std::printf("pagewise-cli %s\n", kVersionText);
-        return ExitSuccess;
-    }
-    if (options.command == Command::Dump && options.ports.size() > 1)
-        return badInput("dump reads one target: give at most one --port");
-    if (const std::string problem = checkPageRange(options); !problem.empty())
-        return badInput(problem);
-
+    if (options.command == Command::Help || options.command == Command::Version)
+        return *runWithoutPort(options, SettingsStore(), {});
     const SettingsStore store;
     for (const std::string& problem : store.problems())
         std::fprintf(stderr, "pagewise-cli: %s\n", problem.c_str());
-    if (options.command == Command::Ports) {
-        printPorts(store, options.json);
-        return ExitSuccess;
-    }
+    const std::vector<std::string> labels = portLabels(options, store);
+    const auto refuse = [&](const Refusal& refusal) {
+        return refuseRun(options, labels, refusal.result, refusal.message, refusal.exitCode);
+    };
+    if (const auto refusal = checkArguments(options))
+        return refuse(*refusal);
     PreparedImage image;
-    if (options.command == Command::Info || needsImage(options.command)) {
-        std::string problem;
-        if (!prepareImage(options.file, image, problem))
-            return badInput(problem);
-        if (options.command == Command::Info) {
-            printImageInfo(image, options.json);
-            return ExitSuccess;
-        }
-        if (const std::string refusal = checkImage(options, image, store); !refusal.empty())
-            return badInput(refusal);
-    }
-
-    if (!portConfigured(options, store)) {
-        std::fputs("pagewise-cli: no port configured: give --port DEVICE, or choose a port in the "
-                   "window's Configuration dialog\n",
-                   stderr);
-        return ExitPortError;
-    }
-    const ResolvedPorts ports = resolvePorts(options.ports);
-    if (ports.error) {
-        std::fprintf(stderr, "pagewise-cli: %s\n", ports.error->c_str());
-        return ExitPortError;
-    }
+    if (options.command == Command::Info || needsImage(options.command))
+        if (const auto refusal = prepareRunImage(options, store, image))
+            return refuse(*refusal);
+    if (const auto done = runWithoutPort(options, store, image))
+        return *done;
+    std::vector<std::string> ports;
+    if (const auto refusal = checkPorts(options, store, ports))
+        return refuse(*refusal);
     if (options.command == Command::Station)
-        return runStations(options, ports.ports, image, store);
-    const std::vector<PortOutcome> outcomes = runSessions(options, ports.ports, image, store);
-    if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess &&
-        !moveDumpFile(options))
-        return ExitBadInput;
-    printReport(outcomes, options);
-    int worst = ExitSuccess;
-    for (const PortOutcome& outcome : outcomes)
-        worst = std::max(worst, outcome.exitCode);
-    return worst;
+        return runStations(options, ports, labels, image, store);
+    return runOnPorts(options, ports, image, store);
 }
 
 } // namespace pw::cli

@@ -28,9 +28,10 @@ Commands:
                             read COUNT 512-byte pages from page FROM into Dump.txt or Dump.bin
   info FILE                 convert a HEX file and print its size and checksum
   ports                     list the serial devices present and the ports of the settings
-  station auto|program FILE [--record FILE]
+  station auto|program FILE [--record FILE] [--retries N] [--before-board CMD]
+          [--after-board CMD] [--reset-pulse dtr|rts[:MS]]
                             program board after board on each port until Ctrl-C: wait for a
-                            board, run, print PASS or FAIL, wait until it is taken away
+                            board, run, print PASS or FAIL and record it, let it go
 
 Numbers are decimal, or hexadecimal after 0x: page 0x7F is the last page (the Dump dialog
 shows page numbers in hexadecimal without the 0x).
@@ -39,8 +40,8 @@ Defaults come from the same settings file as the GUI; pagewise-cli never writes 
 
 Exit codes: 0 success, 1 verify mismatch, 2 no reply, time-out or hang-up,
 3 bad image file or arguments (nothing was sent), 4 port cannot be opened or none
-configured, 130 interrupted. A station exits with 0 when every board passed, 1 when one
-failed.)";
+configured, 5 what a line keeps (a record) could not be written, 130 interrupted.
+A station exits with 0 when every board passed, 1 when one failed.)";
 
 // The one option table: the parser and --help both come from it.
 void describe(QCommandLineParser& parser)
@@ -68,8 +69,23 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("events"),
          QStringLiteral("JSON lines on stdout while the run goes: start, log, phase-begin, phase-end, progress, "
                         "message, result (see the README).")},
-        {QStringLiteral("record"), QStringLiteral("station: append one JSON line per board to FILE."),
+        {QStringLiteral("record"),
+         QStringLiteral("station: append one JSON line per board to FILE, on disk before the next board."),
          QStringLiteral("FILE")},
+        {QStringLiteral("retries"),
+         QStringLiteral("station: run a board again from its connect after a time-out or a hang-up, up to N times "
+                        "(default 0)."),
+         QStringLiteral("N")},
+        {QStringLiteral("before-board"),
+         QStringLiteral("station: run CMD (through /bin/sh) before each wait for a board; at most 10 s."),
+         QStringLiteral("CMD")},
+        {QStringLiteral("after-board"),
+         QStringLiteral("station: run CMD after each board's record is written; at most 10 s. It sees PAGEWISE_PORT, "
+                        "PAGEWISE_BOARD, PAGEWISE_RESULT and PAGEWISE_RECORD."),
+         QStringLiteral("CMD")},
+        {QStringLiteral("reset-pulse"),
+         QStringLiteral("station: pulse DTR or RTS for MS milliseconds (default 100) before each board is connected."),
+         QStringLiteral("dtr|rts[:MS]")},
         {QStringLiteral("skip-blank"),
          QStringLiteral("program, auto: do not send 8-byte blocks that are all 0xFF (they change nothing); "
                         "verify still reads everything.")},
@@ -97,12 +113,59 @@ bool parsePageRange(const std::string& text, CliOptions& options)
     return options.fromPage && options.pageCount;
 }
 
+// Arguments are bytes (a file name need not be UTF-8): they reach the parser as Latin-1, which
+// maps every byte to one character and back, and leave it as the same bytes.
+QString fromBytes(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string toBytes(const QString& text)
+{
+    return text.toLatin1().toStdString();
+}
+
 std::optional<std::string> value(const QCommandLineParser& parser, const char* name)
 {
     const QString option = QString::fromLatin1(name);
     if (!parser.isSet(option))
         return std::nullopt;
-    return parser.value(option).toStdString();
+    return toBytes(parser.value(option));
+}
+
+// "dtr", "rts:250"
+bool parseResetPulse(const std::string& text, CliOptions& options)
+{
+    const std::string line = text.substr(0, text.find(':'));
+    ResetPulse pulse;
+    if (line != "dtr" && line != "rts")
+        return false;
+    pulse.line = line == "dtr" ? ModemLine::Dtr : ModemLine::Rts;
+    if (line.size() < text.size()) {
+        const auto width = parseNumber(std::string_view(text).substr(line.size() + 1));
+        if (!width || *width == 0 || *width > 10000)
+            return false;
+        pulse.width = Millis(*width);
+    }
+    options.resetPulse = pulse;
+    return true;
+}
+
+// The station's own options; empty when they are all fine.
+std::string readStationValues(const QCommandLineParser& parser, CliOptions& options)
+{
+    options.recordFile = value(parser, "record").value_or("");
+    options.beforeBoard = value(parser, "before-board").value_or("");
+    options.afterBoard = value(parser, "after-board").value_or("");
+    if (const auto retries = value(parser, "retries")) {
+        const auto count = parseNumber(*retries);
+        if (!count || *count > 100)
+            return "--retries takes a count from 0 to 100, not '" + *retries + "'";
+        options.retries = *count;
+    }
+    if (const auto pulse = value(parser, "reset-pulse"); pulse && !parseResetPulse(*pulse, options))
+        return "--reset-pulse takes dtr or rts, and :MS from 1 to 10000, not '" + *pulse + "'";
+    return {};
 }
 
 // The options with values, checked; empty when they are all fine.
@@ -111,7 +174,7 @@ std::string readValues(const QCommandLineParser& parser, CliOptions& options)
     for (const QString& port : parser.values(QStringLiteral("port"))) {
         if (port.isEmpty())
             return "--port needs a value";
-        options.ports.push_back(port.toStdString());
+        options.ports.push_back(toBytes(port));
     }
     if (const auto baud = value(parser, "baud")) {
         options.baud = parseNumber(*baud);
@@ -126,13 +189,12 @@ std::string readValues(const QCommandLineParser& parser, CliOptions& options)
     if (const auto pages = value(parser, "pages"); pages && !parsePageRange(*pages, options))
         return "--pages takes FROM:COUNT, not '" + *pages + "'";
     options.output = value(parser, "o").value_or("");
-    options.recordFile = value(parser, "record").value_or("");
     options.dumpAsText = !parser.isSet(QStringLiteral("bin"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.json = parser.isSet(QStringLiteral("json"));
     options.events = parser.isSet(QStringLiteral("events"));
     options.skipBlank = parser.isSet(QStringLiteral("skip-blank"));
-    return {};
+    return readStationValues(parser, options);
 }
 
 // The command and its operands.
@@ -140,7 +202,7 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
 {
     if (positional.isEmpty())
         return "no command given";
-    const std::string name = positional.front().toStdString();
+    const std::string name = toBytes(positional.front());
     const auto found = kCommands.find(name);
     if (found == kCommands.end())
         return "unknown command '" + name + "'";
@@ -153,7 +215,7 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
     case Command::Info:
         if (operands != 1)
             return name + " takes one FILE";
-        options.file = positional[1].toStdString();
+        options.file = toBytes(positional[1]);
         break;
     case Command::Erase:
         if (operands != 0)
@@ -164,18 +226,18 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
             return "ports takes no operands";
         break;
     case Command::Station: {
-        const std::string what = operands == 2 ? positional[1].toStdString() : "";
+        const std::string what = operands == 2 ? toBytes(positional[1]) : "";
         if (what != "auto" && what != "program")
             return "station takes auto or program, and FILE";
         options.stationCommand = what == "auto" ? Command::Auto : Command::Program;
-        options.file = positional[2].toStdString();
+        options.file = toBytes(positional[2]);
         break;
     }
     case Command::Dump:
         if (operands != 2)
             return "dump takes FROM and COUNT (pages)";
-        options.fromPage = parseNumber(positional[1].toStdString());
-        options.pageCount = parseNumber(positional[2].toStdString());
+        options.fromPage = parseNumber(toBytes(positional[1]));
+        options.pageCount = parseNumber(toBytes(positional[2]));
         if (!options.fromPage || !options.pageCount)
             return "dump FROM and COUNT must be numbers (decimal, or hexadecimal after 0x)";
         break;
@@ -194,9 +256,9 @@ ParseResult parseArguments(const std::vector<std::string>& args)
     describe(parser);
     QStringList list{QStringLiteral("pagewise-cli")};
     for (const std::string& arg : args)
-        list << QString::fromStdString(arg);
+        list << fromBytes(arg);
     if (!parser.parse(list))
-        return fail(parser.errorText().toStdString());
+        return fail(toBytes(parser.errorText()));
     CliOptions options;
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
         options.command = parser.isSet(QStringLiteral("help")) ? Command::Help : Command::Version;
@@ -208,6 +270,9 @@ ParseResult parseArguments(const std::vector<std::string>& args)
         return fail(std::move(problem));
     if (options.command == Command::Dump && options.ports.size() > 1 && !options.output.empty())
         return fail("-o cannot name one file for several ports");
+    for (const char* name : {"record", "retries", "before-board", "after-board", "reset-pulse"})
+        if (options.command != Command::Station && parser.isSet(QString::fromLatin1(name)))
+            return fail(std::string("--") + name + " is for station");
     return {options, {}};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 #include "base/NumberText.h"
+#include "base/Timings.h"
+#include "serial/ModemLines.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,7 +19,14 @@ enum ExitCode : int {
     ExitNoReply = 2,
     ExitBadInput = 3,
     ExitPortError = 4,
+    ExitNotKept = 5, // what a line keeps (a record) could not be written
     ExitInterrupted = 130,
+};
+
+// --reset-pulse dtr|rts[:MS]: a fixture that wires a modem line to the target's reset.
+struct ResetPulse {
+    ModemLine line = ModemLine::Dtr;
+    Millis width{100};
 };
 
 struct CliOptions {
@@ -36,6 +45,10 @@ struct CliOptions {
     bool skipBlank = false;           // program / auto: leave out blocks that are all 0xFF
     Command stationCommand = Command::Auto; // station: what each board gets
     std::string recordFile;           // station --record FILE
+    unsigned retries = 0;             // station: runs again after a time-out or a hang-up
+    std::string beforeBoard;          // station: shell commands around each board
+    std::string afterBoard;
+    std::optional<ResetPulse> resetPulse; // station: a modem line pulsed before each board
 };
 
 struct ParseResult {

@@ -1,6 +1,6 @@
 #include "cli/Console.h"
 
-#include "cli/JsonText.h"
+#include "cli/JsonWriter.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -53,7 +53,7 @@ std::string Console::prefix(std::size_t slot) const
     return slots_.size() > 1 ? "[" + slots_[slot].label + "] " : std::string();
 }
 
-void Console::event(std::size_t slot, const char* name, const std::string& fields)
+void Console::event(std::size_t slot, const char* name, const QJsonObject& fields)
 {
     if (!events_)
         return;
@@ -61,16 +61,16 @@ void Console::event(std::size_t slot, const char* name, const std::string& field
     writeEvent(slot, name, fields);
 }
 
-void Console::writeEvent(std::size_t slot, const char* name, const std::string& fields)
+void Console::writeEvent(std::size_t slot, const char* name, QJsonObject fields)
 {
-    std::string line = "{\"v\":1,\"event\":\"" + std::string(name) + "\",\"port\":" + jsonString(slots_[slot].label);
-    if (!fields.empty())
-        line += "," + fields;
-    std::fprintf(stdout, "%s}\n", line.c_str());
+    fields.insert("v", 1);
+    fields.insert("event", QString::fromLatin1(name));
+    fields.insert("port", jsonText(slots_[slot].label));
+    std::fprintf(stdout, "%s\n", jsonLine(fields).c_str());
     std::fflush(stdout);
 }
 
-void Console::resultLine(std::size_t slot, const std::string& text, const char* name, const std::string& fields)
+void Console::resultLine(std::size_t slot, const std::string& text, const char* name, const QJsonObject& fields)
 {
     std::lock_guard lock(mutex_);
     if (events_) {
@@ -89,7 +89,7 @@ void Console::phaseBegan(std::size_t slot, const char* phase)
     slots_[slot].phase = phase;
     slots_[slot].percentSent = 0;
     if (events_)
-        writeEvent(slot, "phase-begin", "\"phase\":" + jsonString(phase));
+        writeEvent(slot, "phase-begin", {{"phase", QString::fromLatin1(phase)}});
 }
 
 // A progress event when the whole percentage has grown, at most every 250 ms; 100 % always.
@@ -104,14 +104,16 @@ void Console::sendPercent(std::size_t slot)
         return;
     shown.percentSent = percent;
     shown.percentSentAt = now;
-    const std::string phase = shown.phase.empty() ? "" : "\"phase\":" + jsonString(shown.phase) + ",";
-    writeEvent(slot, "progress", phase + "\"percent\":" + std::to_string(percent));
+    QJsonObject fields{{"percent", percent}};
+    if (!shown.phase.empty())
+        fields.insert("phase", jsonText(shown.phase));
+    writeEvent(slot, "progress", fields);
 }
 
 void Console::logLine(std::size_t slot, const std::string& line)
 {
     if (events_) {
-        event(slot, "log", "\"line\":" + jsonString(withoutTrailingNewline(line)));
+        event(slot, "log", {{"line", jsonText(withoutTrailingNewline(line))}});
         return;
     }
     if (quiet_)
@@ -126,11 +128,27 @@ void Console::logLine(std::size_t slot, const std::string& line)
 void Console::message(std::size_t slot, const std::string& text)
 {
     std::lock_guard lock(mutex_);
+    writeMessage(slot, text);
+    if (events_)
+        writeEvent(slot, "message", {{"text", jsonText(withoutTrailingNewline(text))}});
+}
+
+void Console::waiting(std::size_t slot, const std::string& text, const QJsonObject& fields)
+{
+    std::lock_guard lock(mutex_);
+    writeMessage(slot, text);
+    if (events_) {
+        QJsonObject withText = fields;
+        withText.insert("text", jsonText(text));
+        writeEvent(slot, "waiting", withText);
+    }
+}
+
+void Console::writeMessage(std::size_t slot, const std::string& text)
+{
     eraseBars();
     std::fprintf(stderr, "%s%s\n", prefix(slot).c_str(), withoutTrailingNewline(text).c_str());
     drawBars();
-    if (events_)
-        writeEvent(slot, "message", "\"text\":" + jsonString(withoutTrailingNewline(text)));
 }
 
 void Console::startPhase(std::size_t slot, int high)

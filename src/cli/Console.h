@@ -1,4 +1,6 @@
 #pragma once
+#include <QJsonObject>
+
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -22,11 +24,13 @@ public:
 
     void setLabel(std::size_t slot, std::string label, std::uint64_t totalBytes);
     // Events mode: one line {"v":1,"event":NAME,"port":...,FIELDS}; nothing otherwise.
-    void event(std::size_t slot, const char* name, const std::string& fields = {});
+    void event(std::size_t slot, const char* name, const QJsonObject& fields = {});
     void phaseBegan(std::size_t slot, const char* phase);
     // A line that says how a run or a board ended: on stdout even when quiet; in Events mode
     // the event NAME with FIELDS instead.
-    void resultLine(std::size_t slot, const std::string& text, const char* name, const std::string& fields);
+    void resultLine(std::size_t slot, const std::string& text, const char* name, const QJsonObject& fields);
+    // A message a station says while it waits (stderr), and in Events mode a `waiting` event.
+    void waiting(std::size_t slot, const std::string& text, const QJsonObject& fields);
     void logLine(std::size_t slot, const std::string& line);
     void message(std::size_t slot, const std::string& text);
     // A phase with its own progress range begins (Auto has three).
@@ -55,7 +59,8 @@ private:
     void eraseBars();
     void drawBars();
     void printTenths(std::size_t slot, int upTo);
-    void writeEvent(std::size_t slot, const char* name, const std::string& fields);
+    void writeEvent(std::size_t slot, const char* name, QJsonObject fields);
+    void writeMessage(std::size_t slot, const std::string& text);
     void sendPercent(std::size_t slot);
 
     std::mutex mutex_;

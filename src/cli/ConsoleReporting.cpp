@@ -1,7 +1,10 @@
 #include "cli/ConsoleReporting.h"
 
+#include "cli/JsonWriter.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace pw::cli {
 
@@ -57,6 +60,12 @@ void ConsoleView::setProgressPosition(int position)
     console_.progress(slot_, position);
 }
 
+std::map<std::string, double> ConsoleView::takePhaseSeconds()
+{
+    std::lock_guard lock(mutex_);
+    return std::exchange(phaseSeconds_, {});
+}
+
 void ConsoleView::phaseBegan(Phase phase)
 {
     console_.phaseBegan(slot_, phaseName(phase));
@@ -64,9 +73,9 @@ void ConsoleView::phaseBegan(Phase phase)
 
 void ConsoleView::phaseEnded(Phase phase, double seconds)
 {
-    char fields[64];
-    std::snprintf(fields, sizeof fields, "\"phase\":\"%s\",\"seconds\":%.3f", phaseName(phase), seconds);
-    console_.event(slot_, "phase-end", fields);
+    console_.event(slot_, "phase-end", {{"phase", QString::fromLatin1(phaseName(phase))}, {"seconds", jsonSeconds(seconds)}});
+    std::lock_guard lock(mutex_);
+    phaseSeconds_[phaseName(phase)] = seconds;
 }
 
 } // namespace pw::cli

@@ -3,6 +3,7 @@
 #include "base/MessageBoxes.h"
 #include "ops/OperationView.h"
 
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -32,10 +33,14 @@ public:
     void setCancelEnabled(bool) override {}
     void phaseBegan(Phase phase) override;
     void phaseEnded(Phase phase, double seconds) override;
+    // The seconds of each phase that ended well since the last call, by phase name.
+    std::map<std::string, double> takePhaseSeconds();
 
 private:
     Console& console_;
     std::size_t slot_;
+    std::mutex mutex_;
+    std::map<std::string, double> phaseSeconds_;
 };
 
 } // namespace pw::cli

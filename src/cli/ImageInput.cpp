@@ -1,9 +1,13 @@
 #include "cli/ImageInput.h"
 
-#include "cli/JsonText.h"
+#include "cli/JsonWriter.h"
 #include "image/ImageLoad.h"
 
+#include <QCryptographicHash>
+
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <filesystem>
 
 namespace pw::cli {
@@ -42,14 +46,26 @@ bool prepareImage(const std::string& file, PreparedImage& image, std::string& pr
     image.sizeText = loaded.sizeText;
     image.checksumText = loaded.checksumText;
     image.bytes = std::filesystem::file_size(loaded.imagePath, error);
+    std::ifstream binary(loaded.imagePath, std::ios::binary);
+    const std::string content{std::istreambuf_iterator<char>(binary), std::istreambuf_iterator<char>()};
+    if (!binary.good() && !binary.eof()) {
+        problem = loaded.imagePath + " could not be read";
+        return false;
+    }
+    image.sha256 = QCryptographicHash::hash(QByteArrayView(content.data(), static_cast<qsizetype>(content.size())),
+                                            QCryptographicHash::Sha256)
+                       .toHex()
+                       .toStdString();
     return true;
 }
 
 void printImageInfo(const PreparedImage& image, bool json)
 {
     if (json) {
-        std::printf("{\"image\":%s,\"size\":%s,\"checksum\":%s}\n", jsonString(image.binaryPath).c_str(),
-                    jsonString(image.sizeText).c_str(), jsonString(image.checksumText).c_str());
+        const QJsonObject info{{"image", jsonText(image.binaryPath)},
+                               {"size", jsonText(image.sizeText)},
+                               {"checksum", jsonText(image.checksumText)}};
+        std::printf("%s\n", jsonLine(info).c_str());
         return;
     }
     std::printf("Size: %s\nCheck Sum: %s\n", image.sizeText.c_str(), image.checksumText.c_str());

@@ -1,6 +1,6 @@
 #include "cli/PortListing.h"
 
-#include "cli/JsonText.h"
+#include "cli/JsonWriter.h"
 #include "serial/SerialDevices.h"
 #include "serial/UsbPortSpec.h"
 
@@ -12,19 +12,17 @@ namespace pw::cli {
 
 namespace {
 
-std::string jsonOrNull(const std::string& text)
+QJsonObject deviceObject(const SerialDeviceInfo& info)
 {
-    return text.empty() ? "null" : jsonString(text);
-}
-
-std::string deviceJson(const SerialDeviceInfo& info)
-{
-    const std::string latency = info.latencyTimerMs ? std::to_string(*info.latencyTimerMs) : "null";
-    return "{\"device\":" + jsonString(info.node) + ",\"by_id\":" + jsonOrNull(info.byId) +
-           ",\"vid\":" + jsonOrNull(info.vendorId) + ",\"pid\":" + jsonOrNull(info.productId) +
-           ",\"serial\":" + jsonOrNull(info.serial) + ",\"manufacturer\":" + jsonOrNull(info.manufacturer) +
-           ",\"product\":" + jsonOrNull(info.product) + ",\"driver\":" + jsonOrNull(info.driver) +
-           ",\"latency_timer_ms\":" + latency + "}";
+    return {{"device", jsonText(info.node)},
+            {"by_id", jsonTextOrNull(info.byId)},
+            {"vid", jsonTextOrNull(info.vendorId)},
+            {"pid", jsonTextOrNull(info.productId)},
+            {"serial", jsonTextOrNull(info.serial)},
+            {"manufacturer", jsonTextOrNull(info.manufacturer)},
+            {"product", jsonTextOrNull(info.product)},
+            {"driver", jsonTextOrNull(info.driver)},
+            {"latency_timer_ms", info.latencyTimerMs ? QJsonValue(*info.latencyTimerMs) : QJsonValue()}};
 }
 
 bool listed(const std::vector<SerialDeviceInfo>& devices, const std::string& path)
@@ -39,7 +37,7 @@ void printPorts(const SettingsStore& store, bool json)
     const std::vector<SerialDeviceInfo> devices = describeSerialDevices();
     for (const SerialDeviceInfo& info : devices) {
         if (json) {
-            std::printf("%s\n", deviceJson(info).c_str());
+            std::printf("%s\n", jsonLine(deviceObject(info)).c_str());
             continue;
         }
         std::printf("%s%s%s\n", info.node.c_str(), info.byId.empty() ? "" : "  ", info.byId.c_str());
@@ -51,7 +49,7 @@ void printPorts(const SettingsStore& store, bool json)
             continue;
         const std::string name = "COM" + std::to_string(port);
         if (json)
-            std::printf("{\"device\":%s,\"settings_port\":%s}\n", jsonString(device).c_str(), jsonString(name).c_str());
+            std::printf("%s\n", jsonLine({{"device", jsonText(device)}, {"settings_port", jsonText(name)}}).c_str());
         else
             std::printf("%s  (%s in the settings)\n", device.c_str(), name.c_str());
     }

@@ -1,6 +1,6 @@
 #include "cli/PortSession.h"
 
-#include "cli/JsonText.h"
+#include "cli/JsonWriter.h"
 #include "cli/RunReport.h"
 #include "ops/EraseSteps.h"
 #include "ops/OperationRunner.h"
@@ -23,6 +23,13 @@ const char* commandName(Command command)
     case Command::Version: return "version";
     }
     return "";
+}
+
+ConsoleMode consoleMode(const CliOptions& options)
+{
+    if (options.events)
+        return ConsoleMode::Events;
+    return options.quiet || options.json ? ConsoleMode::Quiet : ConsoleMode::Human;
 }
 
 PortSession::PortSession(const CliOptions& options, const std::string& portArgument, std::size_t slot,
@@ -58,8 +65,10 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
     PortOutcome outcome{label_, commandName(options_.command), {}, ExitSuccess};
     console_.setLabel(slot_, label_, imageBytes);
     console_.event(slot_, "start",
-                   "\"operation\":" + jsonString(outcome.operation) + ",\"image\":" + jsonString(imagePath) +
-                       ",\"bytes\":" + std::to_string(imageBytes) + ",\"time\":" + jsonString(utcTimeText()));
+                   {{"operation", jsonText(outcome.operation)},
+                    {"image", jsonText(imagePath)},
+                    {"bytes", static_cast<qint64>(imageBytes)},
+                    {"time", jsonText(utcTimeText())}});
     if (!open()) {
         outcome.result = {Outcome::Refused, boxes_.lastText(), 0, 0};
         outcome.exitCode = ExitPortError;
@@ -70,7 +79,7 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
         if (outcome.exitCode == ExitSuccess)
             console_.complete(slot_);
     }
-    console_.event(slot_, "result", resultFields(outcome));
+    console_.event(slot_, "result", resultObject(outcome));
     return outcome;
 }
 

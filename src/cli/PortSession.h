@@ -8,6 +8,7 @@
 #include "protocol/ResponseMatcher.h"
 
 #include <atomic>
+#include <map>
 #include <string>
 
 namespace pw::cli {
@@ -37,6 +38,10 @@ public:
     OperationResult runOnce(Command command, const std::string& imagePath);
     void close();
     int exitCodeFor(const OperationResult& result) const;
+    std::map<std::string, double> takePhaseSeconds() { return view_.takePhaseSeconds(); }
+    // A garbled reply leaves the matcher counting from the middle of a frame; a station starts
+    // it afresh before it speaks to a board again.
+    void restartReplyMatcher() { matcher_.resetCount(); }
     IspContext& context() { return ctx_; }
 
 private:
@@ -54,5 +59,7 @@ private:
 };
 
 const char* commandName(Command command);
+// What the console prints besides messages: events, nothing (--quiet, --json) or all.
+ConsoleMode consoleMode(const CliOptions& options);
 
 } // namespace pw::cli

@@ -1,6 +1,6 @@
 #include "cli/RunReport.h"
 
-#include "cli/JsonText.h"
+#include "cli/JsonWriter.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -30,19 +30,26 @@ const char* outcomeName(Outcome outcome)
     return "unknown";
 }
 
-std::string resultFields(const PortOutcome& outcome)
+const char* resultName(const PortOutcome& outcome)
 {
-    const char* result = outcome.exitCode == ExitPortError ? "port-error" : outcomeName(outcome.result.outcome);
-    char numbers[96];
-    std::snprintf(numbers, sizeof numbers, "\"seconds\":%.3f,\"bytes\":%llu,\"exit\":%d", outcome.result.seconds,
-                  static_cast<unsigned long long>(outcome.result.bytes), outcome.exitCode);
-    return "\"operation\":" + jsonString(outcome.operation) + ",\"result\":" + jsonString(result) +
-           ",\"message\":" + jsonString(outcome.result.message) + "," + numbers;
+    return outcome.exitCode == ExitPortError ? "port-error" : outcomeName(outcome.result.outcome);
 }
 
-std::string toJson(const PortOutcome& outcome)
+QJsonObject resultObject(const PortOutcome& outcome)
 {
-    return "{\"port\":" + jsonString(outcome.port) + "," + resultFields(outcome) + "}";
+    return {{"operation", jsonText(outcome.operation)},
+            {"result", QString::fromLatin1(resultName(outcome))},
+            {"message", jsonText(outcome.result.message)},
+            {"seconds", jsonSeconds(outcome.result.seconds)},
+            {"bytes", static_cast<qint64>(outcome.result.bytes)},
+            {"exit", outcome.exitCode}};
+}
+
+std::string jsonResultLine(const PortOutcome& outcome)
+{
+    QJsonObject object = resultObject(outcome);
+    object.insert("port", jsonText(outcome.port));
+    return jsonLine(object);
 }
 
 void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& options)
@@ -51,15 +58,14 @@ void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& opt
         return; // each port's result was its last event
     if (options.json) {
         for (const PortOutcome& outcome : outcomes)
-            std::printf("%s\n", toJson(outcome).c_str());
+            std::printf("%s\n", jsonResultLine(outcome).c_str());
         return;
     }
     if (options.quiet)
         return;
     std::printf("\n%-24s %-10s %-12s %8s  %s\n", "port", "operation", "result", "seconds", "message");
     for (const PortOutcome& outcome : outcomes) {
-        const char* result = outcome.exitCode == ExitPortError ? "port-error" : outcomeName(outcome.result.outcome);
-        std::printf("%-24s %-10s %-12s %8.1f  %s\n", outcome.port.c_str(), outcome.operation.c_str(), result,
+        std::printf("%-24s %-10s %-12s %8.1f  %s\n", outcome.port.c_str(), outcome.operation.c_str(), resultName(outcome),
                     outcome.result.seconds, firstLine(outcome.result.message).c_str());
     }
 }

@@ -2,6 +2,8 @@
 #include "cli/CliOptions.h"
 #include "cli/PortSession.h"
 
+#include <QJsonObject>
+
 #include <string>
 #include <vector>
 
@@ -10,10 +12,12 @@ namespace pw::cli {
 // After a run: one JSON object per port with --json, else a table with one line per port
 // (none with --quiet).
 void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& options);
-std::string toJson(const PortOutcome& outcome);
-// The fields of that object after the port: operation, result, message, seconds, bytes, exit.
-std::string resultFields(const PortOutcome& outcome);
+// The result of one run on one port: operation, result, message, seconds, bytes, exit; the
+// `result` event and, with the port added, the --json line.
+QJsonObject resultObject(const PortOutcome& outcome);
+std::string jsonResultLine(const PortOutcome& outcome);
 const char* outcomeName(Outcome outcome);
+const char* resultName(const PortOutcome& outcome); // outcomeName, or "port-error"
 
 // dump -o FILE: moves the Dump.txt or Dump.bin the run wrote to FILE.
 bool moveDumpFile(const CliOptions& options);

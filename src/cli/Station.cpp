@@ -1,42 +1,39 @@
 #include "cli/Station.h"
 
-#include "cli/JsonText.h"
+#include "cli/JsonWriter.h"
 #include "cli/RunReport.h"
 #include "protocol/BoardPresence.h"
-
-#include <chrono>
-#include <cstdio>
 
 namespace pw::cli {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-// A board that has left a second of connect frames unanswered has been taken away.
-constexpr Millis kGoneAfter{1000};
 constexpr Millis kReopenInterval{1000};
+constexpr std::chrono::seconds kHookLimit{10};
 
-double secondsSince(Clock::time_point start)
+double secondsSince(std::chrono::steady_clock::time_point start)
 {
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A run that ended with CmdLeaveIsp on the wire: the board runs its own program now and
+// cannot answer a connect frame until it is replaced.
+bool leftIsp(Outcome outcome)
+{
+    return outcome == Outcome::Success || outcome == Outcome::Mismatch || outcome == Outcome::Cancelled;
+}
+
+bool retryable(Outcome outcome)
+{
+    return outcome == Outcome::TimedOut || outcome == Outcome::LineLost;
 }
 
 } // namespace
 
-bool BoardRecords::append(const std::string& line)
-{
-    std::lock_guard lock(mutex_);
-    std::FILE* file = std::fopen(path_.c_str(), "a");
-    if (!file)
-        return false;
-    const bool written = std::fprintf(file, "%s\n", line.c_str()) > 0;
-    return std::fclose(file) == 0 && written;
-}
-
-Station::Station(PortSession& session, std::size_t slot, Console& console, BoardRecords& records,
-                 const PreparedImage& image, Command command, std::string adapterSerial)
-    : session_(session), label_(session.label()), slot_(slot), console_(console), records_(records), image_(image),
-      command_(command), adapterSerial_(std::move(adapterSerial))
+Station::Station(PortSession& session, std::size_t slot, Console& console, StationShared& shared,
+                 const CliOptions& options, std::string adapterSerial)
+    : session_(session), label_(session.label()), slot_(slot), console_(console), shared_(shared), options_(options),
+      adapterSerial_(std::move(adapterSerial))
 {
 }
 
@@ -44,31 +41,21 @@ StationTotals Station::run()
 {
     StationTotals totals;
     const Clock::time_point began = Clock::now();
-    IspContext& ctx = session_.context();
-    totals.portOpened = session_.open();
-    for (unsigned board = 1; totals.portOpened;) {
-        ctx.cancelEvent.reset();
-        if (!enter(State::Between))
+    if (!session_.open()) {
+        totals.exitCode = ExitPortError;
+        return totals;
+    }
+    for (unsigned board = 1;; ++board) {
+        if (!enter(State::Between) || !beforeBoard(board, totals))
             break;
-        const WaitResult arrived = WaitForBoard(ctx);
-        if (arrived == WaitResult::LineLost) {
-            if (!reopen())
-                break;
-            continue;
-        }
-        if (arrived != WaitResult::Answered || !enter(State::OnBoard))
+        const std::optional<Clock::time_point> answered = awaitBoard(board, totals);
+        if (!answered || !enter(State::OnBoard))
             break;
-        const Clock::time_point started = Clock::now();
-        const OperationResult result = session_.runOnce(command_, image_.binaryPath);
-        report(board++, result, secondsSince(started), totals);
-        if (!enter(State::Between))
-            break;
-        const WaitResult gone = result.outcome == Outcome::LineLost ? WaitResult::LineLost
-                                                                    : WaitUntilBoardGone(ctx, kGoneAfter);
-        if (gone == WaitResult::LineLost && !reopen())
+        BoardReport report = runBoard(board, *answered, totals);
+        if (!finishBoard(report, totals) || !enter(State::Between) || !letBoardGo(report))
             break;
     }
-    ctx.connectAnswered = false;
+    session_.context().connectAnswered = false;
     session_.close();
     totals.hours = secondsSince(began) / 3600.0;
     return totals;
@@ -88,7 +75,172 @@ bool Station::enter(State state)
 {
     std::lock_guard lock(mutex_);
     state_ = state;
+    if (state == State::Between && !stopRequested_)
+        session_.context().cancelEvent.reset();
     return !stopRequested_;
+}
+
+bool Station::stopping()
+{
+    std::lock_guard lock(mutex_);
+    return stopRequested_;
+}
+
+std::function<void()> Station::reminder(const std::string& text, const QJsonObject& fields)
+{
+    return [this, text, fields] { console_.waiting(slot_, "still " + text, fields); };
+}
+
+// A hook that fails or overruns is a FAIL of its own, recorded with its status and output.
+bool Station::runHook(const std::string& command, const char* name, BoardReport& report, const std::string& result,
+                      const std::string& record)
+{
+    report.hookResult = runBoardHook(command,
+                                     {{"PAGEWISE_PORT", label_},
+                                      {"PAGEWISE_BOARD", std::to_string(report.board)},
+                                      {"PAGEWISE_RESULT", result},
+                                      {"PAGEWISE_RECORD", record}},
+                                     kHookLimit);
+    if (report.hookResult.passed)
+        return true;
+    report.hook = name;
+    return false;
+}
+
+bool Station::beforeBoard(unsigned board, StationTotals& totals)
+{
+    if (options_.beforeBoard.empty())
+        return true;
+    BoardReport report;
+    report.board = board;
+    report.outcome = {label_, commandName(options_.stationCommand), {Outcome::Success, "", 0, 0}, ExitSuccess};
+    if (runHook(options_.beforeBoard, "before-board", report, "", ""))
+        return true;
+    std::string recordLine;
+    return recordAndCount(report, totals, recordLine);
+}
+
+bool Station::pulseReset(StationTotals& totals)
+{
+    if (!options_.resetPulse)
+        return true;
+    const ResetPulse& pulse = *options_.resetPulse;
+    const std::string refused =
+        session_.context().port.pulseModemLine(pulse.line, pulse.width, session_.context().cancelEvent);
+    if (refused.empty())
+        return true;
+    console_.message(slot_, std::string("cannot pulse ") + modemLineName(pulse.line) + " on " + label_ + ": " + refused);
+    totals.exitCode = std::max<int>(totals.exitCode, ExitPortError);
+    return false;
+}
+
+std::optional<Station::Clock::time_point> Station::awaitBoard(unsigned board, StationTotals& totals)
+{
+    if (!pulseReset(totals))
+        return std::nullopt;
+    session_.restartReplyMatcher();
+    const std::string text = "waiting for board " + std::to_string(board) + " on " + label_;
+    const QJsonObject fields{{"for", "board"}, {"board", static_cast<qint64>(board)}};
+    console_.waiting(slot_, text, fields);
+    const std::function<void()> remind = reminder(text, fields);
+    for (;;) {
+        switch (WaitForBoard(session_.context(), remind)) {
+        case WaitResult::Answered: return Clock::now();
+        case WaitResult::LineLost:
+            if (!reopen())
+                return std::nullopt;
+            break;
+        case WaitResult::TimedOut:
+        case WaitResult::Cancelled: return std::nullopt;
+        }
+    }
+}
+
+BoardReport Station::runBoard(unsigned board, Clock::time_point answered, StationTotals& totals)
+{
+    BoardReport report;
+    report.board = board;
+    OperationResult result;
+    for (;; ++report.attempt) {
+        result = session_.runOnce(options_.stationCommand, shared_.identity.image->binaryPath);
+        report.phases = session_.takePhaseSeconds();
+        if (!retryable(result.outcome) || report.attempt > options_.retries || stopping())
+            break;
+        console_.message(slot_, "board " + std::to_string(board) + " on " + label_ + ": attempt " +
+                                    std::to_string(report.attempt) + " ended in " + outcomeName(result.outcome) +
+                                    ", running it again");
+        if ((result.outcome == Outcome::LineLost && !reopen()) || !pulseReset(totals))
+            break;
+        session_.context().connectAnswered = false; // the next attempt begins at its own connect
+        session_.restartReplyMatcher();
+    }
+    report.outcome = {label_, commandName(options_.stationCommand), result, session_.exitCodeFor(result)};
+    report.outcome.result.seconds = secondsSince(answered);
+    return report;
+}
+
+// Counts the board, prints its line and event and writes its record; false when the record
+// could not be written: then every station stops, and this one exits with 5.
+bool Station::recordAndCount(const BoardReport& report, StationTotals& totals, std::string& recordLine)
+{
+    const bool passed = !errorClassOf(report);
+    (passed ? totals.passed : totals.failed) += 1;
+    if (!passed)
+        totals.exitCode = std::max<int>(totals.exitCode, ExitMismatch);
+    console_.resultLine(slot_, boardLine(report), "board", boardFields(report));
+    if (!shared_.records.isOpen())
+        return true;
+    recordLine = jsonLine(boardRecord(report, shared_.identity, adapterSerial_));
+    const std::string failure = shared_.records.append(recordLine);
+    if (failure.empty())
+        return true;
+    console_.message(slot_, "the record of board " + std::to_string(report.board) + " on " + label_ +
+                                " could not be written to " + shared_.records.path() + ": " + failure +
+                                "; every station stops");
+    totals.exitCode = ExitNotKept;
+    shared_.stopAll();
+    return false;
+}
+
+bool Station::finishBoard(BoardReport& report, StationTotals& totals)
+{
+    std::string recordLine;
+    if (!recordAndCount(report, totals, recordLine))
+        return false;
+    if (report.outcome.result.outcome == Outcome::ImageError) {
+        totals.exitCode = std::max<int>(totals.exitCode, ExitBadInput); // every further board would fail alike
+        return false;
+    }
+    if (options_.afterBoard.empty() || runHook(options_.afterBoard, "after-board", report, resultName(report.outcome), recordLine))
+        return true;
+    return recordAndCount(report, totals, recordLine);
+}
+
+// After a failure the board may still be in ISP mode and answer: it is named once and the
+// station waits until it is taken away, so that it is never run again as the next board.
+bool Station::letBoardGo(const BoardReport& report)
+{
+    const Outcome outcome = report.outcome.result.outcome;
+    if (leftIsp(outcome))
+        return true;
+    IspContext& ctx = session_.context();
+    if (outcome == Outcome::LineLost && !reopen())
+        return false;
+    session_.restartReplyMatcher();
+    const WaitResult stays = PollForBoard(ctx);
+    if (stays == WaitResult::LineLost)
+        return reopen();
+    if (stays != WaitResult::Answered)
+        return stays == WaitResult::TimedOut;
+    const std::string text = "remove board " + std::to_string(report.board) + " from " + label_;
+    const QJsonObject fields{{"for", "removal"}, {"board", static_cast<qint64>(report.board)}};
+    console_.waiting(slot_, text, fields);
+    const WaitResult gone = WaitUntilBoardGone(ctx, reminder("waiting for board " + std::to_string(report.board) +
+                                                                 " to be removed from " + label_,
+                                                             fields));
+    if (gone == WaitResult::LineLost)
+        return reopen();
+    return gone == WaitResult::TimedOut;
 }
 
 // The adapter was unplugged or the line hung up: the port is opened again, once a second,
@@ -103,28 +255,6 @@ bool Station::reopen()
         if (ctx.cancelEvent.waitFor(kReopenInterval))
             return false;
     }
-}
-
-void Station::report(unsigned board, const OperationResult& result, double seconds, StationTotals& totals)
-{
-    const int exitCode = session_.exitCodeFor(result);
-    const bool passed = exitCode == ExitSuccess;
-    (passed ? totals.passed : totals.failed) += 1;
-    const PortOutcome outcome{label_, commandName(command_), result, exitCode};
-    char line[160];
-    std::snprintf(line, sizeof line, "%s %s board %u %.1f s", passed ? "PASS" : "FAIL", label_.c_str(), board, seconds);
-    const std::string reason = passed ? "" : std::string(" ") + outcomeName(result.outcome) + ": " + result.message;
-    const std::string fields = "\"board\":" + std::to_string(board) + "," + resultFields(outcome);
-    console_.resultLine(slot_, line + reason, "board", fields);
-    if (!records_.enabled())
-        return;
-    const std::string record = "{\"time\":" + jsonString(utcTimeText()) + ",\"port\":" + jsonString(label_) +
-                               ",\"adapter_serial\":" + jsonString(adapterSerial_) +
-                               ",\"image\":" + jsonString(image_.binaryPath) + ",\"size\":" +
-                               jsonString(image_.sizeText) + ",\"checksum\":" + jsonString(image_.checksumText) +
-                               "," + fields + "}";
-    if (!records_.append(record))
-        console_.message(slot_, "could not append to the record file");
 }
 
 } // namespace pw::cli

@@ -1,58 +1,69 @@
 #pragma once
+#include "cli/BoardRecord.h"
+#include "cli/CliOptions.h"
 #include "cli/ImageInput.h"
 #include "cli/PortSession.h"
+#include "cli/SyncedLineFile.h"
 
+#include <chrono>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace pw::cli {
 
-// --record FILE: one JSON line per board, appended and flushed as the board ends, so an
-// interrupted line loses nothing. Shared by the stations of a run.
-class BoardRecords {
-public:
-    explicit BoardRecords(std::string path) : path_(std::move(path)) {}
-    bool enabled() const { return !path_.empty(); }
-    bool append(const std::string& line);
-
-private:
-    std::string path_;
-    std::mutex mutex_;
+// What the stations of one run share: the record file, opened before the first frame, the
+// station's identity for its records, and a way to stop every station at once.
+struct StationShared {
+    SyncedLineFile records;
+    StationIdentity identity;
+    std::function<void()> stopAll;
 };
 
 struct StationTotals {
     unsigned passed = 0;
     unsigned failed = 0;
     double hours = 0;
-    bool portOpened = true;
+    int exitCode = ExitSuccess; // 1 once a board failed; 3, 4 or 5 when the station had to stop
 };
 
 // One port of pagewise-cli station: waits for a board, runs the command on it from its
-// handshake on, reports PASS or FAIL and records it, waits until the board is gone, and
-// again, until stop().
+// handshake on (again after a time-out or hang-up, up to --retries), reports PASS or FAIL and
+// records it, lets the board go, and again, until stop().
 class Station {
 public:
-    Station(PortSession& session, std::size_t slot, Console& console, BoardRecords& records,
-            const PreparedImage& image, Command command, std::string adapterSerial);
+    Station(PortSession& session, std::size_t slot, Console& console, StationShared& shared, const CliOptions& options,
+            std::string adapterSerial);
 
     StationTotals run();
     // Ctrl-C: the station ends after the board it is on; asked again, it cancels that board.
     void stop();
 
 private:
+    using Clock = std::chrono::steady_clock;
     enum class State { Between, OnBoard };
     // Under mutex_: false when the station is to end; else the state is set.
     bool enter(State state);
-    void report(unsigned board, const OperationResult& result, double seconds, StationTotals& totals);
+    bool stopping();
+    bool runHook(const std::string& command, const char* name, BoardReport& report, const std::string& result,
+                 const std::string& record);
+    bool beforeBoard(unsigned board, StationTotals& totals);
+    std::optional<Clock::time_point> awaitBoard(unsigned board, StationTotals& totals);
+    bool pulseReset(StationTotals& totals);
+    BoardReport runBoard(unsigned board, Clock::time_point answered, StationTotals& totals);
+    bool finishBoard(BoardReport& report, StationTotals& totals);
+    bool recordAndCount(const BoardReport& report, StationTotals& totals, std::string& recordLine);
+    bool letBoardGo(const BoardReport& report);
     bool reopen();
+    std::function<void()> reminder(const std::string& text, const QJsonObject& fields);
 
     PortSession& session_;
     std::string label_;
     std::size_t slot_;
     Console& console_;
-    BoardRecords& records_;
-    const PreparedImage& image_;
-    Command command_;
+    StationShared& shared_;
+    const CliOptions& options_;
     std::string adapterSerial_;
     std::mutex mutex_;
     State state_ = State::Between;

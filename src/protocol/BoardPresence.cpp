@@ -7,51 +7,64 @@ namespace pw {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr Millis kConnectInterval{500};
+constexpr Millis kConnectInterval{100};
+constexpr Millis kRemindEvery{8000};
 
 // Connect frames at most one per interval: each waits out what is left of the interval since
 // the one before, so a board that answers at once is not flooded.
 class ConnectPoll {
 public:
+    explicit ConnectPoll(const std::function<void()>& remind) : remind_(remind) {}
+
     WaitResult next(IspContext& ctx)
     {
-        const auto spent = std::chrono::duration_cast<Millis>(Clock::now() - lastSent_);
+        const Clock::time_point now = Clock::now();
+        if (remind_ && now - lastReminder_ >= kRemindEvery) {
+            remind_();
+            lastReminder_ = now;
+        }
+        const auto spent = std::chrono::duration_cast<Millis>(now - lastSent_);
         if (spent < kConnectInterval && ctx.cancelEvent.waitFor(kConnectInterval - spent))
             return WaitResult::Cancelled;
         lastSent_ = Clock::now();
-        return SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Short);
+        return PollForBoard(ctx);
     }
 
 private:
+    const std::function<void()>& remind_;
     Clock::time_point lastSent_{};
+    Clock::time_point lastReminder_ = Clock::now();
 };
 
 } // namespace
 
-WaitResult WaitForBoard(IspContext& ctx)
+WaitResult PollForBoard(IspContext& ctx)
 {
-    ConnectPoll poll;
+    const WaitResult result = SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Presence);
+    if (result == WaitResult::Answered)
+        ctx.connectAnswered = true;
+    return result;
+}
+
+WaitResult WaitForBoard(IspContext& ctx, const std::function<void()>& remind)
+{
+    ConnectPoll poll(remind);
     for (;;) {
         const WaitResult result = poll.next(ctx);
-        if (result == WaitResult::Answered)
-            ctx.connectAnswered = true;
         if (result != WaitResult::TimedOut)
             return result;
     }
 }
 
-WaitResult WaitUntilBoardGone(IspContext& ctx, Millis quiet)
+WaitResult WaitUntilBoardGone(IspContext& ctx, const std::function<void()>& remind)
 {
-    ConnectPoll poll;
-    Clock::time_point lastAnswer = Clock::now();
+    ConnectPoll poll(remind);
     for (;;) {
         const WaitResult result = poll.next(ctx);
-        if (result == WaitResult::Answered)
-            lastAnswer = Clock::now();
-        else if (result != WaitResult::TimedOut)
+        if (result != WaitResult::Answered) {
+            ctx.connectAnswered = false;
             return result;
-        else if (Clock::now() - lastAnswer >= quiet)
-            return WaitResult::TimedOut;
+        }
     }
 }
 

@@ -2,14 +2,25 @@
 #include "context/IspContext.h"
 #include "protocol/LinkControl.h"
 
+#include <functional>
+
 namespace pw {
 
-// A station between boards. Both send only CmdConnect, one every 500 ms at most, show no
-// box and log nothing; both end early on cancelEvent or a hang-up.
+// A station between boards. A board that has been told to leave ISP runs its own program and
+// answers no connect frame until it is power-cycled, that is, replaced; so after a run that
+// ended with CmdLeaveIsp the next answer is always a new board. Only after a failure may the
+// old board still answer, and then it is gone once a connect frame goes unanswered.
+//
+// All of these send only CmdConnect, one every 100 ms at most, each given 100 ms to be
+// answered: a swap of 200 ms or more always swallows one frame whole. They show no box, log
+// nothing and end early on cancelEvent or a hang-up. `remind` is called every few seconds
+// while the wait goes on, so a station never waits without saying so.
 
-// Until a board answers the connect frame (Answered); connectAnswered is then set.
-WaitResult WaitForBoard(IspContext& ctx);
-// Until the board has left no connect frame answered for `quiet` (TimedOut).
-WaitResult WaitUntilBoardGone(IspContext& ctx, Millis quiet);
+// Until a board answers (Answered); connectAnswered is then set.
+WaitResult WaitForBoard(IspContext& ctx, const std::function<void()>& remind);
+// One connect frame: Answered when a board is there to answer it (connectAnswered is set).
+WaitResult PollForBoard(IspContext& ctx);
+// Until a connect frame goes unanswered (TimedOut): the board has been taken away.
+WaitResult WaitUntilBoardGone(IspContext& ctx, const std::function<void()>& remind);
 
 } // namespace pw

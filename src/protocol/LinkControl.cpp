@@ -24,6 +24,7 @@ Millis timeoutFor(const IspContext& ctx, ReplyWait wait)
     case ReplyWait::Short: return ctx.timings.shortReply;
     case ReplyWait::Long: return ctx.timings.longReply;
     case ReplyWait::Unbounded: return ctx.timings.unboundedReply;
+    case ReplyWait::Presence: return ctx.timings.presenceReply;
     }
     return ctx.timings.unboundedReply;
 }

@@ -23,7 +23,8 @@ void ReopenAtBaseBaud(IspContext& ctx);
 // False when nothing was queued (closed or hung-up port).
 bool SendPacket(SerialPort& port, const CommandPacket& packet);
 
-enum class ReplyWait { Short, Long, Unbounded }; // 500 ms, 1000 ms, bounded by timings
+// 500 ms, 1000 ms, bounded by timings; Presence: a station's look for a board, 100 ms
+enum class ReplyWait { Short, Long, Unbounded, Presence };
 enum class WaitResult { Answered, TimedOut, Cancelled, LineLost };
 
 // One operation step: reset replyEvent, set expectedReply (unless `kind` is empty, which

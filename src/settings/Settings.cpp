@@ -72,10 +72,15 @@ bool SettingsStore::writePortMap(const std::map<std::uint32_t, std::string>& ent
     return settings_file::writePorts(userFile_, entries);
 }
 
-void loadPort(IspContext& ctx, const SettingsStore& store)
+std::uint8_t portSetting(const SettingsStore& store)
 {
     const auto port = static_cast<std::uint8_t>(store.readValue(kPortValue).value_or(0) & 0xFF);
-    ctx.comPort = (port == 0 || port > 24) ? 1 : port;
+    return (port == 0 || port > 24) ? 1 : port;
+}
+
+void loadPort(IspContext& ctx, const SettingsStore& store)
+{
+    ctx.comPort = portSetting(store);
 }
 
 void loadRate(IspContext& ctx, const SettingsStore& store)

@@ -53,7 +53,11 @@ INSTANTIATE_TEST_SUITE_P(Table, RefusedArguments,
         RefusedCase{"--port COM1 --port COM2 -o out.bin dump 0 1", "several ports"},
         RefusedCase{"station verify a.hex", "auto or program"},
         RefusedCase{"station auto", "auto or program"},
-        RefusedCase{"ports extra", "no operands"}));
+        RefusedCase{"ports extra", "no operands"},
+        RefusedCase{"--retries 101 station auto a.hex", "--retries"},
+        RefusedCase{"--reset-pulse dsr station auto a.hex", "--reset-pulse"},
+        RefusedCase{"--reset-pulse rts:0 station auto a.hex", "--reset-pulse"},
+        RefusedCase{"--record r.jsonl program a.hex", "--record is for station"}));
 
 // The options the end-to-end runs leave out.
 TEST(CliOptions, ReadsThePortsInOrderAndTheFlags)
@@ -63,6 +67,11 @@ TEST(CliOptions, ReadsThePortsInOrderAndTheFlags)
     EXPECT_EQ(result.options->ports, (std::vector<std::string>{"COM3", "/dev/pts/7"}));
     EXPECT_EQ(result.options->startAddr, 0x1800u);
     EXPECT_TRUE(result.options->skipBlank);
+    const auto station = parseArguments(split("--retries 2 --reset-pulse rts:250 station program fw.hex"));
+    ASSERT_TRUE(station.options) << station.error;
+    EXPECT_EQ(station.options->retries, 2u);
+    EXPECT_TRUE(station.options->resetPulse->line == pw::ModemLine::Rts);
+    EXPECT_EQ(station.options->resetPulse->width.count(), 250);
 }
 
 } // namespace

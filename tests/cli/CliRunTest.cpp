@@ -43,7 +43,7 @@ protected:
 
 struct RunRow {
     const char* name;
-    std::vector<std::string> args; // "$port" for the target, "$image" for a 0x108-byte image
+    std::vector<std::string> args; // "$port" for the target, "$image" for a 0x108-byte image ("$latin1" named so)
     std::vector<sim::Fault> faults;
     int exitCode;
     const char* out;            // a part of stdout
@@ -65,7 +65,11 @@ TEST_P(CliRun, ExitCodeTextsAndWire)
     std::vector<std::string> args;
     for (const std::string& arg : row.args) {
         const bool file = arg.ends_with(".hex") || arg.ends_with(".bin");
-        args.push_back(arg == "$port" ? target.slavePath() : arg == "$image" ? write("fw.bin", kImage) : file ? path(arg) : arg);
+        args.push_back(arg == "$port"     ? target.slavePath()
+                       : arg == "$image"  ? write("fw.bin", kImage)
+                       : arg == "$latin1" ? write("caf\xe9.bin", kImage)
+                       : file             ? path(arg)
+                                          : arg);
     }
     write("bad.hex", ":10010000" + std::string(32, '0') + "EE\n:00000001FF\n");
     write("a.hex", kSixteenZerosHex);
@@ -95,16 +99,22 @@ INSTANTIATE_TEST_SUITE_P(
         RunRow{"verify_mismatch", {"--port", "$port", "verify", "$image"}, {}, 1, "", "Verified Failure at 0x0!!!"},
         RunRow{"silent_target", {"--port", "$port", "program", "$image"}, {{Kind::SilentAfter, 0}}, 2, "",
                "Wait COM port timeout, pls check MCU and COM port status!"},
-        RunRow{"missing_device", {"--port", "/nonexistent/tty", "erase"}, {}, 4, "", "/nonexistent/tty not found", false,
-               false},
-        RunRow{"no_port_configured", {"erase"}, {}, 4, "", "no port configured", false, false},
+        RunRow{"file_name_not_utf8", {"--port", "$port", "program", "$latin1"}, {}, 0, " program    success ", "", true},
+        RunRow{"missing_device", {"--json", "--port", "/nonexistent/tty", "erase"}, {}, 4, "\"result\":\"port-error\"",
+               "/nonexistent/tty not found", false, false},
+        RunRow{"no_port_configured", {"--events", "erase"}, {}, 4, "\"result\":\"port-error\"", "no port configured",
+               false, false},
         RunRow{"usb_serial_absent", {"--port", "usb:NO-SUCH", "erase"}, {}, 4, "", "usb:NO-SUCH matches no adapter", false,
                false},
         RunRow{"info", {"info", "a.hex"}, {}, 0, "Check Sum: 0000/FF00\n", "", false, false},
         RunRow{"bad_rate", {"--port", "$port", "--baud", "38400", "program", "$image"}, {}, 3, "", "--baud", false, false},
-        RunRow{"missing_image", {"--port", "$port", "program", "missing.bin"}, {}, 3, "", "missing.bin", false, false},
+        RunRow{"missing_image", {"--json", "--port", "$port", "program", "missing.bin"}, {}, 3,
+               "\"result\":\"image-error\"", "missing.bin", false, false},
         RunRow{"bad_hex", {"--port", "$port", "program", "bad.hex"}, {}, 3, "", "record checksum", false, false},
-        RunRow{"dump_past_the_end", {"--port", "$port", "dump", "127", "2"}, {}, 3, "", "cannot be dumped", false, false}),
+        RunRow{"dump_past_the_end", {"--events", "--port", "$port", "dump", "127", "2"}, {}, 3,
+               "\"event\":\"result\"", "cannot be dumped", false, false},
+        RunRow{"dump_into_a_missing_folder", {"--port", "$port", "dump", "0", "1", "-o", "no/such/Dump.txt"}, {}, 3, "",
+               "does not exist", false, false}),
     rowName);
 
 using CliSession = CliFixture;

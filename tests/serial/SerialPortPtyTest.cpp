@@ -324,4 +324,43 @@ INSTANTIATE_TEST_SUITE_P(
                       LowLatencyCase{"NoSerialFlags", std::nullopt, false, false}),
     pw::test::rowName);
 
+// A UART's modem lines as the port sets them: each change with the time it was made.
+struct FakeModemLines : pw::ModemLinesDriver {
+    explicit FakeModemLines(std::string refusal) : refuses(std::move(refusal)) {}
+    std::string set(int, pw::ModemLine line, bool asserted) const override
+    {
+        if (refuses.empty())
+            changes.push_back({line, asserted, std::chrono::steady_clock::now()});
+        return refuses;
+    }
+    struct Change {
+        pw::ModemLine line;
+        bool asserted;
+        std::chrono::steady_clock::time_point at;
+    };
+    const std::string refuses;
+    mutable std::vector<Change> changes;
+};
+
+// A reset pulse raises the line for its width and lowers it again; a driver that refuses, or
+// a closed port, is said so and the line is left alone.
+TEST(SerialPort, PulsesAModemLineForItsWidth)
+{
+    FarEnd far;
+    PortUnderTest under(far.slavePath());
+    pw::ManualResetEvent cancel;
+    const FakeModemLines uart("");
+    EXPECT_EQ(under.port.pulseModemLine(pw::ModemLine::Rts, 30ms, cancel, uart), "the port is not open");
+    ASSERT_TRUE(under.open(nullptr));
+    ASSERT_EQ(under.port.pulseModemLine(pw::ModemLine::Rts, 30ms, cancel, uart), "");
+    ASSERT_EQ(uart.changes.size(), 2u);
+    EXPECT_TRUE(uart.changes[0].line == pw::ModemLine::Rts && uart.changes[0].asserted);
+    EXPECT_TRUE(uart.changes[1].line == pw::ModemLine::Rts && !uart.changes[1].asserted);
+    EXPECT_GE(uart.changes[1].at - uart.changes[0].at, 30ms);
+    EXPECT_EQ(under.port.pulseModemLine(pw::ModemLine::Dtr, 30ms, cancel, FakeModemLines("Input/output error")),
+              "Input/output error");
+    EXPECT_EQ(under.port.pulseModemLine(pw::ModemLine::Dtr, 30ms, cancel), "Inappropriate ioctl for device")
+        << "a pseudo-terminal has no modem lines";
+}
+
 } // namespace

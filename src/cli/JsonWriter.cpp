@@ -1,0 +1,46 @@
+#include "cli/JsonWriter.h"
+
+#include <QJsonDocument>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace pw::cli {
+
+std::string jsonLine(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+QJsonValue jsonText(const std::string& bytes)
+{
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QJsonValue jsonTextOrNull(const std::string& bytes)
+{
+    return bytes.empty() ? QJsonValue(QJsonValue::Null) : jsonText(bytes);
+}
+
+QJsonValue jsonSeconds(double seconds)
+{
+    return std::round(seconds * 1000.0) / 1000.0;
+}
+
+std::string utcTimeText()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
+    return text;
+}
+
+} // namespace pw::cli

@@ -1,0 +1,217 @@
+// pagewise-cli station as a production line runs it: a child process against simulated lines
+// of boards that come and go.
+#include "support/ChildProcess.h"
+#include "support/Files.h"
+#include "support/SimHarness.h"
+#include "support/Tables.h"
+#include "support/WireFrames.h"
+
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+namespace pw::test {
+namespace {
+
+using Kind = sim::Fault::Kind;
+
+const std::string kImage = std::string(0x100, '\x11') + "12345678";
+
+std::size_t count(const std::string& text, const std::string& part)
+{
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++found;
+    return found;
+}
+
+std::vector<QJsonObject> jsonLines(const std::string& text)
+{
+    std::vector<QJsonObject> objects;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        objects.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
+    return objects;
+}
+
+class StationFixture : public ::testing::Test {
+public:
+    void SetUp() override { ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1); }
+    void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
+    std::string path(const std::string& name) const { return dir.file(name); }
+
+    static sim::SimOptions line(std::uint32_t boards, std::uint32_t swapMs, std::vector<sim::Fault> faults = {},
+                                std::uint32_t faultyBoard = 0, std::uint32_t stayMs = 0)
+    {
+        sim::SimOptions options = SimHarness::withFaults(std::move(faults));
+        options.boards = boards;
+        options.swapMinMs = options.swapMaxMs = swapMs;
+        options.faultyBoard = faultyBoard;
+        options.stayMs = stayMs;
+        return options;
+    }
+
+protected:
+    std::vector<std::string> stationArgs(const SimHarness& target, std::vector<std::string> extra) const
+    {
+        std::vector<std::string> args = {"-q", "--port", target.slavePath(), "--baud", "9600"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.insert(args.end(), {"station", "program", writeFile(path("fw.bin"), kImage)});
+        return args;
+    }
+
+    TempDir dir;
+};
+
+struct LineRow {
+    const char* name;
+    sim::SimOptions line;
+    std::vector<std::string> extra; // options before the command
+    std::vector<std::string> ends;  // "PASS 1", "FAIL 2": each board's line, in order
+    std::vector<int> attempts;      // each record's attempt
+    const char* said = "";          // a message said exactly once (empty: none)
+};
+using pw::test::PrintTo;
+
+class StationLine : public StationFixture, public ::testing::WithParamInterface<LineRow> {};
+
+// Every board that arrives is run once, whatever the swap, and has one record; a board that
+// stays after a failure is never taken for the next one.
+TEST_P(StationLine, RunsEachBoardOnceAndRecordsIt)
+{
+    const LineRow& row = GetParam();
+    SimHarness target(row.line);
+    std::vector<std::string> extra = row.extra;
+    extra.insert(extra.end(), {"--record", path("boards.jsonl")});
+    ChildProcess station(binFolder() + "pagewise-cli", stationArgs(target, extra));
+    for (const std::string& expected : row.ends) {
+        const std::string line = station.readLine(std::chrono::seconds(60));
+        const std::string verdict = expected.substr(0, 4), board = expected.substr(5);
+        EXPECT_TRUE(line.starts_with(verdict + " " + target.slavePath() + " board " + board + " ")) << line;
+    }
+    station.signal(SIGINT);
+    const ChildResult run = station.wait();
+    const bool failed = std::ranges::any_of(row.ends, [](const std::string& e) { return e.starts_with("FAIL"); });
+    EXPECT_EQ(run.exitCode, failed ? 1 : 0) << run.err;
+    EXPECT_EQ(count(run.out, " board "), row.ends.size()) << "a board was run twice:\n" << run.out;
+    EXPECT_EQ(count(run.err, "waiting for board 1 on "), 1u) << run.err;
+    if (*row.said) {
+        EXPECT_EQ(count(run.err, row.said + target.slavePath()), 1u) << run.err;
+    }
+
+    const std::vector<QJsonObject> records = jsonLines(fileText(path("boards.jsonl")));
+    ASSERT_EQ(records.size(), row.ends.size());
+    const QString sha = QCryptographicHash::hash(QByteArray::fromStdString(kImage), QCryptographicHash::Sha256).toHex();
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const QJsonObject& record = records[k];
+        const bool passed = row.ends[k].starts_with("PASS");
+        EXPECT_EQ(record.value("v").toInt(), 2);
+        EXPECT_EQ(record.value("board").toInt(), static_cast<int>(k + 1));
+        EXPECT_EQ(record.value("attempt").toInt(), row.attempts[k]);
+        EXPECT_EQ(record.value("start_id"), records[0].value("start_id"));
+        EXPECT_EQ(record.value("image_sha256").toString(), sha);
+        EXPECT_EQ(record.value("result").toString(), passed ? "success" : "timeout");
+        EXPECT_EQ(record.value("error_class").toString(), passed ? "" : "target");
+        EXPECT_EQ(record.value("phases").toObject().contains("program"), passed);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, StationLine,
+    ::testing::Values(
+        LineRow{"swap_200ms", StationFixture::line(3, 200), {}, {"PASS 1", "PASS 2", "PASS 3"}, {1, 1, 1}},
+        LineRow{"swap_1s", StationFixture::line(2, 1000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
+        LineRow{"swap_3s", StationFixture::line(2, 3000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
+        LineRow{"dead_board_between_two", StationFixture::line(3, 300, {{Kind::SilentAfter, 20}}, 2), {},
+                {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}},
+        LineRow{"board_stays_after_failure", StationFixture::line(3, 300, {{Kind::Corrupt, 2}}, 2, 1500), {},
+                {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}, "remove board 2 from "},
+        LineRow{"retry_passes_on_the_second_attempt", StationFixture::line(2, 300, {{Kind::Corrupt, 2}}, 1, 5000),
+                {"--retries", "2"}, {"PASS 1", "PASS 2"}, {2, 1}}),
+    rowName);
+
+using StationStops = StationFixture;
+
+// A record that cannot be opened stops the station before its first frame; one that cannot
+// be written stops it at once, naming the board whose record is missing.
+TEST_F(StationStops, WhenItsRecordCannotBeKept)
+{
+    {
+        SimHarness target(line(2, 200));
+        const ChildResult run = ChildProcess(binFolder() + "pagewise-cli",
+                                             stationArgs(target, {"--events", "--record", path("no/such/folder/r")}))
+                                    .wait();
+        EXPECT_EQ(run.exitCode, 5) << run.err;
+        EXPECT_TRUE(target.programFrames().empty());
+        const std::vector<QJsonObject> events = jsonLines(run.out);
+        ASSERT_EQ(events.size(), 1u) << run.out;
+        EXPECT_EQ(events[0].value("result").toString(), "record-error");
+    }
+    SimHarness target(line(3, 200));
+    const ChildResult run =
+        ChildProcess(binFolder() + "pagewise-cli", stationArgs(target, {"--record", "/dev/full"})).wait();
+    EXPECT_EQ(run.exitCode, 5) << run.err;
+    EXPECT_EQ(count(run.err, "the record of board 1 on " + target.slavePath() + " could not be written"), 1u) << run.err;
+    const std::vector<std::string> frames = target.programFrames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back(), kLeaveFrame) << "a frame went out after the lost record";
+    EXPECT_EQ(std::ranges::count(frames, kLeaveFrame), 1);
+}
+
+// The hooks see the port, the board, its result and its record line; a hook that fails is a
+// FAIL of its own, with its status and what it wrote in the record.
+TEST_F(StationStops, HooksSeeTheBoardAndAFailingHookIsRecorded)
+{
+    SimHarness target(line(2, 200));
+    const std::string log = path("hooks.txt");
+    const std::string before = "echo \"before $PAGEWISE_BOARD\" >> " + log;
+    const std::string after = "echo \"after $PAGEWISE_PORT $PAGEWISE_BOARD $PAGEWISE_RESULT $PAGEWISE_RECORD\" >> " + log +
+                              "; [ $PAGEWISE_BOARD = 1 ] || { echo lamp broken; exit 3; }";
+    ChildProcess station(binFolder() + "pagewise-cli",
+                         stationArgs(target, {"--before-board", before, "--after-board", after, "--record",
+                                              path("boards.jsonl")}));
+    for (const char* expected : {"PASS ", "PASS ", "FAIL "})
+        EXPECT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with(expected));
+    station.signal(SIGINT);
+    const ChildResult run = station.wait();
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const std::vector<std::string> records = [&] {
+        std::vector<std::string> lines;
+        std::istringstream in(fileText(path("boards.jsonl")));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }();
+    ASSERT_EQ(records.size(), 3u);
+    const std::string port = target.slavePath();
+    EXPECT_TRUE(fileText(log).starts_with("before 1\nafter " + port + " 1 success " + records[0] + "\nbefore 2\nafter " +
+                                          port + " 2 success " + records[1] + "\n"))
+        << fileText(log);
+    const QJsonObject failed = QJsonDocument::fromJson(QByteArray::fromStdString(records[2])).object();
+    EXPECT_EQ(failed.value("board").toInt(), 2);
+    EXPECT_EQ(failed.value("result").toString(), "hook-error");
+    EXPECT_EQ(failed.value("hook").toString(), "after-board");
+    EXPECT_EQ(failed.value("hook_status").toString(), "exit 3");
+    EXPECT_EQ(failed.value("hook_output").toString(), "lamp broken\n");
+}
+
+// A port without modem lines cannot give the reset pulse: the station says so and sends nothing.
+TEST_F(StationStops, WhenItsResetPulseCannotBeGiven)
+{
+    SimHarness target(line(1, 200));
+    const ChildResult run =
+        ChildProcess(binFolder() + "pagewise-cli", stationArgs(target, {"--reset-pulse", "dtr:20"})).wait();
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    EXPECT_NE(run.err.find("cannot pulse DTR on " + target.slavePath()), std::string::npos) << run.err;
+    EXPECT_TRUE(target.programFrames().empty());
+}
+
+} // namespace
+} // namespace pw::test
