@@ -4,13 +4,13 @@ namespace pw::sim {
 
 namespace {
 
-// A fault drawn for a board fails it part-way, whatever the rate: it stops answering, or one
-// reply from the first write on comes garbled.
+// A fault drawn for a board fails it whatever the rate and the operation: it stops answering
+// part-way, or it answers the connect frame and garbles its reply to the handshake.
 Fault drawFault(std::mt19937& random)
 {
     if (std::uniform_int_distribution<int>(0, 1)(random) == 0)
         return {Fault::Kind::SilentAfter, std::uniform_int_distribution<std::uint32_t>(3, 60)(random)};
-    return {Fault::Kind::Corrupt, std::uniform_int_distribution<std::uint32_t>(12, 60)(random)};
+    return {Fault::Kind::Corrupt, 2};
 }
 
 } // namespace

@@ -65,8 +65,8 @@ void describe(QCommandLineParser& parser)
          QStringLiteral("With --boards: the faults are for board K only (counted from 1), counted from its arrival."),
          QStringLiteral("K")},
         {QStringLiteral("fault-rate"),
-         QStringLiteral("With --boards: each board, with probability P (0 to 1), stops answering or garbles one "
-                        "reply part-way, at a frame drawn for it."),
+         QStringLiteral("With --boards: each board, with probability P (0 to 1), stops answering part-way (at a "
+                        "frame drawn for it) or garbles its reply to the handshake."),
          QStringLiteral("P")},
         {QStringLiteral("seed"),
          QStringLiteral("With --boards: the seed of the swap times and faults drawn (default 1): the same seed "
