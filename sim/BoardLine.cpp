@@ -29,15 +29,21 @@ void BoardLine::fit()
         faults_ = options_.faults;
     if (active() && options_.faultRate > 0 && std::uniform_real_distribution<double>(0, 1)(random_) < options_.faultRate)
         faults_.push_back(drawFault(random_));
+    boardsWithFault_ += faults_.empty() ? 0 : 1;
+}
+
+bool BoardLine::boardThere(Clock::time_point now)
+{
+    if (leaving_ && now >= *leaving_)
+        takeAway(*leaving_);
+    return !away_;
 }
 
 BoardLine::Presence BoardLine::hear(Clock::time_point now, bool connect)
 {
     if (!active())
         return Presence::Same;
-    if (leaving_ && now >= *leaving_)
-        takeAway(*leaving_);
-    if (!away_) {
+    if (boardThere(now)) {
         if (connect && heardConnect_)
             lookedAgain(now);
         heardConnect_ |= connect;

@@ -25,6 +25,8 @@ public:
     bool active() const { return options_.boards > 0; }
     // Who hears a frame arriving at `now`: the board that was there, a fresh one, or nobody.
     Presence hear(Clock::time_point now, bool connect);
+    // Whether a board is in the fixture at `now` (one that is due to come is not there yet).
+    bool boardThere(Clock::time_point now);
     // Bytes the board cannot make out: the program speaks at another rate.
     void heardNoise(Clock::time_point now);
     void takeAway(Clock::time_point now);
@@ -32,6 +34,7 @@ public:
     // named) and, with --fault-rate, the one drawn for it.
     const std::vector<Fault>& faults() const { return faults_; }
     std::uint32_t board() const { return board_; }
+    std::uint32_t boardsWithFault() const { return boardsWithFault_; }
 
 private:
     void lookedAgain(Clock::time_point now);
@@ -45,6 +48,7 @@ private:
     std::optional<Clock::time_point> leaving_; // when the operator takes a failed board
     Clock::time_point nextArrives_{};
     std::vector<Fault> faults_;
+    std::uint32_t boardsWithFault_ = 0;
 };
 
 } // namespace pw::sim

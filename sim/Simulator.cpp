@@ -167,7 +167,8 @@ void Simulator::Impl::readInput(Clock::time_point now)
             turnaroundUs.push_back(microseconds(Clock::now() - replyEnd));
             awaitingRequest = false;
         }
-        const bool noise = pty.slaveRate() != loader.lineRate();
+        // An empty fixture garbles nothing; the next board will listen at the base rate.
+        const bool noise = pty.slaveRate() != (line.boardThere(now) ? loader.lineRate() : kBaseRate);
         for (ssize_t i = 0; i < got; ++i) {
             const std::uint8_t byte = noise ? lineNoise(buffer[i]) : buffer[i];
             inFree = std::max(now, inFree) + pace();
@@ -516,7 +517,12 @@ std::string statsLine(const SimStats& stats)
 SimCounters Simulator::counters() const
 {
     std::lock_guard lock(impl_->mutex);
-    return impl_->counters;
+    SimCounters counters = impl_->counters;
+    if (impl_->line.active()) {
+        counters.boardsArrived = impl_->line.board();
+        counters.boardsWithFault = impl_->line.boardsWithFault();
+    }
+    return counters;
 }
 
 std::uint32_t Simulator::expectedRate() const

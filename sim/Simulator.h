@@ -22,6 +22,8 @@ struct SimCounters {
     std::uint64_t resets = 0;
     std::uint64_t saveFailures = 0;
     bool hungUp = false;
+    std::uint32_t boardsArrived = 0;   // with --boards: the boards that came, this one included
+    std::uint32_t boardsWithFault = 0; // of those, the boards the command line's or a drawn fault was for
 };
 
 // Three figures of a set of samples, in microseconds.
