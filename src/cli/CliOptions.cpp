@@ -84,7 +84,8 @@ void describe(QCommandLineParser& parser)
                         "PAGEWISE_BOARD, PAGEWISE_RESULT and PAGEWISE_RECORD."),
          QStringLiteral("CMD")},
         {QStringLiteral("reset-pulse"),
-         QStringLiteral("station: pulse DTR or RTS for MS milliseconds (default 100) before each board is connected."),
+         QStringLiteral("station: drop DTR or RTS for MS milliseconds (default 100), then raise it again, before each "
+                        "board is connected."),
          QStringLiteral("dtr|rts[:MS]")},
         {QStringLiteral("skip-blank"),
          QStringLiteral("program, auto: do not send 8-byte blocks that are all 0xFF (they change nothing); "

@@ -92,13 +92,41 @@ struct SerialPort::Impl {
     std::thread monitor;
     ManualResetEvent hangUpEvent;
 
+    // What Open has to say is held while `lock` is, and said once it is released: a box waits
+    // for a person, and whatever runs meanwhile (a timer, a close) may want the port.
+    struct HeldReport {
+        std::string caption;
+        std::string text;
+    };
+    std::vector<HeldReport> heldReports;
+    std::vector<std::string> heldNotices;
+
     void report(const char* step, const std::string& reason, bool fromMonitor, const std::string& advice = {})
     {
         const std::string text = errorText(step, reason, portNumber) + "Device: " + device + "\n" + advice;
         if (fromMonitor)
             boxes.post("Application Error", text, BoxIcon::Stop);
         else
-            boxes.show("Application Error", text, BoxIcon::Stop);
+            heldReports.push_back({"Application Error", text});
+    }
+
+    // Called without `lock`.
+    void sayHeld()
+    {
+        std::vector<HeldReport> reports;
+        std::vector<std::string> notices;
+        std::function<void(const std::string&)> sayNotice;
+        {
+            std::lock_guard guard(lock);
+            reports.swap(heldReports);
+            notices.swap(heldNotices);
+            sayNotice = notice;
+        }
+        for (const HeldReport& held : reports)
+            boxes.show(held.caption, held.text, BoxIcon::Stop);
+        for (const std::string& text : notices)
+            if (sayNotice)
+                sayNotice(text);
     }
 
     void wake()
@@ -189,7 +217,7 @@ void SerialPort::Impl::adviseOnLatency()
 {
     const std::optional<int> milliseconds = latencyTimerMs(device);
     if (milliseconds && *milliseconds > 1 && notice && advised.insert(device).second)
-        notice(latencyAdvice(device, *milliseconds));
+        heldNotices.push_back(latencyAdvice(device, *milliseconds));
 }
 
 bool SerialPort::Impl::openDevice()
@@ -203,7 +231,7 @@ bool SerialPort::Impl::openDevice()
         if (isMissingDevice(error)) {
             // Once is enough: a port that stays missing is not reported again at every reopen.
             if (device != lostDevice && !quiet)
-                showErrorBox(boxes, device + " not found");
+                heldReports.push_back({kAppCaption, device + " not found"});
             lostDevice = device;
         } else if (!quiet) {
             const std::string advice =
@@ -272,23 +300,28 @@ bool SerialPort::Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t b
     p.stopMonitor();
     p.owner = owner;
     p.portNumber = portNumber;
-    std::lock_guard guard(p.lock);
-    p.closeDevice(); // sends what is still queued for the old line first
-    p.writeBuffer.assign(writeBufferSize, 0);
-    p.writePending = false;
-    p.hungUp = false;
-    p.hangUpEvent.reset();
-    p.device = p.portMap.deviceFor(portNumber);
-    if (!p.openDevice())
-        return false;
-    p.baud = baud;
-    p.configure(baud, parity, dataBits, stopBits);
-    p.savedSerialFlags = enableLowLatency(p.fd, p.flagsDriver);
-    p.adviseOnLatency();
-    // Input only: our output was drained when the port was last closed, and flushing output
-    // on a pseudo-terminal would throw away bytes its far side has not read yet.
-    ::tcflush(p.fd, TCIFLUSH);
-    return true;
+    bool opened = false;
+    {
+        std::lock_guard guard(p.lock);
+        p.closeDevice(); // sends what is still queued for the old line first
+        p.writeBuffer.assign(writeBufferSize, 0);
+        p.writePending = false;
+        p.hungUp = false;
+        p.hangUpEvent.reset();
+        p.device = p.portMap.deviceFor(portNumber);
+        opened = p.openDevice();
+        if (opened) {
+            p.baud = baud;
+            p.configure(baud, parity, dataBits, stopBits);
+            p.savedSerialFlags = enableLowLatency(p.fd, p.flagsDriver);
+            p.adviseOnLatency();
+            // Input only: our output was drained when the port was last closed, and flushing
+            // output on a pseudo-terminal would throw away bytes its far side has not read yet.
+            ::tcflush(p.fd, TCIFLUSH);
+        }
+    }
+    p.sayHeld();
+    return opened;
 }
 
 bool SerialPort::StartMonitor()
@@ -339,10 +372,10 @@ std::string SerialPort::pulseModemLine(ModemLine line, Millis width, ManualReset
         std::lock_guard guard(impl_->lock);
         return impl_->fd < 0 ? "the port is not open" : driver.set(impl_->fd, line, asserted);
     };
-    if (std::string refused = set(true); !refused.empty())
+    if (std::string refused = set(false); !refused.empty())
         return refused;
-    cancel.waitFor(width); // the line is lowered again however the wait ends
-    return set(false);
+    cancel.waitFor(width); // the line is raised again however the wait ends
+    return set(true);
 }
 
 bool SerialPort::isOpen() const

@@ -38,9 +38,9 @@ public:
     // Refused (false) when length >= writeBufferSize, when the port is closed or has hung up.
     bool Write(const std::uint8_t* packet, std::size_t length);
 
-    // Raises DTR or RTS (a fixture's reset or power switch) for `width`, or until `cancel` is
-    // set, then lowers it again. Empty when done, else why not: the driver's refusal, or a
-    // closed port.
+    // Drops DTR or RTS (a fixture's reset or power switch) for `width`, or until `cancel` is
+    // set, then raises it again: an open port holds both raised. Empty when done, else why
+    // not: the driver's refusal, or a closed port.
     std::string pulseModemLine(ModemLine line, Millis width, ManualResetEvent& cancel,
                                const ModemLinesDriver& driver = kernelModemLines());
 

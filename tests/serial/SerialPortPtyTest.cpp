@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -324,6 +325,36 @@ INSTANTIATE_TEST_SUITE_P(
                       LowLatencyCase{"NoSerialFlags", std::nullopt, false, false}),
     pw::test::rowName);
 
+// Boxes that touch the port while they are open, as a timer or a close on the GUI thread may
+// while a modal box runs its event loop.
+struct BoxesThatUseThePort : pw::MessageBoxes {
+    void show(const std::string&, const std::string& text, pw::BoxIcon) override
+    {
+        stillOpen = port->isOpen();
+        port->Close();
+        texts.push_back(text);
+    }
+    pw::SerialPort* port = nullptr;
+    bool stillOpen = true;
+    std::vector<std::string> texts;
+};
+
+// A failed open says why after it has let go of the port: a box shown under the port's lock
+// would hang here as soon as it touched the port.
+TEST(SerialPort, ReportsAFailedOpenOnlyAfterLettingGoOfThePort)
+{
+    BoxesThatUseThePort boxes;
+    pw::PortMap map;
+    map.assign(kCom, "/nonexistent/tty");
+    pw::SerialPort port(boxes, map);
+    boxes.port = &port;
+    auto opened = std::async(std::launch::async, [&] { return port.Open(nullptr, kCom, 9600, 'N', 8, 1, 128); });
+    ASSERT_EQ(opened.wait_for(10s), std::future_status::ready) << "the box was shown under the port's lock";
+    EXPECT_FALSE(opened.get());
+    EXPECT_FALSE(boxes.stillOpen);
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{"/nonexistent/tty not found"});
+}
+
 // A UART's modem lines as the port sets them: each change with the time it was made.
 struct FakeModemLines : pw::ModemLinesDriver {
     explicit FakeModemLines(std::string refusal) : refuses(std::move(refusal)) {}
@@ -342,8 +373,8 @@ struct FakeModemLines : pw::ModemLinesDriver {
     mutable std::vector<Change> changes;
 };
 
-// A reset pulse raises the line for its width and lowers it again; a driver that refuses, or
-// a closed port, is said so and the line is left alone.
+// A reset pulse drops the line for its width and raises it again, as an open port holds it; a
+// driver that refuses, or a closed port, is said so and the line is left alone.
 TEST(SerialPort, PulsesAModemLineForItsWidth)
 {
     FarEnd far;
@@ -354,8 +385,8 @@ TEST(SerialPort, PulsesAModemLineForItsWidth)
     ASSERT_TRUE(under.open(nullptr));
     ASSERT_EQ(under.port.pulseModemLine(pw::ModemLine::Rts, 30ms, cancel, uart), "");
     ASSERT_EQ(uart.changes.size(), 2u);
-    EXPECT_TRUE(uart.changes[0].line == pw::ModemLine::Rts && uart.changes[0].asserted);
-    EXPECT_TRUE(uart.changes[1].line == pw::ModemLine::Rts && !uart.changes[1].asserted);
+    EXPECT_TRUE(uart.changes[0].line == pw::ModemLine::Rts && !uart.changes[0].asserted);
+    EXPECT_TRUE(uart.changes[1].line == pw::ModemLine::Rts && uart.changes[1].asserted);
     EXPECT_GE(uart.changes[1].at - uart.changes[0].at, 30ms);
     EXPECT_EQ(under.port.pulseModemLine(pw::ModemLine::Dtr, 30ms, cancel, FakeModemLines("Input/output error")),
               "Input/output error");
