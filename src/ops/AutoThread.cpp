@@ -44,9 +44,7 @@ bool verifyPhase(IspContext& ctx, OperationView& view, const FirmwareImage& imag
     view.setProgressPosition(0);
     if (!verifyBlocks(ctx, view, image, span, walk, ProgressPlan(span.length), status))
         return false;
-    leaveIsp(ctx);
-    status.markLeft();
-    clock.logElapsed(kVerifyElapsedFormat);
+    leaveAfterLastPhase(ctx, status, clock, kVerifyElapsedFormat);
     return true;
 }
 

@@ -1,7 +1,5 @@
 #include "ops/BlockWalk.h"
 
-#include "ops/OperationTexts.h"
-
 namespace pw {
 
 WaitResult readBlock(IspContext& ctx, AddressWalk& walk, std::uint32_t address, std::array<std::uint8_t, 8>& out)
@@ -44,18 +42,11 @@ bool verifyOne(IspContext& ctx, const FirmwareImage& image, std::uint32_t addres
 bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
                   AddressWalk& walk, const ProgressPlan& progress, RunStatus& status)
 {
-    std::uint32_t address = span.start;
-    for (std::uint64_t i = 0; i < span.fullBlocks(); ++i) {
-        if (ctx.cancelEvent.isSet()) {
-            status.fail(Outcome::Cancelled, kCancelledText);
-            return false;
-        }
-        if (!verifyOne(ctx, image, address, walk, status))
-            return false;
-        address += 8;
-        status.addBytes(8);
-        progress.afterBlock(view, i);
-    }
+    if (!walkFullBlocks(ctx, status, span.start, span.fullBlocks(),
+                        [&](std::uint32_t address) { return verifyOne(ctx, image, address, walk, status); },
+                        [&](std::uint64_t i) { progress.afterBlock(view, i); }))
+        return false;
+    const auto address = static_cast<std::uint32_t>(span.start + 8 * span.fullBlocks());
     if (span.tailBytes() == 0)
         return true;
     if (!verifyOne(ctx, image, address, walk, status))

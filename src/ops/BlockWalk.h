@@ -1,6 +1,7 @@
 #pragma once
 #include "image/FirmwareImage.h"
 #include "ops/LinkSteps.h"
+#include "ops/OperationTexts.h"
 #include "ops/Progress.h"
 #include "ops/RunStatus.h"
 
@@ -16,6 +17,27 @@ struct BlockSpan {
     std::uint64_t fullBlocks() const { return length / 8; }
     std::uint32_t tailBytes() const { return static_cast<std::uint32_t>(length % 8); }
 };
+
+// The 8-byte walk of every block operation: Cancel is looked at before each of `blocks` full
+// blocks from `start`; `step(address)` sends one and says whether the run goes on, then its
+// bytes are counted and `after(i)` moves the progress. False when the run ended part-way.
+template <typename Step, typename After>
+bool walkFullBlocks(IspContext& ctx, RunStatus& status, std::uint32_t start, std::uint64_t blocks, Step step,
+                    After after)
+{
+    std::uint32_t address = start;
+    for (std::uint64_t i = 0; i < blocks; ++i, address += 8) {
+        if (ctx.cancelEvent.isSet()) {
+            status.fail(Outcome::Cancelled, kCancelledText);
+            return false;
+        }
+        if (!step(address))
+            return false;
+        status.addBytes(8);
+        after(i);
+    }
+    return true;
+}
 
 // One block as the target holds it after programming: image bytes, 0xFF past the image's end.
 std::array<std::uint8_t, 8> imageBlock(const FirmwareImage& image, std::uint32_t address);

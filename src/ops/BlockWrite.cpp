@@ -1,7 +1,5 @@
 #include "ops/BlockWalk.h"
 
-#include "ops/OperationTexts.h"
-
 #include <algorithm>
 
 namespace pw {
@@ -33,30 +31,26 @@ bool isBlank(const std::array<std::uint8_t, 8>& block)
 bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
                  AddressWalk& walk, const ProgressPlan& progress, TailSelect tail, RunStatus& status)
 {
-    std::uint32_t address = span.start;
     bool sentAny = false;
     const auto skipped = [&](std::uint32_t at) { return ctx.skipBlankBlocks && isBlank(imageBlock(image, at)); };
-    for (std::uint64_t i = 0; i < span.fullBlocks(); ++i) {
-        if (ctx.cancelEvent.isSet()) {
-            status.fail(Outcome::Cancelled, kCancelledText);
+    const auto writeBlock = [&](std::uint32_t address) {
+        if (skipped(address))
+            return true;
+        // Only the first write is checked against the exact echo; later replies are any frame.
+        const bool first = !sentAny;
+        if (!status.proceed(walk.select(ctx, address, first ? std::optional(ResponseKind::AnyFrame) : std::nullopt)) ||
+            !status.proceed(writeOne(ctx, image, address, first ? std::optional(ResponseKind::WriteAck) : std::nullopt)))
             return false;
-        }
-        if (!skipped(address)) {
-            // Only the first write is checked against the exact echo; later replies are any frame.
-            const bool first = !sentAny;
-            if (!status.proceed(walk.select(ctx, address, first ? std::optional(ResponseKind::AnyFrame) : std::nullopt)))
-                return false;
-            if (!status.proceed(writeOne(ctx, image, address, first ? std::optional(ResponseKind::WriteAck) : std::nullopt)))
-                return false;
-            if (first)
-                ctx.replyEvent.reset();
-            sentAny = true;
-            ctx.expectedReply = ResponseKind::AnyFrameNoClear;
-        }
-        address += 8;
-        status.addBytes(8);
-        progress.afterBlock(view, i);
-    }
+        if (first)
+            ctx.replyEvent.reset();
+        sentAny = true;
+        ctx.expectedReply = ResponseKind::AnyFrameNoClear;
+        return true;
+    };
+    if (!walkFullBlocks(ctx, status, span.start, span.fullBlocks(), writeBlock,
+                        [&](std::uint64_t i) { progress.afterBlock(view, i); }))
+        return false;
+    const auto address = static_cast<std::uint32_t>(span.start + 8 * span.fullBlocks());
     if (span.tailBytes() == 0 || skipped(address))
         return true;
     // When skipping left the tail as the only write, it is checked like a first block.

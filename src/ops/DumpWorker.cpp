@@ -9,34 +9,20 @@ namespace pw {
 
 namespace {
 
-bool rangeFits(IspContext& ctx, const DumpRequest& request, RunStatus& status)
-{
-    const std::optional<std::string> refusal = dumpRangeRefusal(request.fromPage, request.pageCount);
-    if (!refusal)
-        return true;
-    showErrorBox(ctx.boxes, *refusal);
-    status.fail(Outcome::Refused, *refusal);
-    return false;
-}
-
 bool readRange(IspContext& ctx, OperationView& view, std::uint32_t start, std::vector<std::uint8_t>& readBack,
                RunStatus& status)
 {
     AddressWalk walk;
     std::array<std::uint8_t, 8> block{};
-    for (std::size_t i = 0; i < readBack.size() / 8; ++i) {
-        if (ctx.cancelEvent.isSet()) {
-            status.fail(Outcome::Cancelled, kCancelledText);
+    const auto readInto = [&](std::uint32_t address) {
+        if (!status.proceed(readBlock(ctx, walk, address, block)))
             return false;
-        }
-        if (!status.proceed(readBlock(ctx, walk, static_cast<std::uint32_t>(start + 8 * i), block)))
-            return false;
-        std::copy(block.begin(), block.end(), readBack.begin() + static_cast<std::ptrdiff_t>(8 * i));
-        status.addBytes(8);
-        view.setProgressPosition(static_cast<int>(i));
+        std::copy(block.begin(), block.end(), readBack.begin() + static_cast<std::ptrdiff_t>(address - start));
         ctx.expectedReply = ResponseKind::AnyFrameNoClear;
-    }
-    return true;
+        return true;
+    };
+    return walkFullBlocks(ctx, status, start, readBack.size() / 8, readInto,
+                          [&](std::uint64_t i) { view.setProgressPosition(static_cast<int>(i)); });
 }
 
 void saveDump(IspContext& ctx, OperationView& view, const DumpRequest& request, std::uint32_t start,
@@ -67,7 +53,7 @@ void saveDump(IspContext& ctx, OperationView& view, const DumpRequest& request, 
 
 void dump(IspContext& ctx, OperationView& view, const DumpRequest& request, RunStatus& status)
 {
-    if (!rangeFits(ctx, request, status))
+    if (!status.passes(ctx.boxes, dumpRangeRefusal(request.fromPage, request.pageCount), Outcome::Refused))
         return;
     const AttachedReadBuffer readBuffer(ctx);
     const std::uint32_t start = request.fromPage << kPageShift;
@@ -76,7 +62,7 @@ void dump(IspContext& ctx, OperationView& view, const DumpRequest& request, RunS
     view.setProgressPosition(0);
     if (!status.proceed(openConnection(ctx, LinkUse::Dump)) || !readRange(ctx, view, start, readBack, status))
         return;
-    leaveIsp(ctx);
+    leaveIsp(ctx); // before the files are written: the target need not wait for the disk
     status.markLeft();
     saveDump(ctx, view, request, start, readBack, status);
 }

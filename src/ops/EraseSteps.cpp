@@ -80,12 +80,7 @@ std::optional<std::string> pageRangeRefusal(std::uint32_t fromPage, std::uint32_
 
 bool pageRangeFits(IspContext& ctx, std::uint32_t fromPage, std::uint32_t pageCount, RunStatus& status)
 {
-    const std::optional<std::string> refusal = pageRangeRefusal(fromPage, pageCount, ctx.flashSize);
-    if (!refusal)
-        return true;
-    showErrorBox(ctx.boxes, *refusal);
-    status.fail(Outcome::Refused, *refusal);
-    return false;
+    return status.passes(ctx.boxes, pageRangeRefusal(fromPage, pageCount, ctx.flashSize), Outcome::Refused);
 }
 
 } // namespace pw

@@ -16,9 +16,7 @@ void eraseAll(IspContext& ctx, OperationView& view, RunStatus& status)
         !status.proceed(MaskSetup(ctx, kWholeChipMasks, MaskKinds::KeepLane2AnyByte)) ||
         !eraseChipSteps(ctx, singleChipEraseTiming(ctx), status))
         return;
-    leaveIsp(ctx);
-    status.markLeft();
-    clock.logElapsed(kEraseElapsedFormat);
+    leaveAfterLastPhase(ctx, status, clock, kEraseElapsedFormat);
 }
 
 void erasePageRange(IspContext& ctx, OperationView& view, std::uint32_t fromPage, std::uint32_t pageCount,
@@ -35,9 +33,7 @@ void erasePageRange(IspContext& ctx, OperationView& view, std::uint32_t fromPage
         !status.proceed(MaskSetup(ctx, masks, MaskKinds::KeepLane2AnyByte)) ||
         !erasePages(ctx, view, fromPage, pageCount, walk, status))
         return;
-    leaveIsp(ctx);
-    status.markLeft();
-    clock.logElapsed(kEraseElapsedFormat);
+    leaveAfterLastPhase(ctx, status, clock, kEraseElapsedFormat);
 }
 
 } // namespace

@@ -24,11 +24,9 @@ std::optional<FirmwareImage> loadFlashImage(IspContext& ctx, const std::string& 
         status.fail(Outcome::ImageError, {}); // the reader's box names the cause
         return std::nullopt;
     }
-    if (const auto refusal = imageRefusal(path, image->size(), start, ctx.flashSize)) {
-        showErrorBox(ctx.boxes, refusal->text);
-        status.fail(refusal->outcome, refusal->text);
+    const auto refusal = imageRefusal(path, image->size(), start, ctx.flashSize);
+    if (refusal && !status.passes(ctx.boxes, refusal->text, refusal->outcome))
         return std::nullopt;
-    }
     return image;
 }
 

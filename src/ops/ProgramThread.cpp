@@ -23,9 +23,7 @@ void program(IspContext& ctx, OperationView& view, const std::string& imagePath,
     AddressWalk walk;
     if (!writeBlocks(ctx, view, *image, span, walk, progress, TailSelect::KeepKind, status))
         return;
-    leaveIsp(ctx);
-    status.markLeft();
-    clock.logElapsed(kProgramElapsedFormat);
+    leaveAfterLastPhase(ctx, status, clock, kProgramElapsedFormat);
 }
 
 } // namespace

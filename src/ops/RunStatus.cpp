@@ -28,6 +28,15 @@ void RunStatus::fail(Outcome outcome, std::string message)
     message_ = std::move(message);
 }
 
+bool RunStatus::passes(MessageBoxes& boxes, const std::optional<std::string>& refusal, Outcome outcome)
+{
+    if (!refusal)
+        return true;
+    showErrorBox(boxes, *refusal);
+    fail(outcome, *refusal);
+    return false;
+}
+
 OperationResult RunStatus::result() const
 {
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - began_;
@@ -38,6 +47,13 @@ void leaveIsp(IspContext& ctx)
 {
     ctx.expectedReply = ResponseKind::Ignore;
     SendPacket(ctx.port, CmdLeaveIsp());
+}
+
+void leaveAfterLastPhase(IspContext& ctx, RunStatus& status, const PhaseClock& clock, const char* elapsedFormat)
+{
+    leaveIsp(ctx);
+    status.markLeft();
+    clock.logElapsed(elapsedFormat);
 }
 
 namespace {

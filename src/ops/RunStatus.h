@@ -1,10 +1,12 @@
 #pragma once
 #include "ops/Operations.h"
+#include "ops/PhaseClock.h"
 #include "protocol/LinkControl.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace pw {
@@ -27,6 +29,9 @@ public:
     void setMessage(std::string message) { message_ = std::move(message); }
 
     OperationResult result() const;
+    // A check before the first frame: a refusal is shown in the box and ends the run with
+    // `outcome` and the same text. True when there was none.
+    bool passes(MessageBoxes& boxes, const std::optional<std::string>& refusal, Outcome outcome);
 
 private:
     bool success_ = true;
@@ -40,6 +45,8 @@ private:
 
 // Sends CmdLeaveIsp without waiting for a reply.
 void leaveIsp(IspContext& ctx);
+// The last phase of a run ended well: CmdLeaveIsp goes out, then the phase's elapsed-time line.
+void leaveAfterLastPhase(IspContext& ctx, RunStatus& status, const PhaseClock& clock, const char* elapsedFormat);
 
 // Whether the ending sends CmdLeaveIsp after a failure that was not a time-out. A dump leaves
 // ISP only after its last read: a cancelled dump leaves the target as it is.

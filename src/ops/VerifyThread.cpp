@@ -22,9 +22,7 @@ void verify(IspContext& ctx, OperationView& view, const std::string& imagePath, 
     AddressWalk walk;
     if (!verifyBlocks(ctx, view, *image, span, walk, progress, status))
         return;
-    leaveIsp(ctx);
-    status.markLeft();
-    clock.logElapsed(kVerifyElapsedFormat);
+    leaveAfterLastPhase(ctx, status, clock, kVerifyElapsedFormat);
 }
 
 } // namespace
