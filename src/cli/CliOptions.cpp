@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "base/ChipTable.h"
+#include "base/OperatingRates.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -98,11 +99,6 @@ ParseResult fail(std::string message)
     return {std::nullopt, std::move(message)};
 }
 
-bool isRate(std::uint32_t rate)
-{
-    return rate == 9600 || rate == 57600 || rate == 115200;
-}
-
 // Reads "FROM:COUNT" for erase --pages.
 bool parsePageRange(const std::string& text, CliOptions& options)
 {
@@ -179,7 +175,7 @@ std::string readValues(const QCommandLineParser& parser, CliOptions& options)
     }
     if (const auto baud = value(parser, "baud")) {
         options.baud = parseNumber(*baud);
-        if (!options.baud || !isRate(*options.baud))
+        if (!options.baud || !isOperatingRate(*options.baud))
             return "--baud must be 9600, 57600 or 115200, not '" + *baud + "'";
     }
     if (const auto start = value(parser, "start-addr")) {

@@ -1,6 +1,7 @@
 #include "protocol/ResponseMatcher.h"
 
 #include "protocol/ReplyPatterns.h"
+#include "base/NumberText.h"
 
 #include <algorithm>
 
@@ -32,7 +33,7 @@ void ResponseMatcher::receiveByte(std::uint8_t byte, std::uint32_t portNumber)
 
 int ResponseMatcher::handleByte(std::uint8_t byte, std::uint32_t portNumber)
 {
-    if (portNumber < 1 || portNumber > 24)
+    if (portNumber < 1 || portNumber > kLastComPort)
         return -1;
     bool wrongConnectReply = false;
     {

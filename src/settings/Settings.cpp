@@ -1,5 +1,8 @@
 #include "settings/Settings.h"
 
+#include "base/NumberText.h"
+#include "base/OperatingRates.h"
+
 #include "settings/SettingsFile.h"
 
 #include <cstdlib>
@@ -75,7 +78,7 @@ bool SettingsStore::writePortMap(const std::map<std::uint32_t, std::string>& ent
 std::uint8_t portSetting(const SettingsStore& store)
 {
     const auto port = static_cast<std::uint8_t>(store.readValue(kPortValue).value_or(0) & 0xFF);
-    return (port == 0 || port > 24) ? 1 : port;
+    return (port == 0 || port > kLastComPort) ? 1 : port;
 }
 
 void loadPort(IspContext& ctx, const SettingsStore& store)
@@ -86,7 +89,7 @@ void loadPort(IspContext& ctx, const SettingsStore& store)
 void loadRate(IspContext& ctx, const SettingsStore& store)
 {
     const std::uint32_t rate = store.readValue(kRateValue).value_or(0);
-    ctx.baudRate = (rate == 9600 || rate == 57600 || rate == 115200) ? rate : 9600;
+    ctx.baudRate = isOperatingRate(rate) ? rate : kOperatingRates[0];
 }
 
 std::uint32_t startAddressSetting(const SettingsStore& store)

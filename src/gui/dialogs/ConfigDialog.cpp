@@ -17,6 +17,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "base/NumberText.h"
+#include "base/OperatingRates.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -27,7 +30,6 @@ namespace {
 constexpr const char* kNotDigit = "Address Error! Address number must be digital number";
 constexpr const char* kBusyText =
     "An operation is running. Press OK again when it has ended; nothing has been changed yet.";
-constexpr std::uint32_t kRates[] = {115200, 57600, 9600};
 
 std::string alignmentMessage()
 {
@@ -39,12 +41,26 @@ std::string outOfRangeMessage(std::uint32_t flashSize)
     return QString::asprintf("Out of range! Page number must be <= 0x%X", flashSize).toStdString();
 }
 
+// The list shows the rates fastest first.
+std::uint32_t rateAt(int index)
+{
+    return kOperatingRates[kOperatingRates.size() - 1 - static_cast<std::size_t>(index)];
+}
+
 int rateIndex(std::uint32_t rate)
 {
-    for (int i = 0; i < 3; ++i)
-        if (kRates[i] == rate)
+    for (int i = 0; i < static_cast<int>(kOperatingRates.size()); ++i)
+        if (rateAt(i) == rate)
             return i;
     return -1;
+}
+
+QStringList rateNames()
+{
+    QStringList names;
+    for (int i = 0; i < static_cast<int>(kOperatingRates.size()); ++i)
+        names << QString::number(rateAt(i));
+    return names;
 }
 
 int parityIndex(char parity)
@@ -86,7 +102,7 @@ ConfigDialog::~ConfigDialog() { stopChecker(); }
 void ConfigDialog::fillLists()
 {
     QStringList ports;
-    for (std::uint32_t n = 1; n <= 24; ++n)
+    for (std::uint32_t n = 1; n <= kLastComPort; ++n)
         ports << portEntryText(n, ctx_.portMap.deviceFor(n));
     portList_ = makeList(this, ports, static_cast<int>(ctx_.comPort.load()) - 1, true);
     QStringList devices;
@@ -100,7 +116,7 @@ void ConfigDialog::fillLists()
     describeDevices();
     onPortChosen(portList_->currentIndex());
     connect(portList_, &QComboBox::currentIndexChanged, this, &ConfigDialog::onPortChosen);
-    rateList_ = makeList(this, {"115200", "57600", "9600"}, rateIndex(ctx_.baudRate.load()), true);
+    rateList_ = makeList(this, rateNames(), rateIndex(ctx_.baudRate.load()), true);
     parityList_ = makeList(this, {"NONE", "ODD", "EVEN", "MARK", "SPACE"}, parityIndex(ctx_.parity), false);
     const int dataIndex = ctx_.dataBits >= 6 && ctx_.dataBits <= 8 ? static_cast<int>(8 - ctx_.dataBits) : -1;
     dataBitsList_ = makeList(this, {"8", "7", "6"}, dataIndex, false);
@@ -180,21 +196,19 @@ void ConfigDialog::writeAppliedStartAddress()
     startField_->setText(QString::fromStdString(hexText(ctx_.ispStartAddr.load() / 0x100)));
 }
 
+std::optional<std::string> ConfigDialog::startAddressRefusal(const std::string& upper) const
+{
+    return entryRefusal(CheckHexEntry(upper, fieldLimit()), kNotDigit, outOfRangeMessage(ctx_.flashSize));
+}
+
 void ConfigDialog::onStartAddressChanged(const QString& text)
 {
     checkCountdown_ = kCheckTicks;
     const std::string upper = text.toUpper().toStdString();
-    switch (CheckHexEntry(upper, fieldLimit())) {
-    case EntryNotDigit:
-        showErrorBox(ctx_.boxes, kNotDigit);
+    if (const auto refusal = startAddressRefusal(upper)) {
+        showErrorBox(ctx_.boxes, *refusal);
         writeAppliedStartAddress();
         return;
-    case EntryOutOfRange:
-        showErrorBox(ctx_.boxes, outOfRangeMessage(ctx_.flashSize));
-        writeAppliedStartAddress();
-        return;
-    case EntryOk:
-        break;
     }
     pendingStartAddr_ = *readHexNumber(upper) * 0x100;
     startCheckerIfIdle();
@@ -254,15 +268,9 @@ void ConfigDialog::stopChecker()
 void ConfigDialog::applyStartAddress()
 {
     const std::string upper = startField_->text().toUpper().toStdString();
-    switch (CheckHexEntry(upper, fieldLimit())) {
-    case EntryNotDigit:
-        showErrorBox(ctx_.boxes, kNotDigit);
+    if (const auto refusal = startAddressRefusal(upper)) {
+        showErrorBox(ctx_.boxes, *refusal);
         return;
-    case EntryOutOfRange:
-        showErrorBox(ctx_.boxes, outOfRangeMessage(ctx_.flashSize));
-        return;
-    case EntryOk:
-        break;
     }
     const std::uint32_t address = *readHexNumber(upper) * 0x100;
     if (address % kBlockSize != 0) {
@@ -280,7 +288,7 @@ void ConfigDialog::applyLineSettings()
     const auto portNumber = static_cast<std::uint32_t>(portList_->currentIndex() + 1);
     ctx_.comPort = static_cast<std::uint8_t>(portNumber);
     if (rateList_->currentIndex() >= 0)
-        ctx_.baudRate = kRates[rateList_->currentIndex()];
+        ctx_.baudRate = rateAt(rateList_->currentIndex());
     const std::string device = deviceList_->currentText().trimmed().toStdString();
     if (!device.empty() && device != ctx_.portMap.deviceFor(portNumber))
         ctx_.portMap.assign(portNumber, device);

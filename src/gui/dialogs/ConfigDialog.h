@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -69,6 +70,8 @@ private:
     void applyLineSettings();
     void reopenPort(std::uint32_t portNumber);
     std::uint32_t fieldLimit() const { return ctx_.flashSize / 0x100 - 1; }
+    // The box text for the start-address field's text (upper case), or nothing when it is fine.
+    std::optional<std::string> startAddressRefusal(const std::string& upper) const;
 
     IspContext& ctx_;
     SettingsStore& store_;

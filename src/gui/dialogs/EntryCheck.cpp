@@ -26,6 +26,16 @@ EntryCheck CheckHexEntry(std::string_view text, std::uint32_t limit) { return ch
 
 EntryCheck CheckDecEntry(std::string_view text, std::uint32_t limit) { return checkEntry(text, limit, false); }
 
+std::optional<std::string> entryRefusal(EntryCheck check, std::string_view notDigit, std::string_view outOfRange)
+{
+    switch (check) {
+    case EntryNotDigit: return std::string(notDigit);
+    case EntryOutOfRange: return std::string(outOfRange);
+    case EntryOk: break;
+    }
+    return std::nullopt;
+}
+
 std::optional<std::uint32_t> readEntry(std::string_view text, bool hex)
 {
     if (hex)

@@ -16,6 +16,10 @@ enum EntryCheck { EntryOk = 0, EntryNotDigit = 1, EntryOutOfRange = 2 };
 EntryCheck CheckHexEntry(std::string_view text, std::uint32_t limit);
 EntryCheck CheckDecEntry(std::string_view text, std::uint32_t limit);
 
+// The box text for a refused entry: `notDigit` or `outOfRange` as the check found; nothing for
+// an entry that is fine.
+std::optional<std::string> entryRefusal(EntryCheck check, std::string_view notDigit, std::string_view outOfRange);
+
 // The number the field holds in its base, read as "%X" or "%d" and taken as unsigned 32 bits;
 // empty when no number could be read.
 std::optional<std::uint32_t> readEntry(std::string_view text, bool hex);

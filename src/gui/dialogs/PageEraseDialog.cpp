@@ -87,17 +87,12 @@ std::optional<std::uint32_t> PageEraseDialog::checkedEntry(const QString& text, 
                                                              std::uint32_t accepted, const char* what)
 {
     const std::string upper = text.toUpper().toStdString();
-    switch (checkField(field, upper)) {
-    case EntryNotDigit:
-        showErrorBox(boxes_, std::string("Code Error! Page ") + what + " must be digital number");
+    if (const auto refusal = entryRefusal(checkField(field, upper),
+                                          std::string("Code Error! Page ") + what + " must be digital number",
+                                          std::string("Out of range! Page ") + what + " must be <= 1000")) {
+        showErrorBox(boxes_, *refusal);
         restore(field, accepted);
         return std::nullopt;
-    case EntryOutOfRange:
-        showErrorBox(boxes_, std::string("Out of range! Page ") + what + " must be <= 1000");
-        restore(field, accepted);
-        return std::nullopt;
-    case EntryOk:
-        break;
     }
     return readEntry(upper, field.IsHex());
 }
