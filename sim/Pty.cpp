@@ -18,21 +18,24 @@ bool fail(std::string& error, const char* what)
     return false;
 }
 
-// Raw 9600 8N1 until the program sets its own; above all no echo, which would hand the
-// simulator's replies back to it as input.
-bool makeRaw(int fd)
+speed_t speedOf(std::uint32_t rate)
+{
+    return rate == 115200 ? B115200 : rate == 57600 ? B57600 : B9600;
+}
+
+} // namespace
+
+bool makeRawLine(int fd, std::uint32_t rate)
 {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0)
         return false;
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
-    cfsetispeed(&tio, B9600);
-    cfsetospeed(&tio, B9600);
+    cfsetispeed(&tio, speedOf(rate));
+    cfsetospeed(&tio, speedOf(rate));
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
-
-} // namespace
 
 bool Pty::open(std::string& error)
 {
@@ -47,7 +50,9 @@ bool Pty::open(std::string& error)
     }
     slavePath_ = name;
     slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave_ < 0 || !makeRaw(slave_)) {
+    // Raw 9600 8N1 until the program sets its own; above all no echo, which would hand the
+    // simulator's replies back to it as input.
+    if (slave_ < 0 || !makeRawLine(slave_, 9600)) {
         fail(error, "pseudo-terminal slave");
         close();
         return false;
@@ -59,9 +64,15 @@ void Pty::close()
 {
     if (slave_ >= 0)
         ::close(slave_);
+    slave_ = -1;
+    closeMaster();
+}
+
+void Pty::closeMaster()
+{
     if (master_ >= 0)
         ::close(master_);
-    slave_ = master_ = -1;
+    master_ = -1;
 }
 
 std::uint32_t Pty::slaveRate() const
@@ -80,10 +91,6 @@ std::uint32_t Pty::slaveRate() const
         return 0;
     }
 }
-
-} // namespace pw::sim
-
-namespace pw::sim {
 
 int Pty::unreadBySlave() const
 {

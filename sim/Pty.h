@@ -8,6 +8,9 @@ namespace pw::sim {
 // The simulator keeps a slave descriptor of its own open for its whole life, so that the
 // program closing and reopening the slave never hangs up the master, and so that the
 // slave's line settings (which tcgetattr on the master reports) survive in between.
+// A terminal as both ends of the simulated line use it: raw 8N1 at `rate`, no echo.
+bool makeRawLine(int fd, std::uint32_t rate);
+
 class Pty {
 public:
     Pty() = default;
@@ -17,6 +20,9 @@ public:
 
     bool open(std::string& error);
     void close();
+    // The master alone: the slave node is left with nothing behind it, and opening it fails
+    // with EIO, as a /dev/ttyS node without a UART does.
+    void closeMaster();
 
     int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }

@@ -1,7 +1,8 @@
 #pragma once
+#include "sim/Pty.h"
+
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,24 +17,18 @@ namespace pw::test {
 // port under test opens, or an existing terminal (the simulator's) opened as the program would.
 class LineEnd {
 public:
-    LineEnd() : fd_(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK))
+    LineEnd()
     {
-        if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0)
-            return;
-        slave_ = ::ptsname(fd_);
-        keeper_ = ::open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); // a reopen never hangs us up
+        std::string error;
+        if (pty_.open(error)) {
+            fd_ = pty_.master();
+            slave_ = pty_.slavePath();
+        }
     }
     explicit LineEnd(const std::string& path, std::uint32_t rate = 9600)
-        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)), slave_(path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)), slave_(path), ownsFd_(true)
     {
-        termios tio{};
-        ::tcgetattr(fd_, &tio);
-        ::cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        const speed_t speed = rate == 115200 ? B115200 : rate == 57600 ? B57600 : B9600;
-        ::cfsetispeed(&tio, speed);
-        ::cfsetospeed(&tio, speed);
-        ::tcsetattr(fd_, TCSANOW, &tio);
+        sim::makeRawLine(fd_, rate);
     }
     ~LineEnd() { hangUp(); }
     LineEnd(const LineEnd&) = delete;
@@ -62,26 +57,26 @@ public:
         }
         return got;
     }
-    // A new pty only: closes both ends, or only this one, so that opening the slave node
-    // fails with EIO, as a /dev/ttyS node with no UART behind it does.
+    // Closes this end (and a new pty's both ends): opening the slave node then fails.
     void hangUp()
     {
-        for (int* fd : {&keeper_, &fd_}) {
-            if (*fd >= 0)
-                ::close(*fd);
-            *fd = -1;
-        }
+        if (ownsFd_ && fd_ >= 0)
+            ::close(fd_);
+        pty_.close();
+        fd_ = -1;
     }
+    // A new pty only: its slave node is left with nothing behind it (EIO on open).
     void dropMasterOnly()
     {
-        ::close(fd_);
+        pty_.closeMaster();
         fd_ = -1;
     }
 
 private:
+    sim::Pty pty_;
     int fd_ = -1;
-    int keeper_ = -1;
     std::string slave_;
+    bool ownsFd_ = false;
 };
 
 } // namespace pw::test
