@@ -4,9 +4,9 @@
 
 namespace pw {
 
-// The owner of an open serial port: it receives every byte, one call per byte, in order.
-// The monitor thread calls `receiveBytes` with what one read brought and does not read on
-// until it returns. A sink that hands the bytes to another thread (the GUI) must return early
+// The owner of an open serial port: it receives every byte, in order. The monitor thread calls
+// `receiveBytes` with what one read brought and does not read on until it returns; a sink that
+// works byte by byte (the reply matcher) only implements `receiveByte`. A sink that hands the bytes to another thread (the GUI) must return early
 // from a pending hand-over once `abandonDelivery` is called, so that closing the port never
 // waits on a busy GUI thread.
 class ByteSink {

@@ -248,7 +248,6 @@ TEST(SerialPort, HangUpIsReportedOnceNamingTheDeviceWakesWaitersAndFailsLaterWri
     std::filesystem::remove(linkPath);
 }
 
-// A port that stays missing is reported at the first attempt, not again at every reopen.
 // The last packet of a run (CmdLeaveIsp) is often written just before the port is closed or
 // reopened: it still goes out, whole, before the device is given back its old settings.
 TEST(SerialPort, APacketQueuedJustBeforeCloseOrReopenStillGoesOut)

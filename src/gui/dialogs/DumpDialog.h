@@ -61,7 +61,7 @@ private:
 
     IspContext& ctx_;
     ResponseMatcher matcher_;
-    std::unique_ptr<GuiThreadSink> sink_; // hands each received byte to the GUI thread
+    std::unique_ptr<GuiThreadSink> sink_; // hands what each read brought to the GUI thread
     ByteSink* previousOwner_ = nullptr;   // the port's owner before the dialog took it
     QueuedView view_;
     GuiRunner runner_;

@@ -75,7 +75,7 @@ private:
 
     IspContext& ctx_;
     ResponseMatcher matcher_;
-    std::unique_ptr<GuiThreadSink> sink_; // hands each received byte to the GUI thread
+    std::unique_ptr<GuiThreadSink> sink_; // hands what each read brought to the GUI thread
     QueuedView view_;
     GuiRunner runner_;
     bool shutDown_ = false;

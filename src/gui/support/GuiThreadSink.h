@@ -11,15 +11,15 @@
 
 namespace pw {
 
-// Hands every byte from the monitor thread to `target` on the GUI thread, in order, and holds
-// the monitor thread until the byte was handled there. What one read brought goes over in one
-// hand-over and is handed to `target` byte by byte. Construct it on the GUI thread.
+// Hands what each read brought from the monitor thread to `target` on the GUI thread, in one
+// hand-over and in order, and holds the monitor thread until all of it was handled there.
+// Construct it on the GUI thread.
 //
 // `abandonDelivery` (called when the port closes) releases the pending hand-over and every
 // later one at once, so a closing GUI thread never waits on its own monitor; the bytes are
 // still delivered in order when the GUI thread gets to them. Waiting comes back by itself as
-// soon as the GUI thread handles a byte again. Bytes still queued when the
-// sink is destroyed are dropped, never delivered to a dead target.
+// soon as the GUI thread handles a hand-over again. Bytes still queued when the sink is
+// destroyed are dropped, never delivered to a dead target.
 class GuiThreadSink : public QObject, public ByteSink {
 public:
     explicit GuiThreadSink(ByteSink& target, QObject* parent = nullptr);
