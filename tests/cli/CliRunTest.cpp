@@ -1,6 +1,7 @@
 // pagewise-cli as a user runs it: a child process against in-process simulated targets.
 #include "support/ChildProcess.h"
 #include "support/EngineBench.h"
+#include "support/ScopedEnv.h"
 #include "support/Tables.h"
 
 #include <QJsonDocument>
@@ -26,11 +27,6 @@ bool contains(const std::string& text, const std::string& part)
 
 class CliFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        // Settings of the developer's own desktop must not leak into the runs.
-        ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1);
-    }
     std::string path(const std::string& name) const { return dir.file(name); }
     std::string write(const std::string& name, const std::string& bytes) const { return writeFile(path(name), bytes); }
     ChildResult cli(const std::vector<std::string>& args) const
@@ -39,6 +35,8 @@ protected:
     }
 
     TempDir dir;
+    // Settings of the developer's own desktop must not leak into the runs.
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
 };
 
 struct RunRow {

@@ -3,6 +3,7 @@
 #include "support/ChildProcess.h"
 #include "support/Files.h"
 #include "support/SimHarness.h"
+#include "support/ScopedEnv.h"
 #include "support/Tables.h"
 #include "support/WireFrames.h"
 
@@ -43,8 +44,6 @@ std::vector<QJsonObject> jsonLines(const std::string& text)
 
 class StationFixture : public ::testing::Test {
 public:
-    void SetUp() override { ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1); }
-    void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
     std::string path(const std::string& name) const { return dir.file(name); }
 
     static sim::SimOptions line(std::uint32_t boards, std::uint32_t swapMs, std::vector<sim::Fault> faults = {},
@@ -68,6 +67,7 @@ protected:
     }
 
     TempDir dir;
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")}; // the developer's settings stay out
 };
 
 struct LineRow {

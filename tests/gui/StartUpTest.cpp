@@ -1,4 +1,5 @@
 // The pagewise executable as a user starts it, Qt's own options among its arguments.
+#include "support/ScopedEnv.h"
 #include "support/ChildProcess.h"
 #include "support/Files.h"
 #include "support/SimHarness.h"
@@ -17,7 +18,7 @@ TEST(StartUpWindow, RunsWithPlatformAndStyleOptions)
 {
     const TempDir temp;
     const fs::path dir = temp.path().toStdString();
-    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1); // the developer's settings stay out
+    const ScopedEnv config("XDG_CONFIG_HOME", dir / "config"); // the developer's settings stay out
     writeFile(dir / "fw.bin", std::string(64, '\x5A'));
     SimHarness target;
     const ChildResult run = ChildProcess(binFolder() + "pagewise",

@@ -110,7 +110,7 @@ TEST(DumpFile, AnUnwritableFolderIsReported)
     bench.ctx.busy = 1;
     const OperationResult result = DumpWorker(bench.ctx, bench.view, {0, 1, false, bench.folder() + "/no/such"});
 
-    EXPECT_NE(result.outcome, Outcome::Success);
+    EXPECT_EQ(result.outcome, Outcome::ImageError);
     EXPECT_EQ(bench.boxes.texts(), std::vector<std::string>{"File can not open!"});
 }
 

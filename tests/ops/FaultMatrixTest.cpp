@@ -20,13 +20,27 @@ enum class FaultCase {
     SilentConnect, SilentHandshake, SilentMask, SilentWalk, WrongConnect, CorruptReply,
     SlowReplies, HangupMidRun, NoRateSwitch, EraseBusy, Cancel, CancelInSilence,
 };
-const std::pair<FaultCase, const char*> kFaults[] = {
-    {FaultCase::SilentConnect, "SilentConnect"}, {FaultCase::SilentHandshake, "SilentHandshake"},
-    {FaultCase::SilentMask, "SilentMask"},       {FaultCase::SilentWalk, "SilentWalk"},
-    {FaultCase::WrongConnect, "WrongConnect"},   {FaultCase::CorruptReply, "CorruptReply"},
-    {FaultCase::SlowReplies, "SlowReplies"},     {FaultCase::HangupMidRun, "HangupMidRun"},
-    {FaultCase::NoRateSwitch, "NoRateSwitch"},   {FaultCase::EraseBusy, "EraseBusy"},
-    {FaultCase::Cancel, "Cancel"},               {FaultCase::CancelInSilence, "CancelInSilence"}};
+constexpr FaultCase kLastFault = FaultCase::CancelInSilence;
+
+// A switch, so that the compiler names a case left out.
+const char* faultName(FaultCase fault)
+{
+    switch (fault) {
+    case FaultCase::SilentConnect: return "SilentConnect";
+    case FaultCase::SilentHandshake: return "SilentHandshake";
+    case FaultCase::SilentMask: return "SilentMask";
+    case FaultCase::SilentWalk: return "SilentWalk";
+    case FaultCase::WrongConnect: return "WrongConnect";
+    case FaultCase::CorruptReply: return "CorruptReply";
+    case FaultCase::SlowReplies: return "SlowReplies";
+    case FaultCase::HangupMidRun: return "HangupMidRun";
+    case FaultCase::NoRateSwitch: return "NoRateSwitch";
+    case FaultCase::EraseBusy: return "EraseBusy";
+    case FaultCase::Cancel: return "Cancel";
+    case FaultCase::CancelInSilence: return "CancelInSilence";
+    }
+    return "";
+}
 constexpr std::uint32_t kRates[] = {9600, 115200};
 
 constexpr std::size_t kImageLength = 0x800;
@@ -47,7 +61,7 @@ struct Cell {
 
 void PrintTo(const Cell& c, std::ostream* out)
 {
-    *out << opName(c.op) << " " << kFaults[static_cast<int>(c.fault)].second << " " << c.rate;
+    *out << opName(c.op) << " " << faultName(c.fault) << " " << c.rate;
 }
 
 std::uint32_t framesBeforeMasks(OpKind op, std::uint32_t rate)
@@ -180,10 +194,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {};
 TEST_P(FaultMatrix, OutcomeTextsFramesAndFlash)
 {
     const Cell& c = GetParam();
-    const std::optional<std::vector<sim::Fault>> faults = faultsFor(c);
-    if (!faults)
-        GTEST_SKIP() << "the operation has no such step";
-    EngineBench bench(SimHarness::withFaults(*faults));
+    EngineBench bench(SimHarness::withFaults(*faultsFor(c)));
     const Expected expected = expectedFor(c, bench.sim.slavePath());
 
     sim::FlashBytes before;
@@ -248,19 +259,20 @@ TEST_P(FaultMatrix, OutcomeTextsFramesAndFlash)
     EXPECT_EQ(dumped, "") << "a failed dump wrote its file";
 }
 
-std::vector<Cell> allCells()
+// Only the cells whose operation has the step the fault needs.
+std::vector<Cell> applyingCells()
 {
     std::vector<Cell> cells;
     for (OpKind op : kAllOps)
-        for (const auto& [fault, name] : kFaults)
+        for (int fault = 0; fault <= static_cast<int>(kLastFault); ++fault)
             for (std::uint32_t rate : kRates)
-                cells.push_back({op, fault, rate});
+                if (const Cell cell{op, static_cast<FaultCase>(fault), rate}; faultsFor(cell))
+                    cells.push_back(cell);
     return cells;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, ::testing::ValuesIn(allCells()), [](const auto& cell) {
-    return std::string(opName(cell.param.op)) + "_" + kFaults[static_cast<int>(cell.param.fault)].second + "_" +
-           std::to_string(cell.param.rate);
+INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, ::testing::ValuesIn(applyingCells()), [](const auto& cell) {
+    return std::string(opName(cell.param.op)) + "_" + faultName(cell.param.fault) + "_" + std::to_string(cell.param.rate);
 });
 
 // Cancel pressed while the chip erases: the erase runs to its status reply, and the run ends

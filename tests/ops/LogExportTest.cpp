@@ -1,4 +1,5 @@
 #include "ops/LogExport.h"
+#include "support/ScopedEnv.h"
 #include "support/EngineBench.h"
 #include "support/Tables.h"
 
@@ -28,7 +29,7 @@ TEST_P(LogExport, WritesWhereItCanAndSaysWhere)
     const ExportRow& row = GetParam();
     const TempDir dir;
     const std::string root = dir.path().toStdString();
-    ::setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+    const ScopedEnv dataHome("XDG_DATA_HOME", root + "/data");
     if (row.dataFolderBlocked)
         writeFile(root + "/data", "a file where the folder should be");
     exportLog({"an earlier export"}, root + "/");
