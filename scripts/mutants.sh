@@ -21,7 +21,7 @@ mutants=(
   "walk-start-value|src/ops/LinkSteps.h|s/lastHigh_ = 0xFF;/lastHigh_ = 0x00;/|WireOracle"
   "keep-lane-order|src/ops/LinkSteps.cpp|s/for \(int lane = 0; lane < 4; \+\+lane\) \{\n        const bool anyByte/for (int lane = 3; lane >= 0; --lane) {\n        const bool anyByte/|WireOracle"
   "progress-divisor|src/ops/Progress.cpp|s/blocks \/ 255 \+ 1/blocks \/ 256 + 1/|WireOracle"
-  "no-leave-isp|src/ops/RunStatus.cpp|s/    SendPacket\(ctx.port, CmdLeaveIsp\(\)\);\n//|WireOracle"
+  "no-leave-isp|src/ops/RunStatus.cpp|s/    sendPacket\(ctx.port, CmdLeaveIsp\(\)\);\n//|WireOracle"
   "time-out-goes-on|src/ops/RunStatus.cpp|s/message_ = kTimeoutText;\n        return false;/message_ = kTimeoutText;\n        return true;/|FaultMatrix.*EraseAll_SilentConnect_9600"
   "connect-matched-early|src/protocol/ResponseMatcher.cpp|s/case ResponseKind::ConnectAck:\n            if \(count_ == kFrameLength\)/case ResponseKind::ConnectAck:\n            if (count_ == kFrameLength - 1)/|Matcher"
   "hex-bank-offset|src/image/HexRecord.cpp|s/state.hexBank \* 0x8000/state.hexBank * 0x10000/|HexConvert"

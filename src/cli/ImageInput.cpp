@@ -32,7 +32,7 @@ bool prepareImage(const std::string& file, PreparedImage& image, std::string& pr
 {
     CollectedBoxes boxes;
     HexConverterState state;
-    const LoadedImage loaded = LoadImageFile(file, "", state, boxes);
+    const LoadedImage loaded = loadImageFile(file, "", state, boxes);
     if (loaded.status == LoadStatus::NotImage) {
         problem = file + " is neither a .hex nor a .bin file";
         return false;

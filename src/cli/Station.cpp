@@ -144,7 +144,7 @@ std::optional<Station::Clock::time_point> Station::awaitBoard(unsigned board, St
     console_.waiting(slot_, text, fields);
     const std::function<void()> remind = reminder(text, fields);
     for (;;) {
-        switch (WaitForBoard(session_.context(), remind)) {
+        switch (waitForBoard(session_.context(), remind)) {
         case WaitResult::Answered: return Clock::now();
         case WaitResult::LineLost:
             if (!reopen())
@@ -227,7 +227,7 @@ bool Station::letBoardGo(const BoardReport& report)
     if (outcome == Outcome::LineLost && !reopen())
         return false;
     session_.restartReplyMatcher();
-    const WaitResult stays = PollForBoard(ctx);
+    const WaitResult stays = pollForBoard(ctx);
     if (stays == WaitResult::LineLost)
         return reopen();
     if (stays != WaitResult::Answered)
@@ -235,7 +235,7 @@ bool Station::letBoardGo(const BoardReport& report)
     const std::string text = "remove board " + std::to_string(report.board) + " from " + label_;
     const QJsonObject fields{{"for", "removal"}, {"board", static_cast<qint64>(report.board)}};
     console_.waiting(slot_, text, fields);
-    const WaitResult gone = WaitUntilBoardGone(ctx, reminder("waiting for board " + std::to_string(report.board) +
+    const WaitResult gone = waitUntilBoardGone(ctx, reminder("waiting for board " + std::to_string(report.board) +
                                                                  " to be removed from " + label_,
                                                              fields));
     if (gone == WaitResult::LineLost)

@@ -48,7 +48,7 @@ bool placeRecord(const HexRecord& record, const std::string& name,
 
 } // namespace
 
-bool ConvertHexStream(std::istream& in, const std::string& name, HexConverterState& state,
+bool convertHexStream(std::istream& in, const std::string& name, HexConverterState& state,
                       std::vector<std::uint8_t>& image, std::string& error)
 {
     state.hexBank = 0;
@@ -84,7 +84,7 @@ bool ConvertHexToBin(const std::string& hexPath, const std::string& binPath,
     }
     std::vector<std::uint8_t> image;
     std::string error;
-    if (!ConvertHexStream(in, hexPath, state, image, error)) {
+    if (!convertHexStream(in, hexPath, state, image, error)) {
         showErrorBox(boxes, error);
         return false;
     }

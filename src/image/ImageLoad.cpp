@@ -46,7 +46,7 @@ std::string binaryPathFor(const std::string& hexPath)
     return hexPath.substr(0, extensionDot(hexPath)) + ".bin";
 }
 
-LoadedImage LoadImageFile(const std::string& chosenPath, const std::string& currentImagePath,
+LoadedImage loadImageFile(const std::string& chosenPath, const std::string& currentImagePath,
                           HexConverterState& state, MessageBoxes& boxes)
 {
     LoadedImage result;

@@ -22,7 +22,7 @@ struct LoadedImage {
 
 // What the panel does with a file chosen in the open dialog: a HEX file is converted into
 // the .bin beside it, a .bin file is used directly, anything else is only logged.
-LoadedImage LoadImageFile(const std::string& chosenPath, const std::string& currentImagePath,
+LoadedImage loadImageFile(const std::string& chosenPath, const std::string& currentImagePath,
                           HexConverterState& state, MessageBoxes& boxes);
 
 // The binary file a HEX file converts into: same folder, same name, extension "bin".

@@ -19,7 +19,7 @@ bool needsRateSwitch(LinkUse use, std::uint32_t baudRate)
 WaitResult openConnection(IspContext& ctx, LinkUse use)
 {
     const ReplyWait handshake = use == LinkUse::Auto ? ReplyWait::Unbounded : ReplyWait::Short;
-    const WaitResult connected = ConnectToTarget(ctx, handshake);
+    const WaitResult connected = connectToTarget(ctx, handshake);
     if (connected != WaitResult::Answered || !needsRateSwitch(use, ctx.baudRate))
         return connected;
     SwitchBaud(ctx);

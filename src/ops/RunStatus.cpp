@@ -46,7 +46,7 @@ OperationResult RunStatus::result() const
 void leaveIsp(IspContext& ctx)
 {
     ctx.expectedReply = ResponseKind::Ignore;
-    SendPacket(ctx.port, CmdLeaveIsp());
+    sendPacket(ctx.port, CmdLeaveIsp());
 }
 
 void leaveAfterLastPhase(IspContext& ctx, RunStatus& status, const PhaseClock& clock, const char* elapsedFormat)

@@ -27,7 +27,7 @@ public:
         if (spent < kConnectInterval && ctx.cancelEvent.waitFor(kConnectInterval - spent))
             return WaitResult::Cancelled;
         lastSent_ = Clock::now();
-        return PollForBoard(ctx);
+        return pollForBoard(ctx);
     }
 
 private:
@@ -38,7 +38,7 @@ private:
 
 } // namespace
 
-WaitResult PollForBoard(IspContext& ctx)
+WaitResult pollForBoard(IspContext& ctx)
 {
     const WaitResult result = SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Presence);
     if (result == WaitResult::Answered)
@@ -46,7 +46,7 @@ WaitResult PollForBoard(IspContext& ctx)
     return result;
 }
 
-WaitResult WaitForBoard(IspContext& ctx, const std::function<void()>& remind)
+WaitResult waitForBoard(IspContext& ctx, const std::function<void()>& remind)
 {
     ConnectPoll poll(remind);
     for (;;) {
@@ -56,7 +56,7 @@ WaitResult WaitForBoard(IspContext& ctx, const std::function<void()>& remind)
     }
 }
 
-WaitResult WaitUntilBoardGone(IspContext& ctx, const std::function<void()>& remind)
+WaitResult waitUntilBoardGone(IspContext& ctx, const std::function<void()>& remind)
 {
     ConnectPoll poll(remind);
     for (;;) {

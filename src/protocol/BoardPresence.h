@@ -17,10 +17,10 @@ namespace pw {
 // while the wait goes on, so a station never waits without saying so.
 
 // Until a board answers (Answered); connectAnswered is then set.
-WaitResult WaitForBoard(IspContext& ctx, const std::function<void()>& remind);
+WaitResult waitForBoard(IspContext& ctx, const std::function<void()>& remind);
 // One connect frame: Answered when a board is there to answer it (connectAnswered is set).
-WaitResult PollForBoard(IspContext& ctx);
+WaitResult pollForBoard(IspContext& ctx);
 // Until a connect frame goes unanswered (TimedOut): the board has been taken away.
-WaitResult WaitUntilBoardGone(IspContext& ctx, const std::function<void()>& remind);
+WaitResult waitUntilBoardGone(IspContext& ctx, const std::function<void()>& remind);
 
 } // namespace pw

@@ -31,7 +31,7 @@ Millis timeoutFor(const IspContext& ctx, ReplyWait wait)
 
 } // namespace
 
-bool SendPacket(SerialPort& port, const CommandPacket& packet)
+bool sendPacket(SerialPort& port, const CommandPacket& packet)
 {
     return packet.length > 0 && port.Write(packet.bytes.data(), packet.length);
 }
@@ -56,7 +56,7 @@ bool ClosePort(IspContext& ctx)
 
 bool SwitchBaud(IspContext& ctx)
 {
-    SendPacket(ctx.port, CmdSetBaud(ctx.baudRate)); // none at 9600: the port is only reopened
+    sendPacket(ctx.port, CmdSetBaud(ctx.baudRate)); // none at 9600: the port is only reopened
     pause(ctx.timings.baudSwitchPause);
     ctx.port.Close();
     pause(ctx.timings.baudSwitchPause);
@@ -83,7 +83,7 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
     if (kind)
         ctx.expectedReply = *kind;
     // A packet the port refuses (closed, hung up) simply goes unanswered: the wait times out.
-    SendPacket(ctx.port, command);
+    sendPacket(ctx.port, command);
     const Millis timeout = timeoutFor(ctx, wait);
     ManualResetEvent& hangUp = ctx.port.hangUpEvent();
     const int woken = cancellable ? ManualResetEvent::waitAny({&ctx.replyEvent, &hangUp, &ctx.cancelEvent}, timeout)
@@ -96,7 +96,7 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
     }
 }
 
-WaitResult ConnectToTarget(IspContext& ctx, ReplyWait handshakeWait)
+WaitResult connectToTarget(IspContext& ctx, ReplyWait handshakeWait)
 {
     if (!ctx.connectAnswered.exchange(false)) {
         const WaitResult connected = SendAndWait(ctx, ResponseKind::ConnectAck, CmdConnect(), ReplyWait::Short);

@@ -21,7 +21,7 @@ void ReopenAtBaseBaud(IspContext& ctx);
 
 // Queues a frame on the port; a frame of length 0 (no rate command at 9600) sends nothing.
 // False when nothing was queued (closed or hung-up port).
-bool SendPacket(SerialPort& port, const CommandPacket& packet);
+bool sendPacket(SerialPort& port, const CommandPacket& packet);
 
 // 500 ms, 1000 ms, bounded by timings; Presence: a station's look for a board, 100 ms
 enum class ReplyWait { Short, Long, Unbounded, Presence };
@@ -36,6 +36,6 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
 // The opening of every connection: connect (500 ms) and handshake, or the handshake alone
 // after a station's wait for a board (connectAnswered). A failure is the result of the step
 // that failed.
-WaitResult ConnectToTarget(IspContext& ctx, ReplyWait handshakeWait);
+WaitResult connectToTarget(IspContext& ctx, ReplyWait handshakeWait);
 
 } // namespace pw

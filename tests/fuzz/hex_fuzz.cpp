@@ -29,7 +29,7 @@ void convert(const std::string& text)
     pw::HexConverterState state;
     std::vector<std::uint8_t> image;
     std::string error;
-    const bool ok = pw::ConvertHexStream(in, "fuzz.hex", state, image, error);
+    const bool ok = pw::convertHexStream(in, "fuzz.hex", state, image, error);
     if (image.size() > pw::kImageCapacity || (ok && !error.empty()) || (!ok && error.empty()))
         std::abort();
 }

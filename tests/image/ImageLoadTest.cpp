@@ -41,7 +41,7 @@ TEST_P(ImageLoad, GivesImagePathAndDisplayTexts)
     RecordingBoxes boxes;
     HexConverterState state;
     state.hexDataSum = 0x1234; // left over from an earlier load
-    const LoadedImage loaded = LoadImageFile(chosen, kPrevious, state, boxes);
+    const LoadedImage loaded = loadImageFile(chosen, kPrevious, state, boxes);
     EXPECT_EQ(loaded.status, c.status);
     std::string size = c.sizeText;
     if (const auto at = size.find("{len}"); at != std::string::npos)

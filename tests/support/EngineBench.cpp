@@ -61,7 +61,7 @@ OperationResult EngineBench::run(OpKind op, const OpArgs& args)
 std::vector<std::string> EngineBench::framesBeforeMarker()
 {
     const std::size_t before = sim.programFrames().size();
-    EXPECT_TRUE(SendPacket(ctx.port, CmdHandshake())) << "the port is not open for the marker";
+    EXPECT_TRUE(sendPacket(ctx.port, CmdHandshake())) << "the port is not open for the marker";
     EXPECT_TRUE(sim.waitForProgramFrames(before + 1));
     std::vector<std::string> frames = sim.programFrames();
     EXPECT_EQ(frames.back(), kHandshakeFrame) << "the marker was not the last frame";

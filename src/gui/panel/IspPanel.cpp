@@ -225,7 +225,7 @@ void IspPanel::loadFile(const QString& path)
 {
     sizeEdit_->clear();
     checksumEdit_->clear();
-    const LoadedImage loaded = LoadImageFile(path.toStdString(), imagePath_, hexState_, ctx_.boxes);
+    const LoadedImage loaded = loadImageFile(path.toStdString(), imagePath_, hexState_, ctx_.boxes);
     imagePath_ = loaded.imagePath;
     if (!loaded.logLine.empty())
         AppendLogLine(loaded.logLine);
