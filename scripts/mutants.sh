@@ -23,7 +23,7 @@ mutants=(
   "progress-divisor|src/ops/Progress.cpp|s/blocks \/ 255 \+ 1/blocks \/ 256 + 1/|WireOracle"
   "no-leave-isp|src/ops/RunStatus.cpp|s/    sendPacket\(ctx.port, CmdLeaveIsp\(\)\);\n//|WireOracle"
   "time-out-goes-on|src/ops/RunStatus.cpp|s/message_ = kTimeoutText;\n        return false;/message_ = kTimeoutText;\n        return true;/|FaultMatrix.*EraseAll_SilentConnect_9600"
-  "connect-matched-early|src/protocol/ResponseMatcher.cpp|s/case ResponseKind::ConnectAck:\n            if \(count_ == kFrameLength\)/case ResponseKind::ConnectAck:\n            if (count_ == kFrameLength - 1)/|Matcher"
+  "connect-matched-early|src/protocol/ResponseMatcher.cpp|s/case ResponseKind::ConnectAck:\n        if \(count_ != kFrameLength\)/case ResponseKind::ConnectAck:\n        if (count_ != kFrameLength - 1)/|Matcher"
   "hex-bank-offset|src/image/HexRecord.cpp|s/state.hexBank \* 0x8000/state.hexBank * 0x10000/|HexConvert"
   "dump-line-feed-only|src/ops/DumpFiles.cpp|s/text \+= \"\\\\r\\\\n\";/text += \"\\\\n\";/|WireOracle.*dump"
   "hang-up-not-awaited|src/protocol/LinkControl.cpp|s/\{&ctx.replyEvent, &hangUp, &ctx.cancelEvent\}/{\&ctx.replyEvent, \&ctx.cancelEvent}/|FaultMatrix.*Program_HangupMidRun_9600"

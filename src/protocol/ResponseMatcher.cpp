@@ -38,69 +38,72 @@ int ResponseMatcher::handleByte(std::uint8_t byte, std::uint32_t portNumber)
     bool wrongConnectReply = false;
     {
         std::lock_guard lock(mutex_);
-        // A full buffer means nothing matched for a long time: start over at the next frame.
-        if (count_ >= static_cast<int>(kBufferSize))
-            count_ = 0;
-        if (count_ == 0 && byte != kFrameStart)
+        if (!collect(byte))
             return -1;
-        buffer_[static_cast<std::size_t>(count_++)] = byte;
-
         ResponseKind kind = ctx_.expectedReply.load();
-        if (!knownTo(variant_, kind))
-            kind = ResponseKind::Ignore;
-        auto complete = [this](bool clear) {
-            count_ = 0;
-            if (clear)
-                std::fill_n(buffer_.begin(), kClearedHead, std::uint8_t{0});
-            ctx_.replyEvent.set();
-        };
-
-        switch (kind) {
-        case ResponseKind::ReadData:
-            if (count_ == kReadReplyLength) {
-                ctx_.readDest.deliver(std::span<const std::uint8_t, 8>(buffer_.data() + 3, 8));
-                complete(false);
-            }
-            break;
-        case ResponseKind::ConnectAck:
-            if (count_ == kFrameLength) {
-                if (std::equal(buffer_.begin(), buffer_.begin() + kFrameLength, replyPattern(kind)->begin()))
-                    complete(true);
-                else
-                    wrongConnectReply = true; // the operation runs into its time-out
-            }
-            break;
-        case ResponseKind::AnyFrame:
-        case ResponseKind::MaskAck:
-            if (count_ == kFrameLength)
-                complete(true);
-            break;
-        case ResponseKind::AnyFrameNoClear:
-            if (count_ == kFrameLength)
-                complete(false);
-            break;
-        case ResponseKind::AnyByte:
-            complete(true);
-            break;
-        case ResponseKind::Ignore:
-        case ResponseKind::Idle:
-        case ResponseKind::Unassigned:
-            count_ = 0;
-            break;
-        default: {
-            // Exact replies: the first 7 bytes are compared after every byte, leftovers of an
-            // uncleared earlier frame included.
-            const ReplyPattern pattern = *replyPattern(kind);
-            if (std::equal(pattern.begin(), pattern.end(), buffer_.begin()))
-                complete(true);
-            break;
-        }
-        }
+        wrongConnectReply = matchCollected(knownTo(variant_, kind) ? kind : ResponseKind::Ignore);
     }
     // Shown without the lock: the box waits for the user while a starter may clear the buffer.
     if (wrongConnectReply)
         showErrorBox(ctx_.boxes, "Please reset MCU and try again!");
     return 0;
+}
+
+bool ResponseMatcher::collect(std::uint8_t byte)
+{
+    // A full buffer means nothing matched for a long time: start over at the next frame.
+    if (count_ >= static_cast<int>(kBufferSize))
+        count_ = 0;
+    if (count_ == 0 && byte != kFrameStart)
+        return false;
+    buffer_[static_cast<std::size_t>(count_++)] = byte;
+    return true;
+}
+
+void ResponseMatcher::complete(bool clear)
+{
+    count_ = 0;
+    if (clear)
+        std::fill_n(buffer_.begin(), kClearedHead, std::uint8_t{0});
+    ctx_.replyEvent.set();
+}
+
+bool ResponseMatcher::matchCollected(ResponseKind kind)
+{
+    switch (kind) {
+    case ResponseKind::ReadData:
+        if (count_ == kReadReplyLength) {
+            ctx_.readDest.deliver(std::span<const std::uint8_t, 8>(buffer_.data() + 3, 8));
+            complete(false);
+        }
+        return false;
+    case ResponseKind::ConnectAck:
+        if (count_ != kFrameLength)
+            return false;
+        if (std::equal(buffer_.begin(), buffer_.begin() + kFrameLength, replyPattern(kind)->begin())) {
+            complete(true);
+            return false;
+        }
+        return true; // the operation runs into its time-out
+    case ResponseKind::AnyFrame:
+    case ResponseKind::MaskAck:
+    case ResponseKind::AnyFrameNoClear:
+        if (count_ == kFrameLength)
+            complete(kind != ResponseKind::AnyFrameNoClear);
+        return false;
+    case ResponseKind::AnyByte: complete(true); return false;
+    case ResponseKind::Ignore:
+    case ResponseKind::Idle:
+    case ResponseKind::Unassigned: count_ = 0; return false;
+    default: {
+        // Exact replies: the first 7 bytes are compared after every byte, leftovers of an
+        // uncleared earlier frame included.
+        const ReplyPattern pattern = *replyPattern(kind);
+        if (std::equal(pattern.begin(), pattern.end(), buffer_.begin()))
+            complete(true);
+        return false;
+    }
+    }
 }
 
 void ResponseMatcher::resetCount()

@@ -32,6 +32,13 @@ public:
     int count() const;
 
 private:
+    // Under mutex_: the byte joins the reply being collected; false when it starts none.
+    bool collect(std::uint8_t byte);
+    // Under mutex_: signals replyEvent when the collected bytes complete a reply of `kind`;
+    // true for a full connect reply that is not the expected one.
+    bool matchCollected(ResponseKind kind);
+    void complete(bool clear);
+
     IspContext& ctx_;
     MatcherVariant variant_;
     mutable std::mutex mutex_; // the delivering thread and a starter may differ (headless)

@@ -71,29 +71,38 @@ QueuedView::Handlers DumpDialog::viewHandlers()
     return handlers;
 }
 
+namespace {
+
+// A child widget with the name tests and style sheets find it by.
+template <typename Widget, typename... Args>
+Widget* namedChild(QWidget* parent, const char* name, Args&&... args)
+{
+    auto* widget = new Widget(std::forward<Args>(args)..., parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
 void DumpDialog::buildControls()
 {
-    fromEdit_ = new QLineEdit(QStringLiteral("0"), this);
-    countEdit_ = new QLineEdit(QStringLiteral("1"), this);
-    firstAddress_ = new QLabel(this);
-    lastAddress_ = new QLabel(this);
-    txtRadio_ = new QRadioButton(QStringLiteral("Txt file"), this);
-    binRadio_ = new QRadioButton(QStringLiteral("Bin file"), this);
-    bar_ = new QProgressBar(this);
-    excuteButton_ = new QPushButton(QStringLiteral("Excute"), this);
-    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-    closeButton_ = new QPushButton(QStringLiteral("Close"), this);
+    createControls();
+    layOutControls();
+    fixLayout();
+}
 
-    fromEdit_->setObjectName(QStringLiteral("fromPage"));
-    countEdit_->setObjectName(QStringLiteral("pageCount"));
-    firstAddress_->setObjectName(QStringLiteral("firstAddress"));
-    lastAddress_->setObjectName(QStringLiteral("lastAddress"));
-    txtRadio_->setObjectName(QStringLiteral("txtFile"));
-    binRadio_->setObjectName(QStringLiteral("binFile"));
-    bar_->setObjectName(QStringLiteral("progress"));
-    excuteButton_->setObjectName(QStringLiteral("excute"));
-    cancelButton_->setObjectName(QStringLiteral("cancel"));
-    closeButton_->setObjectName(QStringLiteral("close"));
+void DumpDialog::createControls()
+{
+    fromEdit_ = namedChild<QLineEdit>(this, "fromPage", QStringLiteral("0"));
+    countEdit_ = namedChild<QLineEdit>(this, "pageCount", QStringLiteral("1"));
+    firstAddress_ = namedChild<QLabel>(this, "firstAddress");
+    lastAddress_ = namedChild<QLabel>(this, "lastAddress");
+    txtRadio_ = namedChild<QRadioButton>(this, "txtFile", QStringLiteral("Txt file"));
+    binRadio_ = namedChild<QRadioButton>(this, "binFile", QStringLiteral("Bin file"));
+    bar_ = namedChild<QProgressBar>(this, "progress");
+    excuteButton_ = namedChild<QPushButton>(this, "excute", QStringLiteral("Excute"));
+    cancelButton_ = namedChild<QPushButton>(this, "cancel", QStringLiteral("Cancel"));
+    closeButton_ = namedChild<QPushButton>(this, "close", QStringLiteral("Close"));
 
     txtRadio_->setChecked(true);
     bar_->setTextVisible(false);
@@ -103,7 +112,10 @@ void DumpDialog::buildControls()
     excuteButton_->setAutoDefault(false);
     cancelButton_->setAutoDefault(false);
     closeButton_->setDefault(true);
+}
 
+void DumpDialog::layOutControls()
+{
     auto* range = new QGridLayout;
     range->addWidget(new QLabel(QStringLiteral("From Page:"), this), 0, 0);
     range->addWidget(fromEdit_, 0, 1);
@@ -130,7 +142,6 @@ void DumpDialog::buildControls()
     top->addWidget(typeBox);
     top->addWidget(bar_);
     top->addLayout(buttons);
-    fixLayout();
 }
 
 // One size for good: the fields hold any page number, the address labels the longest range

@@ -52,6 +52,8 @@ signals:
 
 private:
     void buildControls();
+    void createControls();
+    void layOutControls();
     void fixLayout();
     void connectControls();
     void onFromPageEdited(const QString& text);
