@@ -8,6 +8,7 @@
 #include "protocol/LinkControl.h"
 #include "protocol/ResponseMatcher.h"
 #include "sim/Simulator.h"
+#include "support/SimLink.h"
 
 #include <algorithm>
 #include <chrono>
@@ -53,22 +54,14 @@ inline std::vector<std::uint8_t> benchImage(std::size_t length)
 class BenchLink {
 public:
     // `paced` off: the simulator answers at memory speed, which leaves the software's own cost.
-    explicit BenchLink(const std::string& folder, int index = 0, bool paced = true) : sim_(options(paced))
+    // The application's pauses stay: they are part of what a user waits for.
+    explicit BenchLink(const std::string& folder, int index = 0, bool paced = true) : link(boxes, options(paced))
     {
-        if (!sim_.start()) {
-            std::fprintf(stderr, "simulator: %s\n", sim_.error().c_str());
+        if (!link.sim.started()) {
+            std::fprintf(stderr, "simulator: %s\n", link.sim.sim().error().c_str());
             std::exit(1);
         }
-        ctx.portMap.assign(1, sim_.slavePath());
-        // The application's pauses stay: they are part of what a user waits for.
-        ctx.portOwner = &matcher;
-        OpenLink(ctx, matcher, matcher);
         imagePath_ = folder + "/image" + std::to_string(index) + ".bin";
-    }
-    ~BenchLink()
-    {
-        ctx.port.Close();
-        sim_.stop();
     }
     BenchLink(const BenchLink&) = delete;
     BenchLink& operator=(const BenchLink&) = delete;
@@ -83,7 +76,7 @@ public:
     template <typename Worker>
     OperationResult run(Worker worker)
     {
-        sim_.clearFrames();
+        sim().clearFrames();
         ctx.busy = 1;
         ctx.cancelEvent.reset();
         return worker(ctx, view, imagePath_);
@@ -93,7 +86,7 @@ public:
     // frame began to arrive to the end of the last reply before CmdLeaveIsp.
     double walkSeconds(std::uint32_t rate) const
     {
-        const std::vector<sim::FrameLogEntry> log = sim_.frames();
+        const std::vector<sim::FrameLogEntry> log = link.sim.sim().frames();
         const auto first = std::find_if(log.begin(), log.end(), [](const sim::FrameLogEntry& e) {
             return e.direction == sim::FrameDirection::In && e.bytes.size() == 7 && e.bytes[1] == 0x0E &&
                    e.bytes[2] == 0x00;
@@ -107,7 +100,7 @@ public:
         return static_cast<double>(last->us - first->us) / 1e6 + frameIn;
     }
 
-    sim::Simulator& sim() { return sim_; }
+    sim::Simulator& sim() { return link.sim.sim(); }
     // Hands the port to another owner (the GUI-thread hand-over of the panel), as the panel does.
     void reopenFor(ByteSink& owner)
     {
@@ -116,8 +109,9 @@ public:
     }
 
     PrintedBoxes boxes;
-    IspContext ctx{boxes};
-    ResponseMatcher matcher{ctx, MatcherVariant::Panel};
+    test::SimLink link;
+    IspContext& ctx = link.ctx;
+    ResponseMatcher& matcher = link.matcher;
     QuietView view;
 
 private:
@@ -128,7 +122,6 @@ private:
         return chosen;
     }
 
-    sim::Simulator sim_;
     std::string imagePath_;
 };
 

@@ -1,5 +1,7 @@
 #include "support/EngineBench.h"
 
+#include "support/ShortPauses.h"
+
 #include "protocol/CommandPackets.h"
 #include "protocol/LinkControl.h"
 #include "sim/FrameLog.h"
@@ -16,25 +18,24 @@ const char* opName(OpKind op)
     return names[static_cast<int>(op)];
 }
 
-EngineBench::EngineBench(sim::SimOptions options) : sim(std::move(options))
+namespace {
+
+Timings shortPauses()
 {
-    EXPECT_TRUE(sim.started());
-    sim.mapInto(ctx);
-    Timings& t = ctx.timings;
-    t.openLinkPause = t.closePortPause = t.reopenPause = Millis(5);
+    Timings t;
+    shortenPauses(t);
     // Long enough for the monitor to put a fire-and-forget frame on the line before a close.
     t.baudSwitchPause = t.reopenClosePause = Millis(20);
-    t.afterSwitchPause = t.afterOperationPause = Millis(5);
-    t.chipErasePause = t.pageErasePause = t.autoChipErasePause = Millis(1);
     // Still far above any reply of the unpaced simulator, but a silent target costs less.
     t.unboundedReply = Millis(1500);
-    ctx.portOwner = &matcher;
-    OpenLink(ctx, matcher, matcher);
+    return t;
 }
 
-EngineBench::~EngineBench()
+} // namespace
+
+EngineBench::EngineBench(sim::SimOptions options) : link(boxes, std::move(options), shortPauses())
 {
-    ctx.port.Close(); // before the matcher goes: the monitor delivers into it
+    EXPECT_TRUE(sim.started());
 }
 
 std::string EngineBench::imageFile(const std::vector<std::uint8_t>& bytes, const std::string& name)

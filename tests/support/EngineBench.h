@@ -5,6 +5,7 @@
 #include "support/RecordingBoxes.h"
 #include "support/RecordingView.h"
 #include "support/SimHarness.h"
+#include "support/SimLink.h"
 #include "support/WireFrames.h"
 
 #include <chrono>
@@ -34,7 +35,6 @@ struct OpArgs {
 class EngineBench {
 public:
     explicit EngineBench(sim::SimOptions options = SimHarness::unpaced());
-    ~EngineBench();
     EngineBench(const EngineBench&) = delete;
     EngineBench& operator=(const EngineBench&) = delete;
 
@@ -47,9 +47,10 @@ public:
     std::vector<std::string> framesBeforeMarker();
 
     RecordingBoxes boxes;
-    SimHarness sim;
-    IspContext ctx{boxes};
-    ResponseMatcher matcher{ctx, MatcherVariant::Panel};
+    SimLink link;
+    SimHarness& sim = link.sim;
+    IspContext& ctx = link.ctx;
+    ResponseMatcher& matcher = link.matcher;
     RecordingView view;
 
 private:

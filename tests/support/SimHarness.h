@@ -32,6 +32,7 @@ public:
     bool started() const { return started_; }
     std::string slavePath() const { return sim_.slavePath(); }
     sim::Simulator& sim() { return sim_; }
+    const sim::Simulator& sim() const { return sim_; }
     // Maps COMn of the context to the simulator's slave.
     void mapInto(IspContext& ctx, std::uint32_t portNumber = 1) const { ctx.portMap.assign(portNumber, slavePath()); }
 
