@@ -55,7 +55,8 @@ class BenchLink {
 public:
     // `paced` off: the simulator answers at memory speed, which leaves the software's own cost.
     // The application's pauses stay: they are part of what a user waits for.
-    explicit BenchLink(const std::string& folder, int index = 0, bool paced = true) : link(boxes, options(paced))
+    explicit BenchLink(const std::string& folder, int index = 0, bool paced = true, std::uint32_t adapterLatencyMs = 0)
+        : link(boxes, options(paced, adapterLatencyMs))
     {
         if (!link.sim.started()) {
             std::fprintf(stderr, "simulator: %s\n", link.sim.sim().error().c_str());
@@ -115,10 +116,11 @@ public:
     QuietView view;
 
 private:
-    static sim::SimOptions options(bool paced)
+    static sim::SimOptions options(bool paced, std::uint32_t adapterLatencyMs)
     {
         sim::SimOptions chosen;
         chosen.pacing = paced;
+        chosen.adapterLatencyMs = adapterLatencyMs;
         return chosen;
     }
 

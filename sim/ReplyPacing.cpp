@@ -14,6 +14,17 @@ constexpr Clock::duration kMaxWriteCost = std::chrono::microseconds(50);
 
 } // namespace
 
+// A USB serial adapter hands what it received to the host when its latency timer runs out
+// (--adapter-latency): a reply off the wire waits for the timer's next tick.
+Clock::time_point Simulator::Impl::deliveredAt(Clock::time_point offTheWire) const
+{
+    if (options.adapterLatencyMs == 0)
+        return offTheWire;
+    const Clock::duration tick = std::chrono::milliseconds(options.adapterLatencyMs);
+    const auto ticks = (offTheWire - startTime + tick - Clock::duration(1)) / tick;
+    return startTime + ticks * tick;
+}
+
 // A reply leaves in one piece when its last byte's stop bit would have gone out: a reader
 // that waits for the whole reply sees the line's timing, with one wake-up instead of one per
 // byte, so the simulator's own timing error stays small.
@@ -28,7 +39,8 @@ void Simulator::Impl::writeDue(Clock::time_point now)
             replyStarted = true;
         }
         const Clock::duration step = pace();
-        const Clock::time_point lastByteDue = replyStart + step * static_cast<long>(reply.bytes.size());
+        const Clock::time_point onWire = replyStart + step * static_cast<long>(reply.bytes.size());
+        const Clock::time_point lastByteDue = deliveredAt(onWire);
         if (now < lastByteDue - kSpinAhead)
             return;
         // The last stretch is waited out awake (a wake-up from sleep is tens of us late), and
@@ -43,7 +55,7 @@ void Simulator::Impl::writeDue(Clock::time_point now)
             pacingErrorUs.push_back(microseconds(replyEnd - lastByteDue));
             writeCost += (std::min(replyEnd - writeStart, kMaxWriteCost) - writeCost) / 8;
         }
-        outFree = lastByteDue;
+        outFree = onWire;
         ++counters.repliesOut;
         appendLog(FrameDirection::Out, reply.bytes, replyEnd); // as it went out, not as of this wake-up
         outbound.pop_front();
@@ -72,7 +84,7 @@ std::optional<Clock::time_point> Simulator::Impl::nextDeadline() const
         deadline = inbound.front().due;
     if (!outbound.empty()) {
         const Clock::time_point next =
-            replyStarted ? replyStart + pace() * static_cast<long>(outbound.front().bytes.size()) - kSpinAhead
+            replyStarted ? deliveredAt(replyStart + pace() * static_cast<long>(outbound.front().bytes.size())) - kSpinAhead
                          : outbound.front().notBefore;
         deadline = deadline ? std::min(*deadline, next) : next;
     } else if (hangupPending) {

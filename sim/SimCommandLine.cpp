@@ -47,6 +47,10 @@ void describe(QCommandLineParser& parser)
          QStringLiteral("On exit, print to stderr the host turnaround (last reply byte written to the next frame's "
                         "first byte read) and the simulator's own pacing error, as p50/p99/max in microseconds.")},
         {QStringLiteral("fault"), QString::fromLatin1(kFaults), QStringLiteral("FAULT")},
+        {QStringLiteral("adapter-latency"),
+         QStringLiteral("Hold each reply until the next tick of a USB serial adapter's latency timer of MS "
+                        "milliseconds (16 is the common default, 1 in low-latency mode); 0: none."),
+         QStringLiteral("MS")},
         {QStringLiteral("boards"),
          QStringLiteral("Play a production line of N boards: a board is taken away after it is told to leave ISP, "
                         "or --stay-ms after the program looks for a board again without that (a board that "
@@ -144,7 +148,8 @@ bool parseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
     }
     for (const auto& [name, into, fallback] :
          {std::tuple{"boards", &result.options.boards, 0u}, std::tuple{"stay-ms", &result.options.stayMs, 0u},
-          std::tuple{"fault-board", &result.options.faultyBoard, 0u}, std::tuple{"seed", &result.options.seed, 1u}}) {
+          std::tuple{"fault-board", &result.options.faultyBoard, 0u}, std::tuple{"seed", &result.options.seed, 1u},
+          std::tuple{"adapter-latency", &result.options.adapterLatencyMs, 0u}}) {
         const QString text = parser.value(QString::fromLatin1(name));
         const auto value = text.isEmpty() ? std::optional(fallback) : parseCount(text.toStdString());
         if (!value) {

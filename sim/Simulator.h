@@ -44,6 +44,8 @@ struct SimStats {
     Percentiles pacingError;
 };
 std::string statsLine(const SimStats& stats);
+// p50, p99 and the largest of a set of samples.
+Percentiles percentiles(std::vector<std::int64_t> samples);
 
 // The chip's boot loader on a pseudo-terminal, run by one thread of its own. Every accessor
 // may be called from any thread.

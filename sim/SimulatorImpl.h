@@ -55,7 +55,6 @@ struct Reply {
     Clock::time_point notBefore;
 };
 
-Percentiles percentiles(std::vector<std::int64_t> samples);
 
 struct Simulator::Impl {
     explicit Impl(SimOptions opts) : options(std::move(opts)) {}
@@ -70,6 +69,7 @@ struct Simulator::Impl {
     void writeWire(std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to);
     void hangUpWhenDrained(Clock::time_point now);
     std::optional<Clock::time_point> nextDeadline() const;
+    Clock::time_point deliveredAt(Clock::time_point offTheWire) const;
     void waitForActivity(std::optional<Clock::time_point> deadline) const;
 
     void appendLog(FrameDirection direction, const std::vector<std::uint8_t>& bytes, Clock::time_point now);
