@@ -31,7 +31,9 @@ GangRun programAll(const std::string& folder, int targets, const std::vector<std
     const auto began = std::chrono::steady_clock::now();
     std::vector<std::thread> workers;
     for (int i = 0; i < targets; ++i)
-        workers.emplace_back([&, i] { results[static_cast<std::size_t>(i)] = links[static_cast<std::size_t>(i)]->run(pw::ProgramThread); });
+        workers.emplace_back([&, i] {
+            results[static_cast<std::size_t>(i)] = links[static_cast<std::size_t>(i)]->run(pw::ProgramThread);
+        });
     for (std::thread& worker : workers)
         worker.join();
     GangRun run;

@@ -20,8 +20,7 @@ public:
     }
 };
 
-void putRecord(std::ofstream& out, unsigned type, unsigned address, const std::uint8_t* data,
-               unsigned count)
+void putRecord(std::ofstream& out, unsigned type, unsigned address, const std::uint8_t* data, unsigned count)
 {
     static const char digits[] = "0123456789ABCDEF";
     char line[2 * 260 + 4];
@@ -60,8 +59,7 @@ std::uintmax_t makeHex(const std::string& path, unsigned lastBank)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     putWindow(out, 0, 0, 0x10000);
     for (unsigned bank = 1; bank <= lastBank; ++bank) {
-        const std::uint8_t value[2] = {static_cast<std::uint8_t>(bank >> 8),
-                                       static_cast<std::uint8_t>(bank)};
+        const std::uint8_t value[2] = {static_cast<std::uint8_t>(bank >> 8), static_cast<std::uint8_t>(bank)};
         putRecord(out, 4, 0, value, 2);
         putWindow(out, bank, 0x8000, 0x10000);
     }
@@ -87,12 +85,10 @@ double oursMBps(const std::string& hex, const std::string& bin, std::uintmax_t h
     return static_cast<double>(hexBytes) * runs / 1e6 / secondsSince(start);
 }
 
-double srecMBps(const std::string& hex, const std::string& bin, unsigned end,
-                std::uintmax_t hexBytes, int runs)
+double srecMBps(const std::string& hex, const std::string& bin, unsigned end, std::uintmax_t hexBytes, int runs)
 {
     char command[1024];
-    std::snprintf(command, sizeof command,
-                  "srec_cat '%s' -intel -fill 0xFF 0x0000 0x%X -o '%s' -binary 2>/dev/null",
+    std::snprintf(command, sizeof command, "srec_cat '%s' -intel -fill 0xFF 0x0000 0x%X -o '%s' -binary 2>/dev/null",
                   hex.c_str(), end, bin.c_str());
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < runs; ++i) {

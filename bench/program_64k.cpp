@@ -65,7 +65,8 @@ std::int64_t bareRoundTripUs()
     if (echo == 0) {
         for (char byte = 0; byte != 'q';) {
             pollfd ready{pty.master(), POLLIN, 0};
-            if (::poll(&ready, 1, 5000) <= 0 || ::read(pty.master(), &byte, 1) != 1 || ::write(pty.master(), &byte, 1) != 1)
+            if (::poll(&ready, 1, 5000) <= 0 || ::read(pty.master(), &byte, 1) != 1 ||
+                ::write(pty.master(), &byte, 1) != 1)
                 break;
         }
         ::_exit(0);
@@ -77,7 +78,8 @@ std::int64_t bareRoundTripUs()
         pollfd ready{slave, POLLIN, 0};
         if (::write(slave, &byte, 1) != 1 || ::poll(&ready, 1, 1000) <= 0 || ::read(slave, &byte, 1) != 1)
             break;
-        samples.push_back(std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - sent).count());
+        samples.push_back(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - sent).count());
     }
     const char quit = 'q';
     [[maybe_unused]] const ssize_t told = ::write(slave, &quit, 1);
@@ -100,9 +102,9 @@ void measure(BenchLink& link, const Row& row, std::uint32_t rate, bool guiPath)
     std::printf("%-8s %-6s %7u %7u %8.2f %8.2f %8.3fx %6lld %6lld %6lld %7lld %6lld %6lld %7lld %s\n", row.what,
                 guiPath ? "GUI" : "engine", rate, line, wire, walk, walk / wire,
                 static_cast<long long>(stats.turnaround.p50), static_cast<long long>(stats.turnaround.p50 - bareUs),
-                static_cast<long long>(stats.turnaround.p99),
-                static_cast<long long>(stats.turnaround.max), static_cast<long long>(stats.pacingError.p50),
-                static_cast<long long>(stats.pacingError.p99), static_cast<long long>(stats.pacingError.max),
+                static_cast<long long>(stats.turnaround.p99), static_cast<long long>(stats.turnaround.max),
+                static_cast<long long>(stats.pacingError.p50), static_cast<long long>(stats.pacingError.p99),
+                static_cast<long long>(stats.pacingError.max),
                 result.outcome == pw::Outcome::Success ? "" : ("FAILED: " + result.message).c_str());
     std::fflush(stdout);
 }
@@ -133,7 +135,8 @@ int main(int argc, char** argv)
     bareUs = bareRoundTripUs();
     std::printf("bare pseudo-terminal round trip (one byte each way between two processes): p50 %lld us%s\n",
                 static_cast<long long>(bareUs),
-                adapterLatencyMs ? (", adapter latency timer " + std::to_string(adapterLatencyMs) + " ms").c_str() : "");
+                adapterLatencyMs ? (", adapter latency timer " + std::to_string(adapterLatencyMs) + " ms").c_str()
+                                 : "");
     std::printf("%-8s %-6s %7s %7s %8s %8s %9s %6s %6s %6s %7s %6s %6s %7s\n", "64 KiB", "path", "rate", "line",
                 "wire s", "walk s", "walk/wire", "ta p50", "own", "ta p99", "ta max", "pe p50", "pe p99", "pe max");
     for (std::uint32_t rate : rates) {

@@ -23,10 +23,10 @@ constexpr std::size_t kImageBytes = 16 * 1024;
 double idealSeconds(std::uint32_t swapMs)
 {
     const double slow = 10.0 / 9600;
-    const double link = (8 + 7 + 7 + 7 + 8 * 14 + 7) * slow;                   // connect, handshake, masks, rate
-    const double pauses = 2 * 0.050 + 0.500;                                   // the rate switch
+    const double link = (8 + 7 + 7 + 7 + 8 * 14 + 7) * slow; // connect, handshake, masks, rate
+    const double pauses = 2 * 0.050 + 0.500;                 // the rate switch
     const double walk = pw::bench::wireSeconds(kRate, kImageBytes / 8, kImageBytes / 256);
-    const double reopen = 0.050 + 2 * 0.500;                                   // back to 9600 after the run
+    const double reopen = 0.050 + 2 * 0.500; // back to 9600 after the run
     return link + pauses + walk + std::max(swapMs / 1000.0, reopen);
 }
 
@@ -96,7 +96,8 @@ int main(int argc, char** argv)
             std::printf("%-22s %8u %6d %14.0f %14.0f %14.0f %9.3fx%s\n", "", swapMs, ports, run.perPortPerHour,
                         run.totalPerHour, ideal, run.perPortPerHour / ideal, run.failed ? "  FAILED" : "");
             if (ports == 8)
-                std::printf("%-22s %8s %6s %13.3fx\n", "8 ports / (8 x 1 port)", "", "", run.totalPerHour / (8 * single));
+                std::printf("%-22s %8s %6s %13.3fx\n", "8 ports / (8 x 1 port)", "", "",
+                            run.totalPerHour / (8 * single));
         }
     }
     std::filesystem::remove_all(folder);

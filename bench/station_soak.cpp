@@ -103,9 +103,10 @@ int main(int argc, char** argv)
                              std::ranges::all_of(port.recordsOf, [](const auto& entry) { return entry.second == 1; });
         const bool passesMatch = port.passed == static_cast<int>(counters.boardsArrived - counters.boardsWithFault);
         sound &= oneEach && passesMatch && port.longestSilence < 10;
-        std::printf("%-14s %8u %8u %8d %8d %10zu %10s %12.1f s%s\n", lines[static_cast<std::size_t>(k)]->slavePath().c_str(),
-                    counters.boardsArrived, counters.boardsWithFault, port.passed, port.failed, port.recordsOf.size(),
-                    oneEach ? "yes" : "NO", port.longestSilence, passesMatch ? "" : "  PASS != boards without a fault");
+        std::printf("%-14s %8u %8u %8d %8d %10zu %10s %12.1f s%s\n",
+                    lines[static_cast<std::size_t>(k)]->slavePath().c_str(), counters.boardsArrived,
+                    counters.boardsWithFault, port.passed, port.failed, port.recordsOf.size(), oneEach ? "yes" : "NO",
+                    port.longestSilence, passesMatch ? "" : "  PASS != boards without a fault");
     }
     std::printf("records %d lines, %.0f boards per hour in all; %s\n", recordLines, ended / hours,
                 sound ? "sound" : "NOT SOUND");

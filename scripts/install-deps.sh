@@ -8,6 +8,7 @@ packages=(
   librsvg2-bin               # the icon's PNG sizes, drawn from its SVG at build time
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev   # fuzz targets
+  clang-format clang-tidy    # the format and static-analysis checks
   srecord sdcc               # HEX round-trip tests against an independent converter
   xvfb xauth imagemagick     # screenshots
   gcovr                      # coverage summary

@@ -27,7 +27,8 @@ void BoardLine::fit()
     faults_.clear();
     if (options_.faultyBoard == 0 || options_.faultyBoard == board_ || !active())
         faults_ = options_.faults;
-    if (active() && options_.faultRate > 0 && std::uniform_real_distribution<double>(0, 1)(random_) < options_.faultRate)
+    if (active() && options_.faultRate > 0 &&
+        std::uniform_real_distribution<double>(0, 1)(random_) < options_.faultRate)
         faults_.push_back(drawFault(random_));
     boardsWithFault_ += faults_.empty() ? 0 : 1;
 }
@@ -79,8 +80,8 @@ void BoardLine::takeAway(Clock::time_point now)
         return;
     away_ = true;
     leaving_.reset();
-    const std::uint32_t swap =
-        std::uniform_int_distribution<std::uint32_t>(options_.swapMinMs, std::max(options_.swapMinMs, options_.swapMaxMs))(random_);
+    const std::uint32_t swap = std::uniform_int_distribution<std::uint32_t>(
+        options_.swapMinMs, std::max(options_.swapMinMs, options_.swapMaxMs))(random_);
     nextArrives_ = now + std::chrono::milliseconds(swap);
 }
 

@@ -15,8 +15,7 @@ const Bytes kEraseStart = {0x0F, 0x0A, 0x00, 0x00, 0x00, 0x00, 0xFF};
 const Bytes kEraseStatus = {0x0F, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF};
 const Bytes kLeave = {0x0F, 0x0E, 0x01, 0x01, 0x01, 0xFF};
 
-Bytes ack(std::uint8_t code, std::uint8_t b2 = 0, std::uint8_t b3 = 0, std::uint8_t b4 = 0,
-          std::uint8_t b5 = 0)
+Bytes ack(std::uint8_t code, std::uint8_t b2 = 0, std::uint8_t b3 = 0, std::uint8_t b4 = 0, std::uint8_t b5 = 0)
 {
     return {0x0F, code, b2, b3, b4, b5, 0xFF};
 }

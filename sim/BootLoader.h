@@ -11,8 +11,18 @@ inline constexpr std::uint32_t kBaseRate = 9600;
 // What the boot loader made of one complete frame.
 struct FrameOutcome {
     enum class Command {
-        Unknown, Connect, Handshake, SetAddrHigh, SetMask, SetMode, SetRate, LeaveIsp,
-        Write8, Read8, EraseStart, EraseStatus,
+        Unknown,
+        Connect,
+        Handshake,
+        SetAddrHigh,
+        SetMask,
+        SetMode,
+        SetRate,
+        LeaveIsp,
+        Write8,
+        Read8,
+        EraseStart,
+        EraseStatus,
     };
     Command command = Command::Unknown;
     std::vector<std::uint8_t> reply; // empty: no reply

@@ -15,19 +15,14 @@ bool isLeaveSoFar(const std::vector<std::uint8_t>& head)
 std::size_t expectedFrameLength(const std::vector<std::uint8_t>& head)
 {
     switch (head[1]) {
-    case 'H':
-        return 8;
-    case 0x09:
-        return 12;
-    case 0x0E:
-        return isLeaveSoFar(head) ? 6 : 7;
+    case 'H': return 8;
+    case 0x09: return 12;
+    case 0x0E: return isLeaveSoFar(head) ? 6 : 7;
     case 0x00:
     case 0x02:
     case 0x0A:
-    case 0x0D:
-        return 7;
-    default:
-        return 0;
+    case 0x0D: return 7;
+    default: return 0;
     }
 }
 

@@ -81,14 +81,10 @@ std::uint32_t Pty::slaveRate() const
     if (master_ < 0 || tcgetattr(master_, &tio) != 0)
         return 0;
     switch (cfgetospeed(&tio)) {
-    case B9600:
-        return 9600;
-    case B57600:
-        return 57600;
-    case B115200:
-        return 115200;
-    default:
-        return 0;
+    case B9600: return 9600;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return 0;
     }
 }
 

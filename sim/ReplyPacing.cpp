@@ -84,8 +84,9 @@ std::optional<Clock::time_point> Simulator::Impl::nextDeadline() const
         deadline = inbound.front().due;
     if (!outbound.empty()) {
         const Clock::time_point next =
-            replyStarted ? deliveredAt(replyStart + pace() * static_cast<long>(outbound.front().bytes.size())) - kSpinAhead
-                         : outbound.front().notBefore;
+            replyStarted
+                ? deliveredAt(replyStart + pace() * static_cast<long>(outbound.front().bytes.size())) - kSpinAhead
+                : outbound.front().notBefore;
         deadline = deadline ? std::min(*deadline, next) : next;
     } else if (hangupPending) {
         deadline = Clock::now() + kHangupRecheck;

@@ -13,12 +13,9 @@ struct FaultName {
 };
 
 constexpr FaultName kFaultNames[] = {
-    {"silent-after", Fault::Kind::SilentAfter, true},
-    {"wrong-connect", Fault::Kind::WrongConnect, false},
-    {"corrupt", Fault::Kind::Corrupt, true},
-    {"slow", Fault::Kind::Slow, true},
-    {"hangup-after", Fault::Kind::HangupAfter, true},
-    {"no-baud-switch", Fault::Kind::NoBaudSwitch, false},
+    {"silent-after", Fault::Kind::SilentAfter, true}, {"wrong-connect", Fault::Kind::WrongConnect, false},
+    {"corrupt", Fault::Kind::Corrupt, true},          {"slow", Fault::Kind::Slow, true},
+    {"hangup-after", Fault::Kind::HangupAfter, true}, {"no-baud-switch", Fault::Kind::NoBaudSwitch, false},
     {"erase-busy", Fault::Kind::EraseBusy, true},
 };
 

@@ -34,11 +34,11 @@ struct SimOptions {
     std::string flashFile; // empty: flash lives in memory only
     bool pacing = true;    // bytes take their real time on the line
     std::vector<Fault> faults;
-    std::string logFile;   // empty: no frame log file
+    std::string logFile;                // empty: no frame log file
     std::uint32_t adapterLatencyMs = 0; // replies held to the ticks of a USB adapter's latency timer
     // A line of boards that come and go (see BoardLine); 0: one board, for good.
     std::uint32_t boards = 0;
-    std::uint32_t swapMinMs = 0;   // each swap takes a time drawn from MIN to MAX
+    std::uint32_t swapMinMs = 0; // each swap takes a time drawn from MIN to MAX
     std::uint32_t swapMaxMs = 0;
     std::uint32_t stayMs = 0;      // a board that failed stays this long before it is taken
     std::uint32_t faultyBoard = 0; // faults only for this board (1 = the first); 0: for all

@@ -67,8 +67,7 @@ void Simulator::Impl::deliverArrived(Clock::time_point now)
     }
 }
 
-void Simulator::Impl::appendLog(FrameDirection direction, const std::vector<std::uint8_t>& bytes,
-                                Clock::time_point now)
+void Simulator::Impl::appendLog(FrameDirection direction, const std::vector<std::uint8_t>& bytes, Clock::time_point now)
 {
     FrameLogEntry entry{direction, microseconds(now - startTime), bytes};
     if (logFile.is_open())
@@ -86,8 +85,8 @@ void Simulator::Impl::saveFlash()
 void Simulator::Impl::wake() const
 {
     const std::uint64_t one = 1;
-    if (wakeFd >= 0)
-        [[maybe_unused]] const ssize_t put = ::write(wakeFd, &one, sizeof one);
+    if (wakeFd >= 0) [[maybe_unused]]
+        const ssize_t put = ::write(wakeFd, &one, sizeof one);
 }
 
 Simulator::Simulator(SimOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}

@@ -55,7 +55,6 @@ struct Reply {
     Clock::time_point notBefore;
 };
 
-
 struct Simulator::Impl {
     explicit Impl(SimOptions opts) : options(std::move(opts)) {}
 
@@ -109,9 +108,9 @@ struct Simulator::Impl {
     Clock::time_point replyStart;
     Clock::time_point outFree;
     std::uint64_t repliesQueued = 0;
-    Clock::time_point replyEnd;    // when the last reply was written whole
-    Clock::duration writeCost{};   // running mean of how long a reply's write takes
-    bool awaitingRequest = false;  // a reply went out; the next byte read closes a turnaround
+    Clock::time_point replyEnd;   // when the last reply was written whole
+    Clock::duration writeCost{};  // running mean of how long a reply's write takes
+    bool awaitingRequest = false; // a reply went out; the next byte read closes a turnaround
     std::vector<std::int64_t> turnaroundUs;
     std::vector<std::int64_t> pacingErrorUs;
     bool hangupPending = false;

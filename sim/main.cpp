@@ -3,7 +3,6 @@
 #include "sim/SimCommandLine.h"
 #include "sim/Simulator.h"
 
-
 #include <csignal>
 #include <cstdio>
 #include <iostream>

@@ -62,13 +62,15 @@ void shoot(const QString& name, std::initializer_list<const QWidget*> widgets)
     QRect area;
     for (const QWidget* widget : widgets)
         area |= widget->frameGeometry();
-    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QPixmap picture =
+        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
     const QString path = folder + "/" + name + suffix + ".png";
     std::printf("%s %s\n", picture.save(path) ? "wrote" : "could not write", qPrintable(path));
 }
 
 // Runs `act` on the next modal window of type D once it is on screen.
-template <typename D> void whenShown(std::function<void(D&)> act)
+template <typename D>
+void whenShown(std::function<void(D&)> act)
 {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, act] {

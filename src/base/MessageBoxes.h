@@ -14,10 +14,7 @@ public:
     virtual void show(const std::string& caption, const std::string& text, BoxIcon icon) = 0;
     // Shows the box without waiting for it to be closed. The serial monitor thread reports
     // through this, so a thread that is closing the port never waits on an open box.
-    virtual void post(const std::string& caption, const std::string& text, BoxIcon icon)
-    {
-        show(caption, text, icon);
-    }
+    virtual void post(const std::string& caption, const std::string& text, BoxIcon icon) { show(caption, text, icon); }
 };
 
 // Caption of the program's own error boxes.

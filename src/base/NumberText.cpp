@@ -11,7 +11,10 @@ namespace pw {
 
 namespace {
 
-bool isDecDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDecDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 std::size_t skipBlanks(std::string_view text)
 {

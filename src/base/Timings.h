@@ -9,14 +9,14 @@ using Millis = std::chrono::milliseconds;
 // tests shorten the pauses to keep the suite quick but leave the reply time-outs alone.
 struct Timings {
     // Link control.
-    Millis openLinkPause{500};      // after opening, before the monitor starts
-    Millis closePortPause{500};     // after closing the port for a window
-    Millis baudSwitchPause{50};     // before and after the close inside a rate switch
-    Millis afterSwitchPause{500};   // after a rate switch, before the next packet
-    Millis reopenClosePause{50};    // before closing at the end of an operation
-    Millis reopenPause{500};        // after that close and again before the monitor starts
+    Millis openLinkPause{500};    // after opening, before the monitor starts
+    Millis closePortPause{500};   // after closing the port for a window
+    Millis baudSwitchPause{50};   // before and after the close inside a rate switch
+    Millis afterSwitchPause{500}; // after a rate switch, before the next packet
+    Millis reopenClosePause{50};  // before closing at the end of an operation
+    Millis reopenPause{500};      // after that close and again before the monitor starts
     Millis afterOperationPause{1500};
-    Millis dumpHandOverPause{50};   // around handing the port to the Dump dialog
+    Millis dumpHandOverPause{50}; // around handing the port to the Dump dialog
     // Erase pauses before the status command.
     Millis chipErasePause{50};
     Millis pageErasePause{40};

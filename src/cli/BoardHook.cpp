@@ -61,6 +61,7 @@ pid_t spawnShell(const std::string& command, const std::vector<std::string>& env
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (const std::string& entry : environment)
         envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);

@@ -21,8 +21,8 @@ struct StationIdentity {
 // How one board ended, for its PASS or FAIL line, its `board` event and its record.
 struct BoardReport {
     unsigned board = 0;
-    unsigned attempt = 1;          // the attempt that passed or failed last
-    PortOutcome outcome;           // result.seconds: the board's whole time on the station
+    unsigned attempt = 1;                 // the attempt that passed or failed last
+    PortOutcome outcome;                  // result.seconds: the board's whole time on the station
     std::map<std::string, double> phases; // seconds of each phase that ended well, by name
     std::optional<std::string> hook;      // a hook that failed: "before-board" or "after-board"
     HookResult hookResult;

@@ -101,7 +101,8 @@ std::optional<Refusal> prepareRunImage(const CliOptions& options, const Settings
     return std::nullopt;
 }
 
-std::optional<Refusal> checkPorts(const CliOptions& options, const SettingsStore& store, std::vector<std::string>& ports)
+std::optional<Refusal> checkPorts(const CliOptions& options, const SettingsStore& store,
+                                  std::vector<std::string>& ports)
 {
     if (!portConfigured(options, store))
         return Refusal{"port-error",

@@ -13,8 +13,8 @@ namespace pw::cli {
 namespace {
 
 const std::map<std::string, Command> kCommands{
-    {"program", Command::Program}, {"verify", Command::Verify}, {"auto", Command::Auto},
-    {"erase", Command::Erase},     {"dump", Command::Dump},     {"info", Command::Info},
+    {"program", Command::Program}, {"verify", Command::Verify},   {"auto", Command::Auto},
+    {"erase", Command::Erase},     {"dump", Command::Dump},       {"info", Command::Info},
     {"ports", Command::Ports},     {"station", Command::Station}, {"help", Command::Help},
 };
 
@@ -239,8 +239,7 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
             return "dump FROM and COUNT must be numbers (decimal, or hexadecimal after 0x)";
         break;
     case Command::Help:
-    case Command::Version:
-        break;
+    case Command::Version: break;
     }
     return {};
 }

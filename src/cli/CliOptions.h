@@ -31,22 +31,22 @@ struct ResetPulse {
 
 struct CliOptions {
     Command command = Command::Help;
-    std::string file;                 // program / verify / auto / info
-    std::vector<std::string> ports;   // COMn or device paths; empty: the configured port
+    std::string file;               // program / verify / auto / info
+    std::vector<std::string> ports; // COMn or device paths; empty: the configured port
     std::optional<std::uint32_t> baud;
     std::optional<std::uint32_t> startAddr;
     std::optional<std::uint32_t> fromPage; // erase --pages FROM:COUNT, dump FROM COUNT
     std::optional<std::uint32_t> pageCount;
     bool dumpAsText = true;
-    std::string output;               // dump -o FILE
+    std::string output; // dump -o FILE
     bool quiet = false;
     bool json = false;
-    bool events = false;              // JSON lines on stdout while the run goes
-    bool skipBlank = false;           // program / auto: leave out blocks that are all 0xFF
+    bool events = false;                    // JSON lines on stdout while the run goes
+    bool skipBlank = false;                 // program / auto: leave out blocks that are all 0xFF
     Command stationCommand = Command::Auto; // station: what each board gets
-    std::string recordFile;           // station --record FILE
-    unsigned retries = 0;             // station: runs again after a time-out or a hang-up
-    std::string beforeBoard;          // station: shell commands around each board
+    std::string recordFile;                 // station --record FILE
+    unsigned retries = 0;                   // station: runs again after a time-out or a hang-up
+    std::string beforeBoard;                // station: shell commands around each board
     std::string afterBoard;
     std::optional<ResetPulse> resetPulse; // station: a modem line pulsed before each board
 };

@@ -3,6 +3,7 @@
 #include "cli/JsonWriter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -21,7 +22,7 @@ std::string withoutTrailingNewline(std::string text)
 
 std::string formatDuration(double seconds)
 {
-    const int whole = seconds < 0 ? 0 : static_cast<int>(seconds + 0.5);
+    const int whole = seconds < 0 ? 0 : static_cast<int>(std::lround(seconds));
     char text[16];
     std::snprintf(text, sizeof text, "%d:%02d", whole / 60, whole % 60);
     return text;
@@ -238,8 +239,7 @@ std::string Console::renderSlot(const Slot& slot) const
 {
     const double fraction = slot.high > 0 ? static_cast<double>(slot.position) / slot.high : 0.0;
     const int filled = static_cast<int>(fraction * kBarWidth);
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - slot.started).count();
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - slot.started).count();
     const double done = fraction * static_cast<double>(slot.totalBytes);
     const double rate = elapsed > 0 ? done / elapsed : 0.0;
     const double left = rate > 0 ? (static_cast<double>(slot.totalBytes) - done) / rate : 0.0;

@@ -73,7 +73,8 @@ void ConsoleView::phaseBegan(Phase phase)
 
 void ConsoleView::phaseEnded(Phase phase, double seconds)
 {
-    console_.event(slot_, "phase-end", {{"phase", QString::fromLatin1(phaseName(phase))}, {"seconds", jsonSeconds(seconds)}});
+    console_.event(slot_, "phase-end",
+                   {{"phase", QString::fromLatin1(phaseName(phase))}, {"seconds", jsonSeconds(seconds)}});
     std::lock_guard lock(mutex_);
     phaseSeconds_[phaseName(phase)] = seconds;
 }

@@ -9,7 +9,7 @@ struct PreparedImage {
     std::string sizeText;
     std::string checksumText;
     std::uint64_t bytes = 0;
-    std::string sha256;     // of the binary's bytes, lower-case hex
+    std::string sha256; // of the binary's bytes, lower-case hex
 };
 
 // Loads FILE the way the panel's Load button does (a .hex is converted into the .bin beside

@@ -27,7 +27,8 @@ QJsonObject deviceObject(const SerialDeviceInfo& info)
 
 bool listed(const std::vector<SerialDeviceInfo>& devices, const std::string& path)
 {
-    return std::ranges::any_of(devices, [&](const SerialDeviceInfo& info) { return info.node == path || info.byId == path; });
+    return std::ranges::any_of(devices,
+                               [&](const SerialDeviceInfo& info) { return info.node == path || info.byId == path; });
 }
 
 } // namespace

@@ -32,10 +32,10 @@ ConsoleMode consoleMode(const CliOptions& options)
     return options.quiet || options.json ? ConsoleMode::Quiet : ConsoleMode::Human;
 }
 
-PortSession::PortSession(const CliOptions& options, const std::string& portArgument, std::size_t slot,
-                         Console& console, const SettingsStore& store)
-    : options_(options), slot_(slot), console_(console), boxes_(console, slot), view_(console, slot),
-      ctx_(boxes_), matcher_(ctx_, MatcherVariant::Panel)
+PortSession::PortSession(const CliOptions& options, const std::string& portArgument, std::size_t slot, Console& console,
+                         const SettingsStore& store)
+    : options_(options), slot_(slot), console_(console), boxes_(console, slot), view_(console, slot), ctx_(boxes_),
+      matcher_(ctx_, MatcherVariant::Panel)
 {
     loadSettings(ctx_, store);
     ctx_.exeDir = programFolder();
@@ -136,8 +136,7 @@ OperationResult PortSession::runCommand(Command command, const std::string& imag
     case Command::Ports:
     case Command::Station:
     case Command::Help:
-    case Command::Version:
-        break;
+    case Command::Version: break;
     }
     ctx_.busy = 0;
     return {Outcome::Refused, "nothing to run", 0, 0};

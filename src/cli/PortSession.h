@@ -24,8 +24,8 @@ struct PortOutcome {
 // run side by side (gang programming) without sharing any link state.
 class PortSession {
 public:
-    PortSession(const CliOptions& options, const std::string& portArgument, std::size_t slot,
-                Console& console, const SettingsStore& store);
+    PortSession(const CliOptions& options, const std::string& portArgument, std::size_t slot, Console& console,
+                const SettingsStore& store);
 
     std::string label() const { return label_; }
     // Opens the link, runs the command and closes the port again.

@@ -37,12 +37,9 @@ const char* resultName(const PortOutcome& outcome)
 
 QJsonObject resultObject(const PortOutcome& outcome)
 {
-    return {{"operation", jsonText(outcome.operation)},
-            {"result", QString::fromLatin1(resultName(outcome))},
-            {"message", jsonText(outcome.result.message)},
-            {"seconds", jsonSeconds(outcome.result.seconds)},
-            {"bytes", static_cast<qint64>(outcome.result.bytes)},
-            {"exit", outcome.exitCode}};
+    return {{"operation", jsonText(outcome.operation)},           {"result", QString::fromLatin1(resultName(outcome))},
+            {"message", jsonText(outcome.result.message)},        {"seconds", jsonSeconds(outcome.result.seconds)},
+            {"bytes", static_cast<qint64>(outcome.result.bytes)}, {"exit", outcome.exitCode}};
 }
 
 std::string jsonResultLine(const PortOutcome& outcome)
@@ -65,8 +62,8 @@ void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& opt
         return;
     std::printf("\n%-24s %-10s %-12s %8s  %s\n", "port", "operation", "result", "seconds", "message");
     for (const PortOutcome& outcome : outcomes) {
-        std::printf("%-24s %-10s %-12s %8.1f  %s\n", outcome.port.c_str(), outcome.operation.c_str(), resultName(outcome),
-                    outcome.result.seconds, firstLine(outcome.result.message).c_str());
+        std::printf("%-24s %-10s %-12s %8.1f  %s\n", outcome.port.c_str(), outcome.operation.c_str(),
+                    resultName(outcome), outcome.result.seconds, firstLine(outcome.result.message).c_str());
     }
 }
 
@@ -82,8 +79,8 @@ bool moveDumpFile(const CliOptions& options)
             std::filesystem::remove(written, error);
     }
     if (error) {
-        std::fprintf(stderr, "pagewise-cli: could not move %s to %s: %s\n", written.c_str(),
-                     options.output.c_str(), error.message().c_str());
+        std::fprintf(stderr, "pagewise-cli: could not move %s to %s: %s\n", written.c_str(), options.output.c_str(),
+                     error.message().c_str());
         return false;
     }
     return true;

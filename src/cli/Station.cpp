@@ -129,7 +129,8 @@ bool Station::pulseReset(StationTotals& totals)
         session_.context().port.pulseModemLine(pulse.line, pulse.width, session_.context().cancelEvent);
     if (refused.empty())
         return true;
-    console_.message(slot_, std::string("cannot pulse ") + modemLineName(pulse.line) + " on " + label_ + ": " + refused);
+    console_.message(slot_,
+                     std::string("cannot pulse ") + modemLineName(pulse.line) + " on " + label_ + ": " + refused);
     totals.exitCode = std::max<int>(totals.exitCode, ExitPortError);
     return false;
 }
@@ -211,7 +212,8 @@ bool Station::finishBoard(BoardReport& report, StationTotals& totals)
         totals.exitCode = std::max<int>(totals.exitCode, ExitBadInput); // every further board would fail alike
         return false;
     }
-    if (options_.afterBoard.empty() || runHook(options_.afterBoard, "after-board", report, resultName(report.outcome), recordLine))
+    if (options_.afterBoard.empty() ||
+        runHook(options_.afterBoard, "after-board", report, resultName(report.outcome), recordLine))
         return true;
     return recordAndCount(report, totals, recordLine);
 }
@@ -235,9 +237,8 @@ bool Station::letBoardGo(const BoardReport& report)
     const std::string text = "remove board " + std::to_string(report.board) + " from " + label_;
     const QJsonObject fields{{"for", "removal"}, {"board", static_cast<qint64>(report.board)}};
     console_.waiting(slot_, text, fields);
-    const WaitResult gone = waitUntilBoardGone(ctx, reminder("waiting for board " + std::to_string(report.board) +
-                                                                 " to be removed from " + label_,
-                                                             fields));
+    const WaitResult gone = waitUntilBoardGone(
+        ctx, reminder("waiting for board " + std::to_string(report.board) + " to be removed from " + label_, fields));
     if (gone == WaitResult::LineLost)
         return reopen();
     return gone == WaitResult::TimedOut;

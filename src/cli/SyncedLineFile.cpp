@@ -68,9 +68,9 @@ std::string SyncedLineFile::append(const std::string& line)
         written = ::write(fd_, whole.data(), whole.size());
     } while (written < 0 && errno == EINTR);
     if (written != static_cast<ssize_t>(whole.size())) {
-        const std::string reason = written < 0 ? lastError() : "the disk took only part of it";
-        if (regular)
-            [[maybe_unused]] const int cut = ::ftruncate(fd_, before.st_size);
+        std::string reason = written < 0 ? lastError() : "the disk took only part of it";
+        if (regular) [[maybe_unused]]
+            const int cut = ::ftruncate(fd_, before.st_size);
         return reason;
     }
     if (::fsync(fd_) != 0 && errno != EINVAL) // EINVAL: a device that keeps nothing to flush

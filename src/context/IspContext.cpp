@@ -5,10 +5,7 @@
 
 namespace pw {
 
-IspContext::IspContext(MessageBoxes& messageBoxes)
-    : boxes(messageBoxes), port(messageBoxes, portMap)
-{
-}
+IspContext::IspContext(MessageBoxes& messageBoxes) : boxes(messageBoxes), port(messageBoxes, portMap) {}
 
 std::string programFolder()
 {

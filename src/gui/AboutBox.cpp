@@ -11,16 +11,15 @@
 
 namespace pw {
 
-AboutBox::AboutBox(const std::string& versionText, QWidget* parent, std::function<void()> showAdvanced)
+AboutBox::AboutBox(const std::string& versionText, QWidget* parent, const std::function<void()>& showAdvanced)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Pagewise"));
 
     auto* icon = new QLabel(this);
     const int iconSize = style()->pixelMetric(QStyle::PM_LargeIconSize);
-    const QIcon appIcon = QApplication::windowIcon().isNull()
-                              ? style()->standardIcon(QStyle::SP_ComputerIcon)
-                              : QApplication::windowIcon();
+    const QIcon appIcon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon)
+                                                              : QApplication::windowIcon();
     icon->setPixmap(appIcon.pixmap(iconSize, iconSize));
 
     auto* version = new QLabel(QStringLiteral("Pagewise Version ") + QString::fromStdString(versionText), this);
@@ -32,7 +31,8 @@ AboutBox::AboutBox(const std::string& versionText, QWidget* parent, std::functio
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     if (showAdvanced) {
-        QPushButton* advanced = buttons->addButton(QStringLiteral("Show advanced buttons"), QDialogButtonBox::ActionRole);
+        QPushButton* advanced =
+            buttons->addButton(QStringLiteral("Show advanced buttons"), QDialogButtonBox::ActionRole);
         connect(advanced, &QPushButton::clicked, this, [this, showAdvanced] {
             showAdvanced();
             accept();

@@ -12,7 +12,7 @@ namespace pw {
 class AboutBox : public QDialog {
 public:
     explicit AboutBox(const std::string& versionText, QWidget* parent = nullptr,
-                      std::function<void()> showAdvanced = {});
+                      const std::function<void()>& showAdvanced = {});
 };
 
 } // namespace pw

@@ -26,8 +26,9 @@ void startDemoProgram(MainWindow& window, const QString& imageFile, const QStrin
 {
     IspPanel* panel = window.panel();
     MainWindow* target = &window;
-    QObject::connect(panel, &IspPanel::operationEnded, target,
-                     [target, shotFile] { finish(target, shotFile); }, Qt::QueuedConnection);
+    QObject::connect(
+        panel, &IspPanel::operationEnded, target, [target, shotFile] { finish(target, shotFile); },
+        Qt::QueuedConnection);
     panel->loadFile(imageFile);
     panel->OnProgram();
     if (!panel->operationRunning()) {

@@ -12,8 +12,8 @@
 namespace pw {
 
 MainWindow::MainWindow(IspContext& ctx, SettingsStore& store, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
       ctx_(ctx), store_(store)
 {
     // Set once: the chip type cannot change while the window is open.
@@ -44,8 +44,7 @@ void MainWindow::buildMenu()
     connect(bar->addAction(QStringLiteral("Config.")), &QAction::triggered, this, &MainWindow::showConfig);
     connect(bar->addAction(QStringLiteral("Help")), &QAction::triggered, this, &MainWindow::showAbout);
     // Closing after the handler has returned, not from inside it.
-    connect(bar->addAction(QStringLiteral("Exit")), &QAction::triggered, this, &QWidget::close,
-            Qt::QueuedConnection);
+    connect(bar->addAction(QStringLiteral("Exit")), &QAction::triggered, this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void MainWindow::showPanel()

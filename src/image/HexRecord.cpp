@@ -9,7 +9,7 @@ namespace pw {
 namespace {
 
 // Longest useful record text: 255 data bytes plus count, address, type and checksum.
-constexpr std::size_t kMaxRecordDigits = 2 * (255 + 5);
+constexpr std::size_t kMaxRecordDigits = std::size_t{2} * (255 + 5);
 constexpr std::size_t kMaxKeptChars = kMaxRecordDigits + 64;
 
 bool isTrailingSpace(char c)
@@ -92,8 +92,8 @@ bool decodeRecord(const std::string& text, RecordBytes& out, std::string& error)
     if (findNonDigit(text, needed, error))
         return false;
     if (text.size() < needed) {
-        std::snprintf(msg, sizeof msg, "byte count %02X needs %zu digits, the line has %zu",
-                      count, needed, text.size());
+        std::snprintf(msg, sizeof msg, "byte count %02X needs %zu digits, the line has %zu", count, needed,
+                      text.size());
         error = msg;
         return false;
     }
@@ -135,13 +135,9 @@ void takeData(const RecordBytes& rec, HexConverterState& state, HexRecord& recor
 HexRecordResult interpret(const RecordBytes& rec, HexConverterState& state, HexRecord& record)
 {
     switch (rec.bytes[3]) {
-    case 0:
-        takeData(rec, state, record);
-        return HexRecordResult::Record;
-    case 1:
-        return HexRecordResult::EndOfFile;
-    case 2:
-        return HexRecordResult::SegmentAddress;
+    case 0: takeData(rec, state, record); return HexRecordResult::Record;
+    case 1: return HexRecordResult::EndOfFile;
+    case 2: return HexRecordResult::SegmentAddress;
     case 4:
         if (rec.bytes[0] != 2) {
             record.error = "extended linear address record must carry 2 data bytes";
@@ -150,8 +146,7 @@ HexRecordResult interpret(const RecordBytes& rec, HexConverterState& state, HexR
         state.hexBank = (std::uint32_t{rec.bytes[4]} << 8) | rec.bytes[5];
         state.hexBankOffset = state.hexBank * 0x8000;
         return HexRecordResult::Record;
-    default:
-        return HexRecordResult::Record; // start addresses and unknown types add nothing
+    default: return HexRecordResult::Record; // start addresses and unknown types add nothing
     }
 }
 

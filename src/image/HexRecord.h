@@ -27,8 +27,8 @@ struct HexRecord {
     std::uint32_t address = 0; // mapped address of the data
     std::uint32_t count = 0;   // data bytes yielded (0 for every record but data)
     std::array<std::uint8_t, 256> data{};
-    std::uint32_t line = 0;    // line of the record's ':' (or of the end of the file)
-    std::string error;         // what is wrong, when the result is Malformed
+    std::uint32_t line = 0; // line of the record's ':' (or of the end of the file)
+    std::string error;      // what is wrong, when the result is Malformed
 };
 
 // Two characters to one byte. A character that is not a hexadecimal digit keeps its own

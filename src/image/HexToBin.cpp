@@ -26,8 +26,7 @@ std::string beyondImageText(std::uint32_t address)
     return text;
 }
 
-bool placeRecord(const HexRecord& record, const std::string& name,
-                 std::vector<std::uint8_t>& image, std::string& error)
+bool placeRecord(const HexRecord& record, const std::string& name, std::vector<std::uint8_t>& image, std::string& error)
 {
     const std::uint64_t end = std::uint64_t{record.address} + record.count;
     if (end > kImageCapacity) {
@@ -58,14 +57,9 @@ bool convertHexStream(std::istream& in, const std::string& name, HexConverterSta
     HexRecord record;
     for (;;) {
         switch (ReadHexRecord(in, state, record)) {
-        case HexRecordResult::EndOfFile:
-            return true;
-        case HexRecordResult::SegmentAddress:
-            error = kSegmentAddressText;
-            return false;
-        case HexRecordResult::Malformed:
-            error = lineError(name, record.line, record.error);
-            return false;
+        case HexRecordResult::EndOfFile: return true;
+        case HexRecordResult::SegmentAddress: error = kSegmentAddressText; return false;
+        case HexRecordResult::Malformed: error = lineError(name, record.line, record.error); return false;
         case HexRecordResult::Record:
             if (!placeRecord(record, name, image, error))
                 return false;
@@ -74,8 +68,8 @@ bool convertHexStream(std::istream& in, const std::string& name, HexConverterSta
     }
 }
 
-bool ConvertHexToBin(const std::string& hexPath, const std::string& binPath,
-                     HexConverterState& state, MessageBoxes& boxes)
+bool ConvertHexToBin(const std::string& hexPath, const std::string& binPath, HexConverterState& state,
+                     MessageBoxes& boxes)
 {
     std::ifstream in(hexPath, std::ios::binary);
     if (!in) {

@@ -18,7 +18,7 @@ bool convertHexStream(std::istream& in, const std::string& name, HexConverterSta
 // Converts the HEX file into the binary file beside it. True when the binary file was
 // written; false after an error already shown in a box, leaving any existing binary file as
 // it was. Sets state.sourceSize on success; adds to state.hexDataSum.
-bool ConvertHexToBin(const std::string& hexPath, const std::string& binPath,
-                     HexConverterState& state, MessageBoxes& boxes);
+bool ConvertHexToBin(const std::string& hexPath, const std::string& binPath, HexConverterState& state,
+                     MessageBoxes& boxes);
 
 } // namespace pw

@@ -46,8 +46,8 @@ std::string binaryPathFor(const std::string& hexPath)
     return hexPath.substr(0, extensionDot(hexPath)) + ".bin";
 }
 
-LoadedImage loadImageFile(const std::string& chosenPath, const std::string& currentImagePath,
-                          HexConverterState& state, MessageBoxes& boxes)
+LoadedImage loadImageFile(const std::string& chosenPath, const std::string& currentImagePath, HexConverterState& state,
+                          MessageBoxes& boxes)
 {
     LoadedImage result;
     result.imagePath = currentImagePath;
@@ -73,8 +73,7 @@ LoadedImage loadImageFile(const std::string& chosenPath, const std::string& curr
         return result;
     const std::string binSize = std::to_string(image->size());
     result.sizeText = isHex ? std::to_string(state.sourceSize) + "/" + binSize : binSize;
-    result.checksumText = isHex ? hex4(state.hexDataSum) + "/" + hex4(image->checksum())
-                                : hex4(image->checksum());
+    result.checksumText = isHex ? hex4(state.hexDataSum) + "/" + hex4(image->checksum()) : hex4(image->checksum());
     result.status = LoadStatus::Loaded;
     result.imagePath = binPath;
     result.logLine = chosenPath;

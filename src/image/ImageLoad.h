@@ -7,9 +7,9 @@
 namespace pw {
 
 enum class LoadStatus {
-    Loaded,    // imagePath names the new image; the texts are filled
-    NotImage,  // neither HEX nor binary: only logged, the previous image stays in force
-    Failed,    // a box has been shown; there is no image any more
+    Loaded,   // imagePath names the new image; the texts are filled
+    NotImage, // neither HEX nor binary: only logged, the previous image stays in force
+    Failed,   // a box has been shown; there is no image any more
 };
 
 struct LoadedImage {
@@ -22,8 +22,8 @@ struct LoadedImage {
 
 // What the panel does with a file chosen in the open dialog: a HEX file is converted into
 // the .bin beside it, a .bin file is used directly, anything else is only logged.
-LoadedImage loadImageFile(const std::string& chosenPath, const std::string& currentImagePath,
-                          HexConverterState& state, MessageBoxes& boxes);
+LoadedImage loadImageFile(const std::string& chosenPath, const std::string& currentImagePath, HexConverterState& state,
+                          MessageBoxes& boxes);
 
 // The binary file a HEX file converts into: same folder, same name, extension "bin".
 std::string binaryPathFor(const std::string& hexPath);

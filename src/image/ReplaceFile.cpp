@@ -13,8 +13,7 @@ bool writeFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (out) {
-            out.write(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<std::streamsize>(bytes.size()));
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
             out.close();
             written = !out.fail();
         }

@@ -25,8 +25,8 @@ bool erasePhase(IspContext& ctx, OperationView& view, std::uint32_t start, Addre
     return true;
 }
 
-bool programPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
-                  AddressWalk& walk, RunStatus& status)
+bool programPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
+                  RunStatus& status)
 {
     const ProgressPlan progress(span.length);
     progress.apply(view);
@@ -37,8 +37,8 @@ bool programPhase(IspContext& ctx, OperationView& view, const FirmwareImage& ima
     return true;
 }
 
-bool verifyPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
-                 AddressWalk& walk, RunStatus& status)
+bool verifyPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
+                 RunStatus& status)
 {
     const PhaseClock clock(view, Phase::Verify, kBeginVerifying);
     view.setProgressPosition(0);

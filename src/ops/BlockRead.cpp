@@ -30,8 +30,7 @@ bool blockMatches(IspContext& ctx, const FirmwareImage& image, std::uint32_t add
     return false;
 }
 
-bool verifyOne(IspContext& ctx, const FirmwareImage& image, std::uint32_t address, AddressWalk& walk,
-               RunStatus& status)
+bool verifyOne(IspContext& ctx, const FirmwareImage& image, std::uint32_t address, AddressWalk& walk, RunStatus& status)
 {
     std::array<std::uint8_t, 8> read{};
     return status.proceed(readBlock(ctx, walk, address, read)) && blockMatches(ctx, image, address, read, status);
@@ -39,12 +38,13 @@ bool verifyOne(IspContext& ctx, const FirmwareImage& image, std::uint32_t addres
 
 } // namespace
 
-bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
-                  AddressWalk& walk, const ProgressPlan& progress, RunStatus& status)
+bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
+                  const ProgressPlan& progress, RunStatus& status)
 {
-    if (!walkFullBlocks(ctx, status, span.start, span.fullBlocks(),
-                        [&](std::uint32_t address) { return verifyOne(ctx, image, address, walk, status); },
-                        [&](std::uint64_t i) { progress.afterBlock(view, i); }))
+    if (!walkFullBlocks(
+            ctx, status, span.start, span.fullBlocks(),
+            [&](std::uint32_t address) { return verifyOne(ctx, image, address, walk, status); },
+            [&](std::uint64_t i) { progress.afterBlock(view, i); }))
         return false;
     const auto address = static_cast<std::uint32_t>(span.start + 8 * span.fullBlocks());
     if (span.tailBytes() == 0)

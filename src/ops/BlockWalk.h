@@ -48,13 +48,13 @@ enum class TailSelect { KeepKind, AnyFrame };
 
 // Writes the span with CmdWrite8, polling Cancel before each full block. The first write must
 // be the exact echo; later replies are any frame. False when `status` ended the run.
-bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
-                 AddressWalk& walk, const ProgressPlan& progress, TailSelect tail, RunStatus& status);
+bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
+                 const ProgressPlan& progress, TailSelect tail, RunStatus& status);
 
 // Reads the span back and compares it with the image (the tail with 0xFF behind it). A
 // difference shows "Verified Failure at 0x%x!!!" with the block's first address.
-bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
-                  AddressWalk& walk, const ProgressPlan& progress, RunStatus& status);
+bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
+                  const ProgressPlan& progress, RunStatus& status);
 
 // One read: set-address where the high byte changes, then CmdRead8; the data is copied out of
 // readDest only after its reply event.

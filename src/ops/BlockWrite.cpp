@@ -28,8 +28,8 @@ bool isBlank(const std::array<std::uint8_t, 8>& block)
 
 } // namespace
 
-bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span,
-                 AddressWalk& walk, const ProgressPlan& progress, TailSelect tail, RunStatus& status)
+bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
+                 const ProgressPlan& progress, TailSelect tail, RunStatus& status)
 {
     bool sentAny = false;
     const auto skipped = [&](std::uint32_t at) { return ctx.skipBlankBlocks && isBlank(imageBlock(image, at)); };
@@ -39,7 +39,8 @@ bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& imag
         // Only the first write is checked against the exact echo; later replies are any frame.
         const bool first = !sentAny;
         if (!status.proceed(walk.select(ctx, address, first ? std::optional(ResponseKind::AnyFrame) : std::nullopt)) ||
-            !status.proceed(writeOne(ctx, image, address, first ? std::optional(ResponseKind::WriteAck) : std::nullopt)))
+            !status.proceed(
+                writeOne(ctx, image, address, first ? std::optional(ResponseKind::WriteAck) : std::nullopt)))
             return false;
         if (first)
             ctx.replyEvent.reset();
@@ -55,9 +56,11 @@ bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& imag
         return true;
     // When skipping left the tail as the only write, it is checked like a first block.
     const bool tailFirst = ctx.skipBlankBlocks && !sentAny;
-    const auto tailKind = tailFirst || tail == TailSelect::AnyFrame ? std::optional(ResponseKind::AnyFrame) : std::nullopt;
+    const auto tailKind =
+        tailFirst || tail == TailSelect::AnyFrame ? std::optional(ResponseKind::AnyFrame) : std::nullopt;
     const auto writeKind = tailFirst ? std::optional(ResponseKind::WriteAck) : std::nullopt;
-    if (!status.proceed(walk.select(ctx, address, tailKind)) || !status.proceed(writeOne(ctx, image, address, writeKind)))
+    if (!status.proceed(walk.select(ctx, address, tailKind)) ||
+        !status.proceed(writeOne(ctx, image, address, writeKind)))
         return false;
     status.addBytes(span.tailBytes());
     return true;

@@ -8,7 +8,6 @@
 
 namespace pw {
 
-
 // Reply classes and the pause before the status command of a whole-chip erase; the single
 // erase and Auto use different ones.
 struct ChipEraseTiming {

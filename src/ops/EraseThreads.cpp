@@ -45,8 +45,7 @@ OperationResult EraseAllThread(IspContext& ctx, OperationView& view)
     return finishEraseRun(ctx, view, status);
 }
 
-OperationResult PageEraseThread(IspContext& ctx, OperationView& view, std::uint32_t fromPage,
-                                std::uint32_t pageCount)
+OperationResult PageEraseThread(IspContext& ctx, OperationView& view, std::uint32_t fromPage, std::uint32_t pageCount)
 {
     RunStatus status;
     erasePageRange(ctx, view, fromPage, pageCount, status);

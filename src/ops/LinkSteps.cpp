@@ -32,15 +32,13 @@ WaitResult MaskSetup(IspContext& ctx, BlockMasks masks, MaskKinds kinds)
     for (int lane = 0; lane < 4; ++lane) {
         const bool anyByte = kinds == MaskKinds::KeepLane2AnyByte && lane == 2;
         const WaitResult result = SendAndWait(ctx, anyByte ? ResponseKind::AnyByte : ResponseKind::MaskAck,
-                                              CmdSetKeepMask(lane, maskLane(masks.keepMask, lane)),
-                                              ReplyWait::Short);
+                                              CmdSetKeepMask(lane, maskLane(masks.keepMask, lane)), ReplyWait::Short);
         if (result != WaitResult::Answered)
             return result;
     }
     for (int lane = 0; lane < 4; ++lane) {
         const WaitResult result = SendAndWait(ctx, ResponseKind::MaskAck,
-                                              CmdSetEraseMask(lane, maskLane(masks.eraseMask, lane)),
-                                              ReplyWait::Short);
+                                              CmdSetEraseMask(lane, maskLane(masks.eraseMask, lane)), ReplyWait::Short);
         if (result != WaitResult::Answered)
             return result;
     }

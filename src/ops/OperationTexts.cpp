@@ -15,8 +15,8 @@ std::string verifyFailureText(std::uint32_t blockAddress)
 std::string imageTooLongText(const std::string& path, std::uint64_t length, std::uint32_t flashSize)
 {
     char text[96];
-    std::snprintf(text, sizeof text, " is %" PRIu64 " bytes long, more than the %" PRIu32 " bytes of flash!!!",
-                  length, flashSize);
+    std::snprintf(text, sizeof text, " is %" PRIu64 " bytes long, more than the %" PRIu32 " bytes of flash!!!", length,
+                  flashSize);
     return "File : " + path + text;
 }
 

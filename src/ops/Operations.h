@@ -12,9 +12,9 @@ namespace pw {
 // its exit code.
 enum class Outcome {
     Success,
-    Mismatch,   // verify found a differing block
-    TimedOut,   // a reply wait expired
-    LineLost,   // the device hung up (the port has said so)
+    Mismatch, // verify found a differing block
+    TimedOut, // a reply wait expired
+    LineLost, // the device hung up (the port has said so)
     Cancelled,
     ImageError, // the image could not be read or is not usable
     Refused,    // nothing was sent: bad range or arguments
@@ -40,8 +40,7 @@ OperationResult ProgramThread(IspContext& ctx, OperationView& view, const std::s
 OperationResult VerifyThread(IspContext& ctx, OperationView& view, const std::string& imagePath);
 OperationResult AutoThread(IspContext& ctx, OperationView& view, const std::string& imagePath);
 OperationResult EraseAllThread(IspContext& ctx, OperationView& view);
-OperationResult PageEraseThread(IspContext& ctx, OperationView& view, std::uint32_t fromPage,
-                                std::uint32_t pageCount);
+OperationResult PageEraseThread(IspContext& ctx, OperationView& view, std::uint32_t fromPage, std::uint32_t pageCount);
 OperationResult DumpWorker(IspContext& ctx, OperationView& view, const DumpRequest& request);
 
 // Why a dump range must not be read, or nothing: no pages, or more than the 128 pages of the

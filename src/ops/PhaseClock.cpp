@@ -23,7 +23,8 @@ PhaseClock::PhaseClock(OperationView& view, Phase phase, const char* beginLine) 
 
 double PhaseClock::seconds() const
 {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began_);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began_);
     return static_cast<double>(elapsed.count()) / 1000.0;
 }
 

@@ -87,7 +87,7 @@ bool closedLostLine(IspContext& ctx, const OperationResult& result)
 
 OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status, LeaveAfterFailure leave)
 {
-    const OperationResult result = status.result();
+    OperationResult result = status.result();
     showTimeoutBox(ctx, status);
     view.setProgressPosition(0);
     view.setCancelEnabled(false);
@@ -102,7 +102,7 @@ OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& s
 
 OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& status)
 {
-    const OperationResult result = status.result();
+    OperationResult result = status.result();
     showTimeoutBox(ctx, status);
     if (owesLeave(status, result))
         leaveIsp(ctx);
@@ -112,8 +112,7 @@ OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& 
     return result;
 }
 
-OperationResult runLinkOperation(IspContext& ctx, OperationView& view,
-                                 const std::function<void(RunStatus&)>& body)
+OperationResult runLinkOperation(IspContext& ctx, OperationView& view, const std::function<void(RunStatus&)>& body)
 {
     view.setCancelEnabled(true);
     view.setProgressPosition(0);

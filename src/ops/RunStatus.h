@@ -58,8 +58,7 @@ enum class LeaveAfterFailure { Send, Skip };
 OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& status,
                               LeaveAfterFailure leave = LeaveAfterFailure::Send);
 // Program, Verify and Auto: Cancel offered, progress 0, then `body` and the link ending above.
-OperationResult runLinkOperation(IspContext& ctx, OperationView& view,
-                                 const std::function<void(RunStatus&)>& body);
+OperationResult runLinkOperation(IspContext& ctx, OperationView& view, const std::function<void(RunStatus&)>& body);
 // The ending of the erases: the time-out box, CmdLeaveIsp after a Cancel, the port closed after
 // a hang-up, progress 0, `busy` 0.
 OperationResult finishEraseRun(IspContext& ctx, OperationView& view, RunStatus& status);

@@ -14,8 +14,7 @@ void pause(Millis duration)
 
 bool openFor(IspContext& ctx, ByteSink* owner, std::uint32_t baud)
 {
-    return ctx.port.Open(owner, ctx.comPort, baud, ctx.parity, ctx.dataBits, ctx.stopBits,
-                         ctx.writeBufferSize);
+    return ctx.port.Open(owner, ctx.comPort, baud, ctx.parity, ctx.dataBits, ctx.stopBits, ctx.writeBufferSize);
 }
 
 Millis timeoutFor(const IspContext& ctx, ReplyWait wait)
@@ -76,8 +75,8 @@ void ReopenAtBaseBaud(IspContext& ctx)
     ctx.port.StartMonitor();
 }
 
-WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const CommandPacket& command,
-                       ReplyWait wait, bool cancellable)
+WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const CommandPacket& command, ReplyWait wait,
+                       bool cancellable)
 {
     ctx.replyEvent.reset();
     if (kind)

@@ -30,8 +30,8 @@ enum class WaitResult { Answered, TimedOut, Cancelled, LineLost };
 // One operation step: reset replyEvent, set expectedReply (unless `kind` is empty, which
 // keeps the previous kind), send, wait. The wait also wakes on cancelEvent when `cancellable`,
 // and always when the device hangs up (the port has reported it).
-WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const CommandPacket& command,
-                       ReplyWait wait, bool cancellable = true);
+WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const CommandPacket& command, ReplyWait wait,
+                       bool cancellable = true);
 
 // The opening of every connection: connect (500 ms) and handshake, or the handshake alone
 // after a station's wait for a board (connectAnswered). A failure is the result of the step

@@ -27,8 +27,8 @@ public:
     // 0 when the byte was taken, -1 when dropped (out-of-range port, no start byte).
     int handleByte(std::uint8_t byte, std::uint32_t portNumber);
 
-    void resetCount();    // the window opened the port for itself
-    void clearHead();     // clear the first 16 bytes before an operation starts
+    void resetCount(); // the window opened the port for itself
+    void clearHead();  // clear the first 16 bytes before an operation starts
     int count() const;
 
 private:

@@ -55,7 +55,8 @@ std::string latencyAdvice(const std::string& device, int milliseconds)
 {
     return "The adapter behind " + device + " holds received bytes for " + std::to_string(milliseconds) +
            " ms (its latency timer), which makes every operation many times slower. Install the udev rule "
-           "60-pagewise.rules, or run: setserial " + device + " low_latency";
+           "60-pagewise.rules, or run: setserial " +
+           device + " low_latency";
 }
 
 } // namespace pw

@@ -122,8 +122,8 @@ std::string deviceDescription(const SerialDeviceInfo& info)
 {
     std::string text;
     appendPart(text, info.manufacturer.empty() ? info.product
-                                               : info.product.empty() ? info.manufacturer
-                                                                      : info.manufacturer + " " + info.product);
+                     : info.product.empty()    ? info.manufacturer
+                                               : info.manufacturer + " " + info.product);
     if (!info.vendorId.empty())
         appendPart(text, "usb " + info.vendorId + ":" + info.productId +
                              (info.serial.empty() ? "" : " serial " + info.serial));

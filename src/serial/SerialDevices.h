@@ -19,8 +19,8 @@ std::vector<std::string> listSerialDevices(const DeviceFolders& folders = {});
 
 // One serial device as sysfs describes it; the USB fields are empty for other devices.
 struct SerialDeviceInfo {
-    std::string node; // /dev/ttyUSB0
-    std::string byId; // its stable /dev/serial/by-id link, or ""
+    std::string node;                // /dev/ttyUSB0
+    std::string byId;                // its stable /dev/serial/by-id link, or ""
     std::string vendorId, productId; // "0403", "6001"
     std::string serial, manufacturer, product;
     std::string driver; // "ftdi_sio"

@@ -20,16 +20,15 @@ namespace pw {
 // Failures are shown through `boxes` at once ("%s not found", "Application Error").
 class SerialPort {
 public:
-    SerialPort(MessageBoxes& boxes, const PortMap& portMap,
-               const SerialFlagsDriver& flagsDriver = kernelSerialFlags());
+    SerialPort(MessageBoxes& boxes, const PortMap& portMap, const SerialFlagsDriver& flagsDriver = kernelSerialFlags());
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
     // True when the device was opened (also when a later configuration step failed and was
     // reported); false when it could not be opened at all.
-    bool Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t baud, char parity,
-              std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t writeBufferSize);
+    bool Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t baud, char parity, std::uint32_t dataBits,
+              std::uint32_t stopBits, std::uint32_t writeBufferSize);
     bool StartMonitor();
     // Stops and joins the monitor thread, sends a packet still queued, lets the output drain
     // (at most 1 s), restores the device's saved settings and closes it. Always true.

@@ -80,7 +80,8 @@ bool SerialPort::Impl::writeAll(const std::uint8_t* data, std::size_t length)
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return false;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             errno = ETIMEDOUT;
             return false;

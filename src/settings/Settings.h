@@ -44,12 +44,12 @@ private:
 
 // Load and save procedures with their defaults and clamps.
 void loadPort(IspContext& ctx, const SettingsStore& store);         // "COMPort": low 8 bits, 1..24, else 1
-std::uint8_t portSetting(const SettingsStore& store);              // the same value, without a context
+std::uint8_t portSetting(const SettingsStore& store);               // the same value, without a context
 void loadRate(IspContext& ctx, const SettingsStore& store);         // "BaudRate": 9600/57600/115200, else 9600
 void loadStartAddress(IspContext& ctx, const SettingsStore& store); // "ISP Start Addr": <= 0x10000, else 0
-std::uint32_t startAddressSetting(const SettingsStore& store);     // the same value, without a context
+std::uint32_t startAddressSetting(const SettingsStore& store);      // the same value, without a context
 void loadPortMap(IspContext& ctx, const SettingsStore& store);
-void loadSettings(IspContext& ctx, const SettingsStore& store);     // port, rate, start address, map
+void loadSettings(IspContext& ctx, const SettingsStore& store); // port, rate, start address, map
 void savePort(const IspContext& ctx, SettingsStore& store);
 void saveRate(const IspContext& ctx, SettingsStore& store);
 void saveStartAddress(const IspContext& ctx, SettingsStore& store);

@@ -42,8 +42,8 @@ std::string shapeProblem(const QByteArray& content)
         const bool section = line.startsWith('[') && line.endsWith(']') && line.size() > 2;
         const bool pair = !line.startsWith('[') && line.indexOf('=') > 0;
         if (!section && !pair)
-            return "line " + std::to_string(number) + " is neither a [section] nor a key=value pair: " +
-                   line.left(80).toStdString();
+            return "line " + std::to_string(number) +
+                   " is neither a [section] nor a key=value pair: " + line.left(80).toStdString();
     }
     return {};
 }

@@ -32,29 +32,21 @@ TEST_P(RefusedArguments, AreRefusedWithAReason)
     EXPECT_NE(result.error.find(GetParam().errorPart), std::string::npos) << result.error;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RefusedArguments,
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusedArguments,
     testing::Values(
-        RefusedCase{"", "no command"},
-        RefusedCase{"flash a.hex", "unknown command"},
-        RefusedCase{"program", "one FILE"},
-        RefusedCase{"program a.hex b.hex", "one FILE"},
-        RefusedCase{"--baud 38400 program a.hex", "--baud"},
-        RefusedCase{"--baud 115200x program a.hex", "--baud"},
+        RefusedCase{"", "no command"}, RefusedCase{"flash a.hex", "unknown command"},
+        RefusedCase{"program", "one FILE"}, RefusedCase{"program a.hex b.hex", "one FILE"},
+        RefusedCase{"--baud 38400 program a.hex", "--baud"}, RefusedCase{"--baud 115200x program a.hex", "--baud"},
         RefusedCase{"--start-addr 0x900 auto a.hex", "multiple of 0x800"},
         RefusedCase{"--start-addr 0x10800 auto a.hex", "multiple of 0x800"},
-        RefusedCase{"--start-addr -2048 auto a.hex", "multiple of 0x800"},
-        RefusedCase{"erase --pages 4", "FROM:COUNT"},
-        RefusedCase{"erase --pages 4:x", "FROM:COUNT"},
-        RefusedCase{"erase extra", "no operands"},
-        RefusedCase{"dump 0", "FROM and COUNT"},
-        RefusedCase{"dump zero 1", "numbers"},
-        RefusedCase{"--port", "Missing value"},
-        RefusedCase{"--frobnicate program a.hex", "Unknown option"},
+        RefusedCase{"--start-addr -2048 auto a.hex", "multiple of 0x800"}, RefusedCase{"erase --pages 4", "FROM:COUNT"},
+        RefusedCase{"erase --pages 4:x", "FROM:COUNT"}, RefusedCase{"erase extra", "no operands"},
+        RefusedCase{"dump 0", "FROM and COUNT"}, RefusedCase{"dump zero 1", "numbers"},
+        RefusedCase{"--port", "Missing value"}, RefusedCase{"--frobnicate program a.hex", "Unknown option"},
         RefusedCase{"--port COM1 --port COM2 -o out.bin dump 0 1", "several ports"},
-        RefusedCase{"station verify a.hex", "auto or program"},
-        RefusedCase{"station auto", "auto or program"},
-        RefusedCase{"ports extra", "no operands"},
-        RefusedCase{"--retries 101 station auto a.hex", "--retries"},
+        RefusedCase{"station verify a.hex", "auto or program"}, RefusedCase{"station auto", "auto or program"},
+        RefusedCase{"ports extra", "no operands"}, RefusedCase{"--retries 101 station auto a.hex", "--retries"},
         RefusedCase{"--reset-pulse dsr station auto a.hex", "--reset-pulse"},
         RefusedCase{"--reset-pulse rts:0 station auto a.hex", "--reset-pulse"},
         RefusedCase{"--record r.jsonl program a.hex", "--record is for station"}));
@@ -62,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(Table, RefusedArguments,
 // The options the end-to-end runs leave out.
 TEST(CliOptions, ReadsThePortsInOrderAndTheFlags)
 {
-    const auto result = parseArguments(split("--port COM3 --port /dev/pts/7 --start-addr 0x1800 --skip-blank auto fw.hex"));
+    const auto result =
+        parseArguments(split("--port COM3 --port /dev/pts/7 --start-addr 0x1800 --skip-blank auto fw.hex"));
     ASSERT_TRUE(result.options) << result.error;
     EXPECT_EQ(result.options->ports, (std::vector<std::string>{"COM3", "/dev/pts/7"}));
     EXPECT_EQ(result.options->startAddr, 0x1800u);

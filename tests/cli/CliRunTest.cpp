@@ -44,10 +44,10 @@ struct RunRow {
     std::vector<std::string> args; // "$port" for the target, "$image" for a 0x108-byte image ("$latin1" named so)
     std::vector<sim::Fault> faults;
     int exitCode;
-    const char* out;            // a part of stdout
-    const char* err;            // a part of stderr
-    bool flashChanged = false;  // else nothing may be written
-    bool framesSent = true;     // exit 3 sends nothing at all
+    const char* out;           // a part of stdout
+    const char* err;           // a part of stderr
+    bool flashChanged = false; // else nothing may be written
+    bool framesSent = true;    // exit 3 sends nothing at all
 };
 using pw::test::PrintTo;
 
@@ -93,26 +93,69 @@ TEST_P(CliRun, ExitCodeTextsAndWire)
 INSTANTIATE_TEST_SUITE_P(
     Commands, CliRun,
     ::testing::Values(
-        RunRow{"program", {"--port", "$port", "program", "$image"}, {}, 0, " program    success ", "progress 100%", true},
+        RunRow{
+            "program", {"--port", "$port", "program", "$image"}, {}, 0, " program    success ", "progress 100%", true},
         RunRow{"verify_mismatch", {"--port", "$port", "verify", "$image"}, {}, 1, "", "Verified Failure at 0x0!!!"},
-        RunRow{"silent_target", {"--port", "$port", "program", "$image"}, {{Kind::SilentAfter, 0}}, 2, "",
+        RunRow{"silent_target",
+               {"--port", "$port", "program", "$image"},
+               {{Kind::SilentAfter, 0}},
+               2,
+               "",
                "Wait COM port timeout, pls check MCU and COM port status!"},
-        RunRow{"file_name_not_utf8", {"--port", "$port", "program", "$latin1"}, {}, 0, " program    success ", "", true},
-        RunRow{"missing_device", {"--json", "--port", "/nonexistent/tty", "erase"}, {}, 4, "\"result\":\"port-error\"",
-               "/nonexistent/tty not found", false, false},
-        RunRow{"no_port_configured", {"--events", "erase"}, {}, 4, "\"result\":\"port-error\"", "no port configured",
-               false, false},
-        RunRow{"usb_serial_absent", {"--port", "usb:NO-SUCH", "erase"}, {}, 4, "", "usb:NO-SUCH matches no adapter", false,
+        RunRow{
+            "file_name_not_utf8", {"--port", "$port", "program", "$latin1"}, {}, 0, " program    success ", "", true},
+        RunRow{"missing_device",
+               {"--json", "--port", "/nonexistent/tty", "erase"},
+               {},
+               4,
+               "\"result\":\"port-error\"",
+               "/nonexistent/tty not found",
+               false,
+               false},
+        RunRow{"no_port_configured",
+               {"--events", "erase"},
+               {},
+               4,
+               "\"result\":\"port-error\"",
+               "no port configured",
+               false,
+               false},
+        RunRow{"usb_serial_absent",
+               {"--port", "usb:NO-SUCH", "erase"},
+               {},
+               4,
+               "",
+               "usb:NO-SUCH matches no adapter",
+               false,
                false},
         RunRow{"info", {"info", "a.hex"}, {}, 0, "Check Sum: 0000/FF00\n", "", false, false},
-        RunRow{"bad_rate", {"--port", "$port", "--baud", "38400", "program", "$image"}, {}, 3, "", "--baud", false, false},
-        RunRow{"missing_image", {"--json", "--port", "$port", "program", "missing.bin"}, {}, 3,
-               "\"result\":\"image-error\"", "missing.bin", false, false},
+        RunRow{
+            "bad_rate", {"--port", "$port", "--baud", "38400", "program", "$image"}, {}, 3, "", "--baud", false, false},
+        RunRow{"missing_image",
+               {"--json", "--port", "$port", "program", "missing.bin"},
+               {},
+               3,
+               "\"result\":\"image-error\"",
+               "missing.bin",
+               false,
+               false},
         RunRow{"bad_hex", {"--port", "$port", "program", "bad.hex"}, {}, 3, "", "record checksum", false, false},
-        RunRow{"dump_past_the_end", {"--events", "--port", "$port", "dump", "127", "2"}, {}, 3,
-               "\"event\":\"result\"", "cannot be dumped", false, false},
-        RunRow{"dump_into_a_missing_folder", {"--port", "$port", "dump", "0", "1", "-o", "no/such/Dump.txt"}, {}, 3, "",
-               "does not exist", false, false}),
+        RunRow{"dump_past_the_end",
+               {"--events", "--port", "$port", "dump", "127", "2"},
+               {},
+               3,
+               "\"event\":\"result\"",
+               "cannot be dumped",
+               false,
+               false},
+        RunRow{"dump_into_a_missing_folder",
+               {"--port", "$port", "dump", "0", "1", "-o", "no/such/Dump.txt"},
+               {},
+               3,
+               "",
+               "does not exist",
+               false,
+               false}),
     rowName);
 
 using CliSession = CliFixture;
@@ -145,8 +188,9 @@ TEST_F(CliSession, GangRunFailsOnlyTheBadTargetsAndExitsWithTheWorstCode)
     SimHarness silent(SimHarness::withFaults({{Kind::SilentAfter, 2}}));
     SimHarness corrupt(SimHarness::withFaults({{Kind::Corrupt, 1}}));
     SimHarness hangup(SimHarness::withFaults({{Kind::HangupAfter, 4}}));
-    const ChildResult run = cli({"--json", "--port", good.slavePath(), "--port", silent.slavePath(), "--port",
-                                 corrupt.slavePath(), "--port", hangup.slavePath(), "program", write("fw.bin", kImage)});
+    const ChildResult run =
+        cli({"--json", "--port", good.slavePath(), "--port", silent.slavePath(), "--port", corrupt.slavePath(),
+             "--port", hangup.slavePath(), "program", write("fw.bin", kImage)});
     EXPECT_EQ(run.exitCode, 2) << run.err;
     std::istringstream lines(run.out);
     std::string line;
@@ -196,7 +240,8 @@ TEST_F(CliSession, EventsAreJsonLinesInOrderPerPort)
             EXPECT_GT(event.value("percent").toInt(), std::exchange(percent[port], event.value("percent").toInt()));
             EXPECT_LE(percent[port], 100);
         } else if (name == "result") {
-            EXPECT_EQ(event.value("result").toString(), port == QString::fromStdString(good.slavePath()) ? "success" : "timeout");
+            EXPECT_EQ(event.value("result").toString(),
+                      port == QString::fromStdString(good.slavePath()) ? "success" : "timeout");
         }
     }
     ASSERT_EQ(eventsOf.size(), 2u) << run.out;
@@ -237,11 +282,14 @@ TEST_F(CliSession, StationsRunBoardAfterBoardAndRecordEach)
     EXPECT_EQ(run.exitCode, 1) << run.err;
     const std::string faulty = lines[1]->slavePath();
     EXPECT_EQ(std::ranges::count_if(ended, [](const std::string& l) { return l.starts_with("PASS "); }), 14);
-    EXPECT_EQ(std::ranges::count_if(ended, [&](const std::string& l) { return l.starts_with("FAIL " + faulty + " board 3 "); }), 1);
+    EXPECT_EQ(std::ranges::count_if(
+                  ended, [&](const std::string& l) { return l.starts_with("FAIL " + faulty + " board 3 "); }),
+              1);
     EXPECT_TRUE(contains(run.out, faulty + ": 4 passed, 1 failed, ")) << run.out;
     EXPECT_TRUE(contains(run.out, lines[0]->slavePath() + ": 5 passed, 0 failed, ")) << run.out;
 
-    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(cli({"info", "--json", image}).out)).object();
+    const QJsonObject info =
+        QJsonDocument::fromJson(QByteArray::fromStdString(cli({"info", "--json", image}).out)).object();
     std::map<QString, int> boardsOf;
     std::istringstream records(fileText(path("boards.jsonl")));
     for (std::string line; std::getline(records, line);) {

@@ -129,14 +129,27 @@ INSTANTIATE_TEST_SUITE_P(
         LineRow{"swap_200ms", StationFixture::line(3, 200), {}, {"PASS 1", "PASS 2", "PASS 3"}, {1, 1, 1}},
         LineRow{"swap_1s", StationFixture::line(2, 1000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
         LineRow{"swap_3s", StationFixture::line(2, 3000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
-        LineRow{"dead_board_between_two", StationFixture::line(3, 300, {{Kind::SilentAfter, 20}}, 2), {},
-                {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}},
-        LineRow{"dead_board_after_the_rate_switch", StationFixture::line(3, 300, {{Kind::SilentAfter, 15}}, 2),
-                {"--baud", "115200"}, {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}},
-        LineRow{"board_stays_after_failure", StationFixture::line(3, 300, {{Kind::Corrupt, 2}}, 2, 1500), {},
-                {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}, "remove board 2 from "},
-        LineRow{"retry_passes_on_the_second_attempt", StationFixture::line(2, 300, {{Kind::Corrupt, 2}}, 1, 5000),
-                {"--retries", "2"}, {"PASS 1", "PASS 2"}, {2, 1}}),
+        LineRow{"dead_board_between_two",
+                StationFixture::line(3, 300, {{Kind::SilentAfter, 20}}, 2),
+                {},
+                {"PASS 1", "FAIL 2", "PASS 3"},
+                {1, 1, 1}},
+        LineRow{"dead_board_after_the_rate_switch",
+                StationFixture::line(3, 300, {{Kind::SilentAfter, 15}}, 2),
+                {"--baud", "115200"},
+                {"PASS 1", "FAIL 2", "PASS 3"},
+                {1, 1, 1}},
+        LineRow{"board_stays_after_failure",
+                StationFixture::line(3, 300, {{Kind::Corrupt, 2}}, 2, 1500),
+                {},
+                {"PASS 1", "FAIL 2", "PASS 3"},
+                {1, 1, 1},
+                "remove board 2 from "},
+        LineRow{"retry_passes_on_the_second_attempt",
+                StationFixture::line(2, 300, {{Kind::Corrupt, 2}}, 1, 5000),
+                {"--retries", "2"},
+                {"PASS 1", "PASS 2"},
+                {2, 1}}),
     rowName);
 
 using StationStops = StationFixture;
@@ -160,7 +173,8 @@ TEST_F(StationStops, WhenItsRecordCannotBeKept)
     const ChildResult run =
         ChildProcess(binFolder() + "pagewise-cli", stationArgs(target, {"--record", "/dev/full"})).wait();
     EXPECT_EQ(run.exitCode, 5) << run.err;
-    EXPECT_EQ(count(run.err, "the record of board 1 on " + target.slavePath() + " could not be written"), 1u) << run.err;
+    EXPECT_EQ(count(run.err, "the record of board 1 on " + target.slavePath() + " could not be written"), 1u)
+        << run.err;
     const std::vector<std::string> frames = target.programFrames();
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.back(), kLeaveFrame) << "a frame went out after the lost record";
@@ -174,11 +188,10 @@ TEST_F(StationStops, HooksSeeTheBoardAndAFailingHookIsRecorded)
     SimHarness target(line(2, 200));
     const std::string log = path("hooks.txt");
     const std::string before = "echo \"before $PAGEWISE_BOARD\" >> " + log;
-    const std::string after = "echo \"after $PAGEWISE_PORT $PAGEWISE_BOARD $PAGEWISE_RESULT $PAGEWISE_RECORD\" >> " + log +
-                              "; [ $PAGEWISE_BOARD = 1 ] || { echo lamp broken; exit 3; }";
-    ChildProcess station(binFolder() + "pagewise-cli",
-                         stationArgs(target, {"--before-board", before, "--after-board", after, "--record",
-                                              path("boards.jsonl")}));
+    const std::string after = "echo \"after $PAGEWISE_PORT $PAGEWISE_BOARD $PAGEWISE_RESULT $PAGEWISE_RECORD\" >> " +
+                              log + "; [ $PAGEWISE_BOARD = 1 ] || { echo lamp broken; exit 3; }";
+    ChildProcess station(binFolder() + "pagewise-cli", stationArgs(target, {"--before-board", before, "--after-board",
+                                                                            after, "--record", path("boards.jsonl")}));
     for (const char* expected : {"PASS ", "PASS ", "FAIL "})
         EXPECT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with(expected));
     station.signal(SIGINT);
@@ -193,8 +206,8 @@ TEST_F(StationStops, HooksSeeTheBoardAndAFailingHookIsRecorded)
     }();
     ASSERT_EQ(records.size(), 3u);
     const std::string port = target.slavePath();
-    EXPECT_TRUE(fileText(log).starts_with("before 1\nafter " + port + " 1 success " + records[0] + "\nbefore 2\nafter " +
-                                          port + " 2 success " + records[1] + "\n"))
+    EXPECT_TRUE(fileText(log).starts_with("before 1\nafter " + port + " 1 success " + records[0] +
+                                          "\nbefore 2\nafter " + port + " 2 success " + records[1] + "\n"))
         << fileText(log);
     const QJsonObject failed = QJsonDocument::fromJson(QByteArray::fromStdString(records[2])).object();
     EXPECT_EQ(failed.value("board").toInt(), 2);

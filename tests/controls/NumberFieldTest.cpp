@@ -36,17 +36,18 @@ TEST_P(BaseConversion, RewritesTheLeadingNumberAs32Bits)
     EXPECT_EQ(convertBase(c.text, c.fromHex), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, BaseConversion,
-    ::testing::Values(ConversionCase{"hex_to_dec", "1F", true, "31"}, ConversionCase{"dec_to_hex", "31", false, "1F"},
-                      ConversionCase{"all_ones_is_minus_one", "FFFFFFFF", true, "-1"},
-                      ConversionCase{"minus_one_is_all_ones", "-1", false, "FFFFFFFF"},
-                      ConversionCase{"sign_bit", "80000000", true, "-2147483648"},
-                      ConversionCase{"leading_number_only", "12G", true, "18"},
-                      ConversionCase{"empty_hex", "", true, ""}, ConversionCase{"hex_prefix", "0x10", true, "16"},
-                      ConversionCase{"no_number_kept", "G1", true, "G1"},
-                      ConversionCase{"lone_minus_kept", "-", false, "-"}),
-    test::rowName);
+INSTANTIATE_TEST_SUITE_P(Table, BaseConversion,
+                         ::testing::Values(ConversionCase{"hex_to_dec", "1F", true, "31"},
+                                           ConversionCase{"dec_to_hex", "31", false, "1F"},
+                                           ConversionCase{"all_ones_is_minus_one", "FFFFFFFF", true, "-1"},
+                                           ConversionCase{"minus_one_is_all_ones", "-1", false, "FFFFFFFF"},
+                                           ConversionCase{"sign_bit", "80000000", true, "-2147483648"},
+                                           ConversionCase{"leading_number_only", "12G", true, "18"},
+                                           ConversionCase{"empty_hex", "", true, ""},
+                                           ConversionCase{"hex_prefix", "0x10", true, "16"},
+                                           ConversionCase{"no_number_kept", "G1", true, "G1"},
+                                           ConversionCase{"lone_minus_kept", "-", false, "-"}),
+                         test::rowName);
 
 // Keys by what the filter does with them in hex and in decimal mode.
 struct KeyGroup {
@@ -69,22 +70,43 @@ TEST_P(KeyFiltering, PassesOnlyKeysOfTheMode)
 
 constexpr Qt::KeyboardModifiers None = Qt::NoModifier;
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, KeyFiltering,
-    ::testing::Values(
-        KeyGroup{"digits_and_alt_f4", {{Qt::Key_0, None}, {Qt::Key_9, None}, {Qt::Key_5, Qt::KeypadModifier},
-                                       {Qt::Key_F4, Qt::AltModifier}}, KeyAction::Pass, KeyAction::Pass},
-        KeyGroup{"hex_letters_and_editing", {{Qt::Key_A, None}, {Qt::Key_F, Qt::ShiftModifier}, {Qt::Key_Backspace, None},
-                                             {Qt::Key_Delete, None}, {Qt::Key_Left, None}, {Qt::Key_Right, None}},
-                 KeyAction::Pass, KeyAction::Consume},
-        KeyGroup{"everything_else", {{Qt::Key_G, None}, {Qt::Key_Z, None}, {Qt::Key_Return, None},
-                                     {Qt::Key_Enter, Qt::KeypadModifier}, {Qt::Key_Escape, None}, {Qt::Key_Up, None},
-                                     {Qt::Key_Down, None}, {Qt::Key_Tab, None}, {Qt::Key_Backtab, Qt::ShiftModifier},
-                                     {Qt::Key_Space, None}, {Qt::Key_Home, None}, {Qt::Key_End, None},
-                                     {Qt::Key_Period, None}, {Qt::Key_Minus, None}, {Qt::Key_Shift, Qt::ShiftModifier},
-                                     {Qt::Key_V, Qt::ControlModifier}},
-                 KeyAction::Consume, KeyAction::Consume}),
-    test::rowName);
+INSTANTIATE_TEST_SUITE_P(Table, KeyFiltering,
+                         ::testing::Values(KeyGroup{"digits_and_alt_f4",
+                                                    {{Qt::Key_0, None},
+                                                     {Qt::Key_9, None},
+                                                     {Qt::Key_5, Qt::KeypadModifier},
+                                                     {Qt::Key_F4, Qt::AltModifier}},
+                                                    KeyAction::Pass,
+                                                    KeyAction::Pass},
+                                           KeyGroup{"hex_letters_and_editing",
+                                                    {{Qt::Key_A, None},
+                                                     {Qt::Key_F, Qt::ShiftModifier},
+                                                     {Qt::Key_Backspace, None},
+                                                     {Qt::Key_Delete, None},
+                                                     {Qt::Key_Left, None},
+                                                     {Qt::Key_Right, None}},
+                                                    KeyAction::Pass,
+                                                    KeyAction::Consume},
+                                           KeyGroup{"everything_else",
+                                                    {{Qt::Key_G, None},
+                                                     {Qt::Key_Z, None},
+                                                     {Qt::Key_Return, None},
+                                                     {Qt::Key_Enter, Qt::KeypadModifier},
+                                                     {Qt::Key_Escape, None},
+                                                     {Qt::Key_Up, None},
+                                                     {Qt::Key_Down, None},
+                                                     {Qt::Key_Tab, None},
+                                                     {Qt::Key_Backtab, Qt::ShiftModifier},
+                                                     {Qt::Key_Space, None},
+                                                     {Qt::Key_Home, None},
+                                                     {Qt::Key_End, None},
+                                                     {Qt::Key_Period, None},
+                                                     {Qt::Key_Minus, None},
+                                                     {Qt::Key_Shift, Qt::ShiftModifier},
+                                                     {Qt::Key_V, Qt::ControlModifier}},
+                                                    KeyAction::Consume,
+                                                    KeyAction::Consume}),
+                         test::rowName);
 
 // The suffixed start-address field: only hex digits get in, and no key leaves it.
 TEST(HexSuffixEdit, OnlyHexDigitsReachTheFieldAndNoKeyLeavesIt)

@@ -51,7 +51,11 @@ protected:
         QDir::setCurrent(oldCurrent);
     }
 
-    template <typename W> W* child(const char* name) { return dialog->findChild<W*>(QString::fromLatin1(name)); }
+    template <typename W>
+    W* child(const char* name)
+    {
+        return dialog->findChild<W*>(QString::fromLatin1(name));
+    }
     void setRange(const char* from, const char* count)
     {
         child<QLineEdit>("fromPage")->setText(QString::fromLatin1(from));

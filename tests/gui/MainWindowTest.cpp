@@ -19,7 +19,8 @@
 namespace pw {
 namespace {
 
-template <typename T> T* named(QWidget& parent, const QString& text)
+template <typename T>
+T* named(QWidget& parent, const QString& text)
 {
     for (T* item : parent.findChildren<T*>())
         if (item->text() == text)

@@ -76,7 +76,8 @@ TEST_P(PanelRefuses, StartsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, PanelRefuses,
-                         ::testing::Values(RefusalRow{"verify_without_image", "verify", false, 1, 0, "BIN file not found!"},
+                         ::testing::Values(RefusalRow{"verify_without_image", "verify", false, 1, 0,
+                                                      "BIN file not found!"},
                                            RefusalRow{"program_port_closed", "program", true, 0, 0, ""},
                                            RefusalRow{"auto_port_closed", "auto", true, 0, 0, ""},
                                            RefusalRow{"erase_port_closed", "erase", true, 0, 0, ""},
@@ -127,7 +128,8 @@ TEST_F(PanelOnASlowLine, CancelEndsTheRunWithoutASuccessLine)
     loadImage(patternImage(0x2000));
     QSignalSpy ended(panel.get(), &IspPanel::operationEnded);
     click("program");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.programFrames().size() >= 30; }, 20000)); // replies need the GUI thread
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return sim.programFrames().size() >= 30; }, 20000)); // replies need the GUI thread
     click("cancel");
     ASSERT_TRUE(ended.wait(60000));
 

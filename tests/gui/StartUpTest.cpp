@@ -21,11 +21,11 @@ TEST(StartUpWindow, RunsWithPlatformAndStyleOptions)
     const ScopedEnv config("XDG_CONFIG_HOME", dir / "config"); // the developer's settings stay out
     writeFile(dir / "fw.bin", std::string(64, '\x5A'));
     SimHarness target;
-    const ChildResult run = ChildProcess(binFolder() + "pagewise",
-                                         {"-platform", "offscreen", "-style", "fusion", "--port", target.slavePath(),
-                                          "--demo-program", (dir / "fw.bin").string(), "--demo-shot",
-                                          (dir / "shot.png").string()})
-                                .wait();
+    const ChildResult run =
+        ChildProcess(binFolder() + "pagewise",
+                     {"-platform", "offscreen", "-style", "fusion", "--port", target.slavePath(), "--demo-program",
+                      (dir / "fw.bin").string(), "--demo-shot", (dir / "shot.png").string()})
+            .wait();
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(fs::exists(dir / "shot.png"));
     EXPECT_EQ(target.sim().flash()[63], 0x5A);

@@ -19,8 +19,8 @@ struct Patch {
 struct ConvertCase {
     const char* name;
     std::string hex;
-    std::size_t size;          // expected binary length
-    std::vector<Patch> data;   // everything else in the binary is 0xFF
+    std::size_t size;        // expected binary length
+    std::vector<Patch> data; // everything else in the binary is 0xFF
     std::uint32_t dataSum;
 };
 
@@ -31,30 +31,49 @@ const Bytes kClassicData = {0x21, 0x46, 0x01, 0x36, 0x01, 0x21, 0x47, 0x01,
 const ConvertCase kConvertCases[] = {
     {"OnlyEndRecord", kEndRecord, 0, {}, 0},
     {"ClassicLine", kClassic + kEndRecord, 0x110, {{0x100, kClassicData}}, 943},
-    {"TextBetweenRecords", "; built by hand\r\n\r\n   " + kClassic + "junk without colon\n\n" +
-                               ":00000001ff\r\n", 0x110, {{0x100, kClassicData}}, 943},
-    {"Bank1MovesUpperHalfOnly", bankRecord(1) + dataRecord(0x8000, {0xAA}) +
-                                    dataRecord(0x1234, {0xBB}) + kEndRecord,
-     0x10001, {{0x10000, {0xAA}}, {0x1234, {0xBB}}}, 0xAA + 0xBB},
-    {"Bank0MapsNothing", bankRecord(1) + bankRecord(0) + dataRecord(0x8000, {0x11}) + kEndRecord,
-     0x8001, {{0x8000, {0x11}}}, 0x11},
-    {"RecordBelowBoundaryUnmoved", bankRecord(1) + dataRecord(0x7FFF, {1, 2}) + kEndRecord, 0x8001,
-     {{0x7FFF, {1, 2}}}, 3},
-    {"LaterRecordOverwrites", dataRecord(0, {1, 2, 3, 4}) + dataRecord(2, {9, 9}) + kEndRecord, 4,
-     {{0, {1, 2, 9, 9}}}, 1 + 2 + 3 + 4 + 9 + 9},
-    {"StartAddressRecordsAddNothing", ":0400000300003800C1\n:04000005000000CD2A\n" +
-                                          dataRecord(0, {0x5A}) + kEndRecord,
-     1, {{0, {0x5A}}}, 0x5A},
-    {"NothingReadAfterEndRecord", dataRecord(0, {7}) + kEndRecord + dataRecord(8, {8}) + ":zz\n",
-     1, {{0, {7}}}, 7},
+    {"TextBetweenRecords",
+     "; built by hand\r\n\r\n   " + kClassic + "junk without colon\n\n" + ":00000001ff\r\n",
+     0x110,
+     {{0x100, kClassicData}},
+     943},
+    {"Bank1MovesUpperHalfOnly",
+     bankRecord(1) + dataRecord(0x8000, {0xAA}) + dataRecord(0x1234, {0xBB}) + kEndRecord,
+     0x10001,
+     {{0x10000, {0xAA}}, {0x1234, {0xBB}}},
+     0xAA + 0xBB},
+    {"Bank0MapsNothing",
+     bankRecord(1) + bankRecord(0) + dataRecord(0x8000, {0x11}) + kEndRecord,
+     0x8001,
+     {{0x8000, {0x11}}},
+     0x11},
+    {"RecordBelowBoundaryUnmoved",
+     bankRecord(1) + dataRecord(0x7FFF, {1, 2}) + kEndRecord,
+     0x8001,
+     {{0x7FFF, {1, 2}}},
+     3},
+    {"LaterRecordOverwrites",
+     dataRecord(0, {1, 2, 3, 4}) + dataRecord(2, {9, 9}) + kEndRecord,
+     4,
+     {{0, {1, 2, 9, 9}}},
+     1 + 2 + 3 + 4 + 9 + 9},
+    {"StartAddressRecordsAddNothing",
+     ":0400000300003800C1\n:04000005000000CD2A\n" + dataRecord(0, {0x5A}) + kEndRecord,
+     1,
+     {{0, {0x5A}}},
+     0x5A},
+    {"NothingReadAfterEndRecord", dataRecord(0, {7}) + kEndRecord + dataRecord(8, {8}) + ":zz\n", 1, {{0, {7}}}, 7},
     {"DosEndOfFileMark", kClassic + ":00000001FF\x1A", 0x110, {{0x100, kClassicData}}, 943},
-    {"TextAfterRecordOnItsLine", ":10010000214601360121470136007EFE09D2190140 ; reset vector\r\n" +
-                                     kEndRecord,
-     0x110, {{0x100, kClassicData}}, 943},
-    {"LongestRecord", dataRecord(0x40, Bytes(255, 0x01)) + kEndRecord, 0x13F,
-     {{0x40, Bytes(255, 0x01)}}, 255},
-    {"TopByteOfImage", bankRecord(0x1FE) + dataRecord(0xFFFF, {0x77}) + kEndRecord, 0x1000000,
-     {{0xFFFFFF, {0x77}}}, 0x77},
+    {"TextAfterRecordOnItsLine",
+     ":10010000214601360121470136007EFE09D2190140 ; reset vector\r\n" + kEndRecord,
+     0x110,
+     {{0x100, kClassicData}},
+     943},
+    {"LongestRecord", dataRecord(0x40, Bytes(255, 0x01)) + kEndRecord, 0x13F, {{0x40, Bytes(255, 0x01)}}, 255},
+    {"TopByteOfImage",
+     bankRecord(0x1FE) + dataRecord(0xFFFF, {0x77}) + kEndRecord,
+     0x1000000,
+     {{0xFFFFFF, {0x77}}},
+     0x77},
 };
 
 std::string expectedImage(const ConvertCase& c)
@@ -85,8 +104,7 @@ TEST_P(HexConvert, WritesFlatImageFromAddressZero)
     EXPECT_EQ(state.sourceSize, c.hex.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Records, HexConvert, ::testing::ValuesIn(kConvertCases),
-                         rowName);
+INSTANTIATE_TEST_SUITE_P(Records, HexConvert, ::testing::ValuesIn(kConvertCases), rowName);
 
 struct RefusalCase {
     const char* name;
@@ -99,8 +117,7 @@ const std::string kGood = dataRecord(0, {0x11});
 const RefusalCase kRefusalCases[] = {
     {"WrongChecksum", kGood + ":0100000011EF\n" + kEndRecord,
      "File : {file} line 2: record checksum is EF, expected EE"},
-    {"LetterNotHex", ":0100000G11EE\n" + kEndRecord,
-     "File : {file} line 1: character 'G' is not a hexadecimal digit"},
+    {"LetterNotHex", ":0100000G11EE\n" + kEndRecord, "File : {file} line 1: character 'G' is not a hexadecimal digit"},
     {"BlankInsideRecord", "\n\n:01000000 11EE\n" + kEndRecord,
      "File : {file} line 3: character 0x20 is not a hexadecimal digit"},
     {"CountLargerThanLine", ":0200000011EE\n" + kEndRecord,
@@ -148,8 +165,7 @@ TEST_P(HexRefusal, ShowsBoxAndLeavesExistingBinaryAlone)
     EXPECT_EQ(files, 2u) << "a temporary file was left behind";
 }
 
-INSTANTIATE_TEST_SUITE_P(BadFiles, HexRefusal, ::testing::ValuesIn(kRefusalCases),
-                         rowName);
+INSTANTIATE_TEST_SUITE_P(BadFiles, HexRefusal, ::testing::ValuesIn(kRefusalCases), rowName);
 
 TEST(HexConvertFiles, MissingHexAndUnwritableBinaryAreReportedByPath)
 {
@@ -160,9 +176,8 @@ TEST(HexConvertFiles, MissingHexAndUnwritableBinaryAreReportedByPath)
     writeFile(dir.file("ok.hex"), kGood + kEndRecord);
     const std::string binPath = dir.file("no-such-folder/ok.bin");
     EXPECT_FALSE(ConvertHexToBin(dir.file("ok.hex"), binPath, state, boxes));
-    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{
-                                 "File : " + dir.file("none.hex") + " could not be opened!!!",
-                                 "File : " + binPath + " could not be opened!!!"}));
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"File : " + dir.file("none.hex") + " could not be opened!!!",
+                                                       "File : " + binPath + " could not be opened!!!"}));
     EXPECT_FALSE(std::filesystem::exists(dir.file("none.bin")));
 }
 

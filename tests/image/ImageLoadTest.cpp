@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace pw::test {
 namespace {
 
@@ -16,12 +15,12 @@ const std::string kPrevious = "/previous/image.bin";
 
 struct LoadCase {
     const char* name;
-    std::string fileName;   // chosen in the dialog, relative to the test folder; "" for none
+    std::string fileName; // chosen in the dialog, relative to the test folder; "" for none
     std::string content;
     LoadStatus status;
-    std::string sizeText;   // "{len}" stands for the chosen file's length
+    std::string sizeText; // "{len}" stands for the chosen file's length
     std::string checksumText;
-    std::string imageName;  // the image in the folder; "-" for the previous one, "" for none
+    std::string imageName; // the image in the folder; "-" for the previous one, "" for none
     const char* boxStart = "";
 };
 using pw::test::PrintTo;
@@ -58,19 +57,19 @@ TEST_P(ImageLoad, GivesImagePathAndDisplayTexts)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ImageLoad,
-    ::testing::Values(
-        LoadCase{"ThreeByteBinary", "three.bin", "\xFF\xFF\x02", LoadStatus::Loaded, "3", "0200", "three.bin"},
-        LoadCase{"EmptyBinary", "empty.BIN", "", LoadStatus::Loaded, "0", "0000", "empty.BIN"},
-        LoadCase{"UpperCaseHexBesideItself", "A.HEX", kSixteenZeros, LoadStatus::Loaded, "{len}/272", "0000/FF00",
-                 "A.bin"},
-        LoadCase{"HexSumsDifferByFilling", "sub/x.y.Hex", kClassicHex, LoadStatus::Loaded, "{len}/272", "03AF/02AF",
-                 "sub/x.y.bin"},
-        LoadCase{"TextFileOnlyLogged", "notes.txt", "hello", LoadStatus::NotImage, "", "", "-"},
-        LoadCase{"NoExtension", "firmware", "\x01", LoadStatus::NotImage, "", "", "-"},
-        LoadCase{"DotOnlyInFolder", "v1.hex/firmware", "\x01", LoadStatus::NotImage, "", "", "-"},
-        LoadCase{"BadHexKeepsTheStaleBinary", "fw.hex", ":0100000011EF\n" + kEndRecord, LoadStatus::Failed, "", "", "",
-                 "File : "},
-        LoadCase{"MissingBinary", "", "", LoadStatus::Failed, "", "", "", "File : "}),
+    ::testing::Values(LoadCase{"ThreeByteBinary", "three.bin", "\xFF\xFF\x02", LoadStatus::Loaded, "3", "0200",
+                               "three.bin"},
+                      LoadCase{"EmptyBinary", "empty.BIN", "", LoadStatus::Loaded, "0", "0000", "empty.BIN"},
+                      LoadCase{"UpperCaseHexBesideItself", "A.HEX", kSixteenZeros, LoadStatus::Loaded, "{len}/272",
+                               "0000/FF00", "A.bin"},
+                      LoadCase{"HexSumsDifferByFilling", "sub/x.y.Hex", kClassicHex, LoadStatus::Loaded, "{len}/272",
+                               "03AF/02AF", "sub/x.y.bin"},
+                      LoadCase{"TextFileOnlyLogged", "notes.txt", "hello", LoadStatus::NotImage, "", "", "-"},
+                      LoadCase{"NoExtension", "firmware", "\x01", LoadStatus::NotImage, "", "", "-"},
+                      LoadCase{"DotOnlyInFolder", "v1.hex/firmware", "\x01", LoadStatus::NotImage, "", "", "-"},
+                      LoadCase{"BadHexKeepsTheStaleBinary", "fw.hex", ":0100000011EF\n" + kEndRecord,
+                               LoadStatus::Failed, "", "", "", "File : "},
+                      LoadCase{"MissingBinary", "", "", LoadStatus::Failed, "", "", "", "File : "}),
     rowName);
 
 } // namespace

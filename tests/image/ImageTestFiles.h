@@ -34,8 +34,14 @@ inline std::string hexRecord(unsigned type, unsigned address, const Bytes& data)
     return line + pair + "\n";
 }
 
-inline std::string dataRecord(unsigned address, const Bytes& data) { return hexRecord(0, address, data); }
-inline std::string bankRecord(unsigned bank) { return hexRecord(4, 0, {Bytes::value_type(bank >> 8), Bytes::value_type(bank)}); }
+inline std::string dataRecord(unsigned address, const Bytes& data)
+{
+    return hexRecord(0, address, data);
+}
+inline std::string bankRecord(unsigned bank)
+{
+    return hexRecord(4, 0, {Bytes::value_type(bank >> 8), Bytes::value_type(bank)});
+}
 inline const std::string kEndRecord = ":00000001FF\n";
 
 } // namespace pw::test

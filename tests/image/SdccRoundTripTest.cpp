@@ -49,13 +49,11 @@ TEST_P(SdccRoundTrip, MatchesSrecCatByteForByte)
     TempDir dir;
     writeFile(dir.file("prog.c"), p.source);
     const std::string d = dir.path().toStdString();
-    const std::string compile = "cd '" + d + "' && sdcc -mmcs51 " + p.options +
-                                " prog.c >sdcc.log 2>&1";
+    const std::string compile = "cd '" + d + "' && sdcc -mmcs51 " + p.options + " prog.c >sdcc.log 2>&1";
     ASSERT_EQ(std::system(compile.c_str()), 0) << "sdcc failed, see " << compile;
     const std::string hex = dir.file("prog.ihx");
-    const std::string reference = "srec_cat '" + hex + "' -intel -fill 0xFF 0x0000 -maximum-address '" +
-                                  hex + "' -intel -o '" + dir.file("ref.bin") +
-                                  "' -binary 2>'" + dir.file("srec.log") + "'";
+    const std::string reference = "srec_cat '" + hex + "' -intel -fill 0xFF 0x0000 -maximum-address '" + hex +
+                                  "' -intel -o '" + dir.file("ref.bin") + "' -binary 2>'" + dir.file("srec.log") + "'";
     ASSERT_EQ(std::system(reference.c_str()), 0) << "srec_cat failed";
 
     RecordingBoxes boxes;
@@ -69,8 +67,7 @@ TEST_P(SdccRoundTrip, MatchesSrecCatByteForByte)
     EXPECT_TRUE(ours == expected) << "binary differs from srec_cat's";
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, SdccRoundTrip, ::testing::ValuesIn(kPrograms),
-                         rowName);
+INSTANTIATE_TEST_SUITE_P(Programs, SdccRoundTrip, ::testing::ValuesIn(kPrograms), rowName);
 
 } // namespace
 } // namespace pw::test

@@ -17,8 +17,18 @@ namespace {
 using Kind = sim::Fault::Kind;
 
 enum class FaultCase {
-    SilentConnect, SilentHandshake, SilentMask, SilentWalk, WrongConnect, CorruptReply,
-    SlowReplies, HangupMidRun, NoRateSwitch, EraseBusy, Cancel, CancelInSilence,
+    SilentConnect,
+    SilentHandshake,
+    SilentMask,
+    SilentWalk,
+    WrongConnect,
+    CorruptReply,
+    SlowReplies,
+    HangupMidRun,
+    NoRateSwitch,
+    EraseBusy,
+    Cancel,
+    CancelInSilence,
 };
 constexpr FaultCase kLastFault = FaultCase::CancelInSilence;
 
@@ -66,9 +76,9 @@ void PrintTo(const Cell& c, std::ostream* out)
 
 std::uint32_t framesBeforeMasks(OpKind op, std::uint32_t rate)
 {
-    const bool switches = op == OpKind::Auto ? rate != 9600
-                                             : (op == OpKind::Program || op == OpKind::Verify || op == OpKind::Dump) &&
-                                                   rate == 115200;
+    const bool switches = op == OpKind::Auto
+                              ? rate != 9600
+                              : (op == OpKind::Program || op == OpKind::Verify || op == OpKind::Dump) && rate == 115200;
     return 2 + (switches ? 1 : 0);
 }
 
@@ -101,7 +111,7 @@ std::uint32_t corruptedReply(OpKind op)
 {
     constexpr std::uint32_t readIndex = kCorruptedAddress / 8;
     switch (op) {
-    case OpKind::Program: return 2 + 8 + 1 + 10;     // a write echo
+    case OpKind::Program: return 2 + 8 + 1 + 10; // a write echo
     case OpKind::Verify:
     case OpKind::Dump: return 2 + 1 + readIndex + 1; // first data byte of a read
     case OpKind::EraseAll: return 2 + 8 + 3;         // the erase status
@@ -158,7 +168,8 @@ Expected expectedFor(const Cell& c, const std::string& device)
             return {Outcome::Mismatch, {verifyFailureText(kCorruptedAddress)}};
         return timesOut;
     case FaultCase::SlowReplies: return {Outcome::Success, {}};
-    case FaultCase::NoRateSwitch: return framesBeforeMasks(c.op, c.rate) > 2 ? timesOut : Expected{Outcome::Success, {}};
+    case FaultCase::NoRateSwitch:
+        return framesBeforeMasks(c.op, c.rate) > 2 ? timesOut : Expected{Outcome::Success, {}};
     case FaultCase::Cancel:
     case FaultCase::CancelInSilence: return {Outcome::Cancelled, {}};
     default: return timesOut;
@@ -229,9 +240,9 @@ TEST_P(FaultMatrix, OutcomeTextsFramesAndFlash)
     const sim::FlashBytes after = bench.sim.sim().flash();
     const sim::FlashBytes success = flashAfterSuccess(c.op, args, 0, before);
     EXPECT_EQ(flashDamage(before, success, after), "");
-    const bool leavesTarget = expected.outcome == Outcome::Success ||
-                              ((expected.outcome == Outcome::Mismatch || expected.outcome == Outcome::Cancelled) &&
-                               c.op != OpKind::Dump);
+    const bool leavesTarget =
+        expected.outcome == Outcome::Success ||
+        ((expected.outcome == Outcome::Mismatch || expected.outcome == Outcome::Cancelled) && c.op != OpKind::Dump);
     if (leavesTarget) {
         EXPECT_TRUE(bench.sim.waitForLastProgramFrame(kLeaveFrame)) << "no CmdLeaveIsp at the end";
     }
@@ -272,7 +283,8 @@ std::vector<Cell> applyingCells()
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, ::testing::ValuesIn(applyingCells()), [](const auto& cell) {
-    return std::string(opName(cell.param.op)) + "_" + faultName(cell.param.fault) + "_" + std::to_string(cell.param.rate);
+    return std::string(opName(cell.param.op)) + "_" + faultName(cell.param.fault) + "_" +
+           std::to_string(cell.param.rate);
 });
 
 // Cancel pressed while the chip erases: the erase runs to its status reply, and the run ends

@@ -12,10 +12,10 @@ namespace {
 
 struct ExportRow {
     const char* name;
-    std::string folder;       // below the test folder
-    bool dataFolderBlocked;   // a file where the user data folder would be
+    std::string folder;     // below the test folder
+    bool dataFolderBlocked; // a file where the user data folder would be
     std::vector<std::string> lines;
-    std::string writtenTo;    // below the test folder; "" when nothing can be written
+    std::string writtenTo; // below the test folder; "" when nothing can be written
     std::string content;
 };
 using pw::test::PrintTo;
@@ -45,8 +45,11 @@ TEST_P(LogExport, WritesWhereItCanAndSaysWhere)
 INSTANTIATE_TEST_SUITE_P(
     Places, LogExport,
     ::testing::Values(
-        ExportRow{"program_folder", "/", false,
-                  {"Begin programming.............", "program elapsed time : 1.2 seconds\n"}, "/ISP_log.txt",
+        ExportRow{"program_folder",
+                  "/",
+                  false,
+                  {"Begin programming.............", "program elapsed time : 1.2 seconds\n"},
+                  "/ISP_log.txt",
                   "Begin programming.............\r\nprogram elapsed time : 1.2 seconds\n\r\n"},
         ExportRow{"empty_log_replaces", "/", false, {}, "/ISP_log.txt", ""},
         ExportRow{"user_data_folder", "/missing/", false, {"line"}, "/data/Corvane/Pagewise/ISP_log.txt", "line\r\n"},

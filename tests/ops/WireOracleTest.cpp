@@ -17,13 +17,13 @@ struct OracleRow {
     const char* name;
     OpKind op;
     std::uint32_t rate = 9600;
-    std::uint32_t start = 0;       // the start address of the settings
-    std::size_t imageLength = 0;   // Program, Verify, Auto
-    std::uint32_t fromPage = 0;    // PageErase, Dump
+    std::uint32_t start = 0;     // the start address of the settings
+    std::size_t imageLength = 0; // Program, Verify, Auto
+    std::uint32_t fromPage = 0;  // PageErase, Dump
     std::uint32_t pageCount = 0;
-    bool asText = false;           // Dump
-    bool sparse = false;           // Program with --skip-blank on an image with long runs of 0xFF
-    Range progress{-1, -1};        // the first progress range, where a row pins it
+    bool asText = false;    // Dump
+    bool sparse = false;    // Program with --skip-blank on an image with long runs of 0xFF
+    Range progress{-1, -1}; // the first progress range, where a row pins it
 };
 using pw::test::PrintTo;
 
@@ -105,8 +105,11 @@ std::vector<std::string> expectedLinePrefixes(const OracleRow& row)
     case OpKind::PageErase: return {"Begin erase page data.............", "erase chip elapsed time : "};
     case OpKind::Auto:
         return {row.start == 0 ? "Begin erase chip all data............." : "Begin erase chip page data.............",
-                "erase chip elapsed time : ", "Begin programming.............", "program elapsed time : ",
-                "Begin verifying........", "Verify elapsed time : "};
+                "erase chip elapsed time : ",
+                "Begin programming.............",
+                "program elapsed time : ",
+                "Begin verifying........",
+                "Verify elapsed time : "};
     case OpKind::Dump: return {};
     }
     return {};
@@ -133,7 +136,8 @@ TEST_P(WireOracle, ExactFramesFlashFileAndLog)
     ASSERT_TRUE(bench.sim.waitForProgramFrames(expected.size()));
     EXPECT_EQ(bench.sim.programFrames(), expected);
     const sim::FlashBytes after = bench.sim.sim().flash();
-    EXPECT_TRUE(after == flashAfterSuccess(row.op, {image, row.fromPage, row.pageCount}, row.start, before)) << "the flash is not what the run must leave";
+    EXPECT_TRUE(after == flashAfterSuccess(row.op, {image, row.fromPage, row.pageCount}, row.start, before))
+        << "the flash is not what the run must leave";
     EXPECT_EQ(bench.ctx.port.baud(), 9600u) << "the port was not reopened at the base rate";
     EXPECT_EQ(bench.ctx.busy, 0);
 
@@ -161,29 +165,60 @@ INSTANTIATE_TEST_SUITE_P(
         OracleRow{.name = "program_empty", .op = OpKind::Program, .progress = {0, 0}},
         OracleRow{.name = "program_one_short_block", .op = OpKind::Program, .imageLength = 5, .progress = {0, 0}},
         OracleRow{.name = "program_two_pages_9600", .op = OpKind::Program, .imageLength = 0x108, .progress = {0, 33}},
-        OracleRow{.name = "program_254_steps", .op = OpKind::Program, .rate = 57600, .imageLength = 2039, .progress = {0, 254}},
+        OracleRow{.name = "program_254_steps",
+                  .op = OpKind::Program,
+                  .rate = 57600,
+                  .imageLength = 2039,
+                  .progress = {0, 254}},
         OracleRow{.name = "program_halved_steps", .op = OpKind::Program, .imageLength = 2040, .progress = {0, 127}},
-        OracleRow{.name = "program_whole_flash_115200", .op = OpKind::Program, .rate = 115200, .imageLength = 0x10000, .progress = {0, 248}},
-        OracleRow{.name = "program_keeps_blocks_below_start", .op = OpKind::Program, .start = 0x1800, .imageLength = 0x40},
+        OracleRow{.name = "program_whole_flash_115200",
+                  .op = OpKind::Program,
+                  .rate = 115200,
+                  .imageLength = 0x10000,
+                  .progress = {0, 248}},
+        OracleRow{
+            .name = "program_keeps_blocks_below_start", .op = OpKind::Program, .start = 0x1800, .imageLength = 0x40},
         OracleRow{.name = "program_skip_blank", .op = OpKind::Program, .imageLength = 0x4FD, .sparse = true},
         OracleRow{.name = "verify_9600", .op = OpKind::Verify, .imageLength = 0x208},
         OracleRow{.name = "verify_tail_115200", .op = OpKind::Verify, .rate = 115200, .imageLength = 0x10D},
         OracleRow{.name = "verify_empty_57600", .op = OpKind::Verify, .rate = 57600},
         OracleRow{.name = "erase_all_ignores_start_and_rate", .op = OpKind::EraseAll, .rate = 115200, .start = 0x8000},
-        OracleRow{.name = "page_erase_upper_half", .op = OpKind::PageErase, .start = 0x8000, .fromPage = 64, .pageCount = 64, .progress = {0, 64}},
-        OracleRow{.name = "page_erase_kept_blocks_stay", .op = OpKind::PageErase, .rate = 115200, .start = 0x8000, .fromPage = 60, .pageCount = 8},
-        OracleRow{.name = "page_erase_last_page", .op = OpKind::PageErase, .start = 0x800, .fromPage = 127, .pageCount = 1},
+        OracleRow{.name = "page_erase_upper_half",
+                  .op = OpKind::PageErase,
+                  .start = 0x8000,
+                  .fromPage = 64,
+                  .pageCount = 64,
+                  .progress = {0, 64}},
+        OracleRow{.name = "page_erase_kept_blocks_stay",
+                  .op = OpKind::PageErase,
+                  .rate = 115200,
+                  .start = 0x8000,
+                  .fromPage = 60,
+                  .pageCount = 8},
+        OracleRow{
+            .name = "page_erase_last_page", .op = OpKind::PageErase, .start = 0x800, .fromPage = 127, .pageCount = 1},
         OracleRow{.name = "page_erase_no_pages", .op = OpKind::PageErase, .start = 0x800, .fromPage = 4},
         OracleRow{.name = "auto_chip_9600", .op = OpKind::Auto, .imageLength = 0x305},
         OracleRow{.name = "auto_chip_57600", .op = OpKind::Auto, .rate = 57600, .imageLength = 0x300},
         OracleRow{.name = "auto_chip_115200", .op = OpKind::Auto, .rate = 115200, .imageLength = 0x300},
         OracleRow{.name = "auto_pages_9600", .op = OpKind::Auto, .start = 0x1800, .imageLength = 0x2000},
-        OracleRow{.name = "auto_pages_115200", .op = OpKind::Auto, .rate = 115200, .start = 0x1800, .imageLength = 0x2345},
+        OracleRow{
+            .name = "auto_pages_115200", .op = OpKind::Auto, .rate = 115200, .start = 0x1800, .imageLength = 0x2345},
         OracleRow{.name = "auto_image_ends_at_start", .op = OpKind::Auto, .start = 0x1800, .imageLength = 0x1800},
-        OracleRow{.name = "auto_upper_half", .op = OpKind::Auto, .rate = 57600, .start = 0x8000, .imageLength = 0x9000, .progress = {0, 170}},
+        OracleRow{.name = "auto_upper_half",
+                  .op = OpKind::Auto,
+                  .rate = 57600,
+                  .start = 0x8000,
+                  .imageLength = 0x9000,
+                  .progress = {0, 170}},
         OracleRow{.name = "dump_one_page_text", .op = OpKind::Dump, .pageCount = 1, .asText = true},
         OracleRow{.name = "dump_one_page_binary_57600", .op = OpKind::Dump, .rate = 57600, .pageCount = 1},
-        OracleRow{.name = "dump_two_pages_text_115200", .op = OpKind::Dump, .rate = 115200, .fromPage = 0x10, .pageCount = 2, .asText = true},
+        OracleRow{.name = "dump_two_pages_text_115200",
+                  .op = OpKind::Dump,
+                  .rate = 115200,
+                  .fromPage = 0x10,
+                  .pageCount = 2,
+                  .asText = true},
         OracleRow{.name = "dump_whole_flash_binary", .op = OpKind::Dump, .pageCount = 128},
         OracleRow{.name = "dump_last_page_text", .op = OpKind::Dump, .fromPage = 127, .pageCount = 1, .asText = true}),
     rowName);

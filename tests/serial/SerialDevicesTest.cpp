@@ -26,10 +26,15 @@ struct FakeTty {
 // Two UARTs of eight nodes, two adapters of one model, one ACM device and a node without
 // hardware.
 const FakeTty kTtys[] = {
-    {"ttyS0", true, "4", true},       {"ttyS1", true, "4", true},     {"ttyS2", true, "0", false},
-    {"ttyS3", false, nullptr, false}, {"ttyS4", true, nullptr, true},
-    {"ttyUSB0", true, nullptr, true, "0403 6001 A1B2C3"}, {"ttyUSB2", true, nullptr, true, "0403 6001 D4E5F6"},
-    {"ttyACM0", true, nullptr, true, "2e8a 000a E6614"}, {"ttyUSB1", false, nullptr, false},
+    {"ttyS0", true, "4", true},
+    {"ttyS1", true, "4", true},
+    {"ttyS2", true, "0", false},
+    {"ttyS3", false, nullptr, false},
+    {"ttyS4", true, nullptr, true},
+    {"ttyUSB0", true, nullptr, true, "0403 6001 A1B2C3"},
+    {"ttyUSB2", true, nullptr, true, "0403 6001 D4E5F6"},
+    {"ttyACM0", true, nullptr, true, "2e8a 000a E6614"},
+    {"ttyUSB1", false, nullptr, false},
 };
 
 class FakeTree : public ::testing::Test {
@@ -62,7 +67,9 @@ protected:
         fields >> vid >> pid >> serial;
         const bool acm = std::string(tty.name).starts_with("ttyACM");
         const fs::path device = dir_.file("sys/devices/usb" + std::to_string(bus) + "/1-1");
-        for (const auto& [name, value] : {std::pair{"idVendor", vid}, {"idProduct", pid}, {"serial", serial},
+        for (const auto& [name, value] : {std::pair{"idVendor", vid},
+                                          {"idProduct", pid},
+                                          {"serial", serial},
                                           {"manufacturer", acm ? "Maker" : "FTDI"},
                                           {"product", acm ? "Probe" : "FT232R USB UART"}})
             writeFile(device / name, value + "\n");

@@ -61,10 +61,7 @@ struct PortUnderTest {
     {
         map.assign(kCom, device);
     }
-    bool open(pw::ByteSink* sink, std::uint32_t baud = 9600)
-    {
-        return port.Open(sink, kCom, baud, 'N', 8, 1, 128);
-    }
+    bool open(pw::ByteSink* sink, std::uint32_t baud = 9600) { return port.Open(sink, kCom, baud, 'N', 8, 1, 128); }
     bool write(const std::vector<std::uint8_t>& packet) { return port.Write(packet.data(), packet.size()); }
     pw::test::RecordingBoxes boxes;
     pw::PortMap map;
@@ -118,7 +115,7 @@ struct OpenFailure {
     const char* name;
     Blocker blocker;
     std::string caption;
-    std::string textStart;     // a missing device: the whole text
+    std::string textStart; // a missing device: the whole text
     std::string textContains;
 };
 using pw::test::PrintTo;
@@ -162,13 +159,13 @@ TEST_P(SerialOpenFailure, IsReportedAndLeavesThePortClosed)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SerialOpenFailure,
-    ::testing::Values(
-        OpenFailure{"Missing", Blocker::Missing, pw::kAppCaption, "", ""},
-        OpenFailure{"NoDeviceBehindNode", Blocker::NoDeviceBehindNode, pw::kAppCaption, "", ""},
-        OpenFailure{"LockedByAnother", Blocker::LockedByAnother, "Application Error",
-                    "WARNING:  flock() Failed with the following error: \n", "\nPort: 3\n"},
-        OpenFailure{"NoPermission", Blocker::NoPermission, "Application Error",
-                    "WARNING:  open() Failed with the following error: \nPermission denied\nPort: 3\n", "dialout group"}),
+    ::testing::Values(OpenFailure{"Missing", Blocker::Missing, pw::kAppCaption, "", ""},
+                      OpenFailure{"NoDeviceBehindNode", Blocker::NoDeviceBehindNode, pw::kAppCaption, "", ""},
+                      OpenFailure{"LockedByAnother", Blocker::LockedByAnother, "Application Error",
+                                  "WARNING:  flock() Failed with the following error: \n", "\nPort: 3\n"},
+                      OpenFailure{"NoPermission", Blocker::NoPermission, "Application Error",
+                                  "WARNING:  open() Failed with the following error: \nPermission denied\nPort: 3\n",
+                                  "dialout group"}),
     pw::test::rowName);
 
 // Holds the monitor thread like a GUI thread that is busy elsewhere.

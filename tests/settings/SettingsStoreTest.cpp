@@ -41,7 +41,6 @@ struct StoredCase {
     std::uint32_t ispStartAddr;
 };
 
-
 class StoredValues : public SettingsFixture, public ::testing::WithParamInterface<StoredCase> {};
 
 TEST_P(StoredValues, LoadWithTheirClamps)
@@ -53,20 +52,15 @@ TEST_P(StoredValues, LoadWithTheirClamps)
     EXPECT_EQ(ctx.ispStartAddr, GetParam().ispStartAddr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Clamps, StoredValues, ::testing::Values(
-    StoredCase{"", 1, 9600, 0},
-    StoredCase{"COMPort=257", 1, 9600, 0},
-    StoredCase{"COMPort=24", 24, 9600, 0},
-    StoredCase{"COMPort=259", 3, 9600, 0},
-    StoredCase{"COMPort=COM3", 1, 9600, 0},
-    StoredCase{"BaudRate=38400", 1, 9600, 0},
-    StoredCase{"BaudRate=115200", 1, 115200, 0},
-    StoredCase{"BaudRate=4294977296", 1, 9600, 0}, // 9600 + 2^32 must not wrap to 9600
-    StoredCase{"ISP%20Start%20Addr=65536", 1, 9600, 0x10000},
-    StoredCase{"ISP%20Start%20Addr=65537", 1, 9600, 0},
-    StoredCase{"ISP%20Start%20Addr=0x800", 1, 9600, 0x800},
-    StoredCase{"ISP%20Start%20Addr=2048 ", 1, 9600, 2048}));
-
+INSTANTIATE_TEST_SUITE_P(
+    Clamps, StoredValues,
+    ::testing::Values(
+        StoredCase{"", 1, 9600, 0}, StoredCase{"COMPort=257", 1, 9600, 0}, StoredCase{"COMPort=24", 24, 9600, 0},
+        StoredCase{"COMPort=259", 3, 9600, 0}, StoredCase{"COMPort=COM3", 1, 9600, 0},
+        StoredCase{"BaudRate=38400", 1, 9600, 0}, StoredCase{"BaudRate=115200", 1, 115200, 0},
+        StoredCase{"BaudRate=4294977296", 1, 9600, 0}, // 9600 + 2^32 must not wrap to 9600
+        StoredCase{"ISP%20Start%20Addr=65536", 1, 9600, 0x10000}, StoredCase{"ISP%20Start%20Addr=65537", 1, 9600, 0},
+        StoredCase{"ISP%20Start%20Addr=0x800", 1, 9600, 0x800}, StoredCase{"ISP%20Start%20Addr=2048 ", 1, 9600, 2048}));
 
 // As a person may type it, after the byte order mark some editors write.
 TEST_F(SettingsFixture, AGroupTypedByHandIsReadAndThenReplacedBySaving)
@@ -88,7 +82,8 @@ TEST_F(SettingsFixture, AGroupTypedByHandIsReadAndThenReplacedBySaving)
 // writes go to the user's file only.
 TEST_F(SettingsFixture, TheUserFileOverridesTheMachineDefaultsAndTakesTheWrites)
 {
-    const std::string system = kStoredGroup + "COMPort=4\nBaudRate=57600\n\n[Ports]\nCOM4=/dev/ttyUSB0\nCOM5=/dev/ttyUSB1\n";
+    const std::string system =
+        kStoredGroup + "COMPort=4\nBaudRate=57600\n\n[Ports]\nCOM4=/dev/ttyUSB0\nCOM5=/dev/ttyUSB1\n";
     writeFile(path("system.conf"), system);
     writeUser(kStoredGroup + "COMPort=6\n\n[Ports]\nCOM5=/dev/ttyACM0\n");
     const IspContext& ctx = loaded();
@@ -109,7 +104,8 @@ TEST_F(SettingsFixture, TheUserFileOverridesTheMachineDefaultsAndTakesTheWrites)
 TEST_F(SettingsFixture, ThePortMapRoundTripsAndBadEntriesAreDropped)
 {
     SettingsStore writer = store();
-    EXPECT_TRUE(writer.writePortMap({{1, "/dev/pts/3"}, {24, "/dev/serial/by-id/usb-x if00"}, {25, "/dev/no"}, {2, ""}}));
+    EXPECT_TRUE(
+        writer.writePortMap({{1, "/dev/pts/3"}, {24, "/dev/serial/by-id/usb-x if00"}, {25, "/dev/no"}, {2, ""}}));
     const std::map<std::uint32_t, std::string> kept{{1, "/dev/pts/3"}, {24, "/dev/serial/by-id/usb-x if00"}};
     EXPECT_EQ(store().readPortMap(), kept);
 
@@ -151,12 +147,14 @@ TEST_P(GarbledFiles, GiveTheDefaultsAreNamedAndAreNotRewritten)
     EXPECT_EQ(fileText(path("user/Pagewise.conf")), garbled);
 }
 
-INSTANTIATE_TEST_SUITE_P(Content, GarbledFiles, ::testing::Values(
-    GarbledCase{"UnclosedSection", "[Software%5CCorvane%5CPagewise%5CHZ41C120\nCOMPort=7\n",
-                "line 1 is neither a [section] nor a key=value pair: [Software%5CCorvane%5CPagewise%5CHZ41C120"},
-    GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f", "it is not UTF-8 text"},
-    GarbledCase{"LineWithoutEquals", "[Ports]\nCOM3=/dev/ttyUSB0\n\nCOMPort 3\n", "line 4 is neither"},
-    GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n", "line 1 is neither"}),
+INSTANTIATE_TEST_SUITE_P(
+    Content, GarbledFiles,
+    ::testing::Values(
+        GarbledCase{"UnclosedSection", "[Software%5CCorvane%5CPagewise%5CHZ41C120\nCOMPort=7\n",
+                    "line 1 is neither a [section] nor a key=value pair: [Software%5CCorvane%5CPagewise%5CHZ41C120"},
+        GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f", "it is not UTF-8 text"},
+        GarbledCase{"LineWithoutEquals", "[Ports]\nCOM3=/dev/ttyUSB0\n\nCOMPort 3\n", "line 4 is neither"},
+        GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n", "line 1 is neither"}),
     rowName);
 
 } // namespace

@@ -15,7 +15,6 @@ inline constexpr auto kReplyWait = std::chrono::seconds(5);
 // How long a reply that must not come is given to show up anyway.
 inline constexpr auto kSilenceWait = std::chrono::milliseconds(300);
 
-
 // A simulator plus the program's end of its line.
 class SimFixture {
 public:

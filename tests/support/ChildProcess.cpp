@@ -90,7 +90,7 @@ ChildResult ChildProcess::wait(std::chrono::milliseconds timeout)
     char buffer[4096];
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(started_ + timeout -
-                                                                                 std::chrono::steady_clock::now());
+                                                                                std::chrono::steady_clock::now());
         pollfd pfd{outFd_, POLLIN, 0};
         if (left.count() <= 0) {
             ::kill(pid_, SIGKILL);

@@ -17,8 +17,8 @@ namespace pw::test {
 
 // The six operations, as tables name them.
 enum class OpKind { Program, Verify, EraseAll, PageErase, Auto, Dump };
-inline constexpr OpKind kAllOps[] = {OpKind::Program, OpKind::Verify, OpKind::EraseAll,
-                                     OpKind::PageErase, OpKind::Auto, OpKind::Dump};
+inline constexpr OpKind kAllOps[] = {OpKind::Program,   OpKind::Verify, OpKind::EraseAll,
+                                     OpKind::PageErase, OpKind::Auto,   OpKind::Dump};
 const char* opName(OpKind op);
 
 // What a run is given beyond the context: the image file, the pages, the dump's file type.

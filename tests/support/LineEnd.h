@@ -45,7 +45,8 @@ public:
         std::vector<std::uint8_t> got;
         const auto deadline = std::chrono::steady_clock::now() + wait;
         while (got.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             pollfd pfd{fd_, POLLIN, 0};
             if (left.count() < 0 || ::poll(&pfd, 1, static_cast<int>(left.count()) + 1) <= 0 || !(pfd.revents & POLLIN))
                 break;

@@ -23,7 +23,8 @@ namespace pw::test {
 
 // Runs `act` on the next dialog of type D once it is on screen: waits for its Show event, so
 // a test never has to guess when a modal exec() has begun.
-template <typename D> class OnDialogShown : public QObject {
+template <typename D>
+class OnDialogShown : public QObject {
 public:
     explicit OnDialogShown(std::function<void(D&)> act) : act_(std::move(act)) { qApp->installEventFilter(this); }
     ~OnDialogShown() override { qApp->removeEventFilter(this); }
@@ -68,7 +69,11 @@ protected:
     }
     void TearDown() override { panel.reset(); }
 
-    template <typename W> W* child(const char* name) { return panel->findChild<W*>(QString::fromLatin1(name)); }
+    template <typename W>
+    W* child(const char* name)
+    {
+        return panel->findChild<W*>(QString::fromLatin1(name));
+    }
     void click(const char* button) { child<QPushButton>(button)->click(); }
     // Clicks an operation button and waits until its worker has ended.
     void runOperation(const char* button)
@@ -88,7 +93,8 @@ protected:
     }
     QString loadImage(const std::vector<std::uint8_t>& bytes)
     {
-        const QString path = QString::fromStdString(writeFile(dir.file("image.bin"), std::string(bytes.begin(), bytes.end())));
+        const QString path =
+            QString::fromStdString(writeFile(dir.file("image.bin"), std::string(bytes.begin(), bytes.end())));
         panel->loadFile(path);
         return path;
     }

@@ -11,8 +11,11 @@
 namespace pw::test {
 
 template <typename Row>
-concept NamedRow = requires(const Row& row) {
-    { row.name } -> std::convertible_to<std::string_view>;
+concept NamedRow = requires(const Row& row)
+{
+    {
+        row.name
+        } -> std::convertible_to<std::string_view>;
 };
 
 template <NamedRow Row>

@@ -47,7 +47,8 @@ void BusySpinner::Step()
     while (!position_.compare_exchange_weak(current, (current + 1) % 8)) {
     }
     // Painting belongs to the GUI thread; the repaint draws the new line over a fresh face.
-    QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { update(); }, Qt::QueuedConnection);
 }
 
 void BusySpinner::paintEvent(QPaintEvent*)

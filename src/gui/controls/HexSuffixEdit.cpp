@@ -58,9 +58,15 @@ HexSuffixEdit::HexSuffixEdit(QWidget* parent) : QWidget(parent)
     connect(edit_, &QLineEdit::textChanged, this, &HexSuffixEdit::textChanged);
 }
 
-QString HexSuffixEdit::text() const { return edit_->text(); }
+QString HexSuffixEdit::text() const
+{
+    return edit_->text();
+}
 
-void HexSuffixEdit::setText(const QString& text) { edit_->setText(text); }
+void HexSuffixEdit::setText(const QString& text)
+{
+    edit_->setText(text);
+}
 
 // Room for the widest start address (0x10000: "100") and a digit more, as QLineEdit draws
 // text: 2 px inside each side.

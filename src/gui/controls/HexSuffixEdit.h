@@ -11,8 +11,8 @@ namespace pw {
 // text area is inset by 1 so the outer frame lies just around it; the 19-pixel suffix strip
 // follows it on the right, and the inner frame runs over the text area's edge pixels.
 struct SuffixLayout {
-    QRect textArea;  // w x h
-    QRect editArea;  // where the edit itself sits, inside the inner frame
+    QRect textArea; // w x h
+    QRect editArea; // where the edit itself sits, inside the inner frame
     QRect innerFrame;
     QRect outerFrame;
     QPoint suffixAt; // top-left of the "00" text

@@ -19,10 +19,8 @@ KeyAction KeyFilter(int key, Qt::KeyboardModifiers modifiers, bool hexMode)
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
     case Qt::Key_Left:
-    case Qt::Key_Right:
-        return KeyAction::Pass;
-    default:
-        return KeyAction::Consume;
+    case Qt::Key_Right: return KeyAction::Pass;
+    default: return KeyAction::Consume;
     }
 }
 

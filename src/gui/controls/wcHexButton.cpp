@@ -66,9 +66,15 @@ wcHexButton::wcHexButton(QWidget* parent) : QWidget(parent)
 
 wcHexButton::~wcHexButton() = default;
 
-QString wcHexButton::text() const { return edit_->text(); }
+QString wcHexButton::text() const
+{
+    return edit_->text();
+}
 
-void wcHexButton::setText(const QString& text) { edit_->setText(text); }
+void wcHexButton::setText(const QString& text)
+{
+    edit_->setText(text);
+}
 
 int wcHexButton::frameWidth() const
 {
@@ -81,7 +87,10 @@ QRect wcHexButton::buttonRect() const
     return {f, f, (height() - 2 * f) * 8 / 10, height() - 2 * f};
 }
 
-QWidget* wcHexButton::buttonStrip() const { return strip_; }
+QWidget* wcHexButton::buttonStrip() const
+{
+    return strip_;
+}
 
 QSize wcHexButton::sizeHint() const
 {

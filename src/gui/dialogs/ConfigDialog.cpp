@@ -97,7 +97,10 @@ ConfigDialog::ConfigDialog(IspContext& ctx, SettingsStore& store, QWidget* paren
     connect(startField_, &HexSuffixEdit::textChanged, this, &ConfigDialog::onStartAddressChanged);
 }
 
-ConfigDialog::~ConfigDialog() { stopChecker(); }
+ConfigDialog::~ConfigDialog()
+{
+    stopChecker();
+}
 
 void ConfigDialog::fillLists()
 {
@@ -162,8 +165,8 @@ void ConfigDialog::buildControls()
 
     auto* grid = new QGridLayout(this);
     // The device a COM number opens has a row of its own, wide enough for a by-id path.
-    const std::pair<const char*, QWidget*> rows[] = {{"COMport:", portList_},   {"Device:", deviceList_},
-                                                     {"BaudRate:", rateList_},  {"Parity:", parityList_},
+    const std::pair<const char*, QWidget*> rows[] = {{"COMport:", portList_},      {"Device:", deviceList_},
+                                                     {"BaudRate:", rateList_},     {"Parity:", parityList_},
                                                      {"Databits:", dataBitsList_}, {"Stopbits:", stopBitsList_}};
     int row = 0;
     for (const auto& [label, widget] : rows) {

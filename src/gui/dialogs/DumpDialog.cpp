@@ -30,10 +30,9 @@ bool openInDesktopViewer(const std::string& path)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
-
 DumpDialog::DumpDialog(IspContext& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx), matcher_(ctx, MatcherVariant::Dump),
-      sink_(std::make_unique<GuiThreadSink>(matcher_)), view_(this, viewHandlers()), runner_(ctx)
+    : QDialog(parent), ctx_(ctx), matcher_(ctx, MatcherVariant::Dump), sink_(std::make_unique<GuiThreadSink>(matcher_)),
+      view_(this, viewHandlers()), runner_(ctx)
 {
     setWindowTitle(QStringLiteral("Dialog"));
     buildControls();

@@ -85,5 +85,4 @@ private:
     QPushButton* closeButton_ = nullptr;
 };
 
-
 } // namespace pw

@@ -6,9 +6,15 @@ namespace pw {
 
 namespace {
 
-bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
 
-bool isDecDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDecDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 EntryCheck checkEntry(std::string_view text, std::uint32_t limit, bool hex)
 {
@@ -22,9 +28,15 @@ EntryCheck checkEntry(std::string_view text, std::uint32_t limit, bool hex)
 
 } // namespace
 
-EntryCheck CheckHexEntry(std::string_view text, std::uint32_t limit) { return checkEntry(text, limit, true); }
+EntryCheck CheckHexEntry(std::string_view text, std::uint32_t limit)
+{
+    return checkEntry(text, limit, true);
+}
 
-EntryCheck CheckDecEntry(std::string_view text, std::uint32_t limit) { return checkEntry(text, limit, false); }
+EntryCheck CheckDecEntry(std::string_view text, std::uint32_t limit)
+{
+    return checkEntry(text, limit, false);
+}
 
 std::optional<std::string> entryRefusal(EntryCheck check, std::string_view notDigit, std::string_view outOfRange)
 {

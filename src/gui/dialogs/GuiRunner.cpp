@@ -23,7 +23,8 @@ bool GuiRunner::start(std::function<void()> work, bool needsOpenPort)
         [this, work = std::move(work)] {
             work();
             active_ = false;
-            QMetaObject::invokeMethod(this, [this] { emit ended(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { emit ended(); }, Qt::QueuedConnection);
         },
         needsOpenPort);
     if (!started)

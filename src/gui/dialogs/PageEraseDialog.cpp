@@ -18,7 +18,8 @@ namespace {
 
 EntryCheck checkField(const wcHexButton& field, const std::string& upper)
 {
-    return field.IsHex() ? CheckHexEntry(upper, PageEraseDialog::kLimit) : CheckDecEntry(upper, PageEraseDialog::kLimit);
+    return field.IsHex() ? CheckHexEntry(upper, PageEraseDialog::kLimit)
+                         : CheckDecEntry(upper, PageEraseDialog::kLimit);
 }
 
 } // namespace
@@ -84,12 +85,12 @@ void PageEraseDialog::restore(wcHexButton& field, std::uint32_t value)
 }
 
 std::optional<std::uint32_t> PageEraseDialog::checkedEntry(const QString& text, wcHexButton& field,
-                                                             std::uint32_t accepted, const char* what)
+                                                           std::uint32_t accepted, const char* what)
 {
     const std::string upper = text.toUpper().toStdString();
-    if (const auto refusal = entryRefusal(checkField(field, upper),
-                                          std::string("Code Error! Page ") + what + " must be digital number",
-                                          std::string("Out of range! Page ") + what + " must be <= 1000")) {
+    if (const auto refusal =
+            entryRefusal(checkField(field, upper), std::string("Code Error! Page ") + what + " must be digital number",
+                         std::string("Out of range! Page ") + what + " must be <= 1000")) {
         showErrorBox(boxes_, *refusal);
         restore(field, accepted);
         return std::nullopt;
@@ -154,16 +155,10 @@ bool PageEraseDialog::handleButtonKey(QPushButton& button, int key)
         else
             focusNextChild();
         return true;
-    case Qt::Key_Escape:
-        return true;
-    case Qt::Key_Up:
-        focusPreviousChild();
-        return true;
-    case Qt::Key_Down:
-        focusNextChild();
-        return true;
-    default:
-        return false;
+    case Qt::Key_Escape: return true;
+    case Qt::Key_Up: focusPreviousChild(); return true;
+    case Qt::Key_Down: focusNextChild(); return true;
+    default: return false;
     }
 }
 

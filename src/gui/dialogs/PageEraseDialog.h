@@ -21,8 +21,8 @@ class PageEraseDialog : public QDialog {
 public:
     static constexpr std::uint32_t kLimit = 1000;
 
-    PageEraseDialog(MessageBoxes& boxes, std::uint32_t fromPage, std::uint32_t pageCount,
-                    std::uint32_t totalPages, QWidget* parent = nullptr);
+    PageEraseDialog(MessageBoxes& boxes, std::uint32_t fromPage, std::uint32_t pageCount, std::uint32_t totalPages,
+                    QWidget* parent = nullptr);
 
     std::uint32_t fromPage() const { return fromPage_; }
     std::uint32_t pageCount() const { return pageCount_; }

@@ -64,7 +64,10 @@ IspPanel::IspPanel(IspContext& ctx, QWidget* parent)
     QPointer<QLabel> label = startAddress_;
     ctx_.startAddrLabel = [label](const std::string& text) {
         const QString line = QString::fromStdString(text);
-        QMetaObject::invokeMethod(label, [label, line] { if (label) label->setText(line); });
+        QMetaObject::invokeMethod(label, [label, line] {
+            if (label)
+                label->setText(line);
+        });
     };
 }
 

@@ -18,8 +18,7 @@ void GuiMessageBoxes::show(const std::string& caption, const std::string& text, 
     }
     // The caller (a worker) is held until the user has read the box.
     QMetaObject::invokeMethod(
-        this, [this, boxCaption, boxText, icon] { showHere(boxCaption, boxText, icon); },
-        Qt::BlockingQueuedConnection);
+        this, [this, boxCaption, boxText, icon] { showHere(boxCaption, boxText, icon); }, Qt::BlockingQueuedConnection);
 }
 
 void GuiMessageBoxes::post(const std::string& caption, const std::string& text, BoxIcon icon)
@@ -27,14 +26,13 @@ void GuiMessageBoxes::post(const std::string& caption, const std::string& text, 
     const QString boxCaption = QString::fromStdString(caption);
     const QString boxText = QString::fromStdString(text);
     QMetaObject::invokeMethod(
-        this, [this, boxCaption, boxText, icon] { showHere(boxCaption, boxText, icon); },
-        Qt::QueuedConnection);
+        this, [this, boxCaption, boxText, icon] { showHere(boxCaption, boxText, icon); }, Qt::QueuedConnection);
 }
 
 void GuiMessageBoxes::showHere(const QString& caption, const QString& text, BoxIcon icon)
 {
-    QMessageBox box(icon == BoxIcon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, caption,
-                    text, QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(icon == BoxIcon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
     box.exec();
 }
 
