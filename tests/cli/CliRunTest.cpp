@@ -253,64 +253,6 @@ TEST_F(CliSession, EventsAreJsonLinesInOrderPerPort)
     EXPECT_EQ(eventsOf[QString::fromStdString(good.slavePath())].count("phase-end"), 3);
 }
 
-// Three stations, five boards each, the third board on the second port silenced part-way:
-// one FAIL, fourteen PASS, one record per board, and Ctrl-C ends them with their totals.
-TEST_F(CliSession, StationsRunBoardAfterBoardAndRecordEach)
-{
-    std::vector<std::unique_ptr<SimHarness>> lines;
-    std::vector<std::string> args = {"-q"};
-    for (std::uint32_t k = 0; k < 3; ++k) {
-        sim::SimOptions options = SimHarness::withFaults(k == 1 ? std::vector<sim::Fault>{{Kind::SilentAfter, 20}}
-                                                                : std::vector<sim::Fault>{});
-        options.boards = 5;
-        options.swapMinMs = options.swapMaxMs = 3000;
-        options.faultyBoard = k == 1 ? 3 : 0;
-        lines.push_back(std::make_unique<SimHarness>(options));
-        args.insert(args.end(), {"--port", lines.back()->slavePath()});
-    }
-    const std::string image = write("fw.bin", kImage);
-    args.insert(args.end(), {"station", "program", image, "--record", path("boards.jsonl")});
-    ChildProcess station(binFolder() + "pagewise-cli", args);
-    std::vector<std::string> ended;
-    while (ended.size() < 15) {
-        const std::string line = station.readLine(std::chrono::seconds(60));
-        ASSERT_FALSE(line.empty()) << "after " << ended.size() << " boards";
-        ended.push_back(line);
-    }
-    station.signal(SIGINT);
-    const ChildResult run = station.wait();
-    EXPECT_EQ(run.exitCode, 1) << run.err;
-    const std::string faulty = lines[1]->slavePath();
-    EXPECT_EQ(std::ranges::count_if(ended, [](const std::string& l) { return l.starts_with("PASS "); }), 14);
-    EXPECT_EQ(std::ranges::count_if(
-                  ended, [&](const std::string& l) { return l.starts_with("FAIL " + faulty + " board 3 "); }),
-              1);
-    EXPECT_TRUE(contains(run.out, faulty + ": 4 passed, 1 failed, ")) << run.out;
-    EXPECT_TRUE(contains(run.out, lines[0]->slavePath() + ": 5 passed, 0 failed, ")) << run.out;
-
-    const QJsonObject info =
-        QJsonDocument::fromJson(QByteArray::fromStdString(cli({"info", "--json", image}).out)).object();
-    std::map<QString, int> boardsOf;
-    std::istringstream records(fileText(path("boards.jsonl")));
-    for (std::string line; std::getline(records, line);) {
-        const QJsonObject record = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-        const QString port = record.value("port").toString();
-        EXPECT_EQ(record.value("board").toInt(), ++boardsOf[port]) << line;
-        const bool failed = port == QString::fromStdString(faulty) && boardsOf[port] == 3;
-        EXPECT_EQ(record.value("result").toString(), failed ? "timeout" : "success") << line;
-        EXPECT_EQ(record.value("operation").toString(), "program") << line;
-        EXPECT_EQ(record.value("checksum"), info.value("checksum")) << line;
-        EXPECT_EQ(record.value("size"), info.value("size")) << line;
-    }
-    EXPECT_EQ(boardsOf.size(), 3u);
-    for (const auto& [port, boards] : boardsOf)
-        EXPECT_EQ(boards, 5) << port.toStdString();
-    for (const auto& line : lines) {
-        const sim::FlashBytes flash = line->sim().flash();
-        EXPECT_EQ(std::string(flash.begin(), flash.begin() + kImage.size()), kImage) << "the last board";
-    }
-}
-
 TEST_F(CliSession, CtrlCMidProgramEndsPromptlyWithLeaveIspOnTheWire)
 {
     SimHarness target(sim::SimOptions{}); // paced: a 64 KiB image at 9600 takes minutes
