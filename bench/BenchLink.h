@@ -127,6 +127,12 @@ private:
     std::string imagePath_;
 };
 
+// Program without a patch, in the shape of the other workers the benches hand around.
+inline OperationResult programImage(IspContext& ctx, OperationView& view, const std::string& path)
+{
+    return ProgramThread(ctx, view, path);
+}
+
 inline std::string benchFolder()
 {
     char pattern[] = "/tmp/pw-bench-XXXXXX";

@@ -32,7 +32,7 @@ GangRun programAll(const std::string& folder, int targets, const std::vector<std
     std::vector<std::thread> workers;
     for (int i = 0; i < targets; ++i)
         workers.emplace_back([&, i] {
-            results[static_cast<std::size_t>(i)] = links[static_cast<std::size_t>(i)]->run(pw::ProgramThread);
+            results[static_cast<std::size_t>(i)] = links[static_cast<std::size_t>(i)]->run(pw::bench::programImage);
         });
     for (std::thread& worker : workers)
         worker.join();

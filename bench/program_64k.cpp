@@ -130,7 +130,7 @@ int main(int argc, char** argv)
         rates = {9600, 57600, 115200};
 
     const std::string folder = pw::bench::benchFolder();
-    const Row rows[] = {{"Program", pw::LinkUse::Program, pw::ProgramThread},
+    const Row rows[] = {{"Program", pw::LinkUse::Program, pw::bench::programImage},
                         {"Verify", pw::LinkUse::Verify, pw::VerifyThread}};
     bareUs = bareRoundTripUs();
     std::printf("bare pseudo-terminal round trip (one byte each way between two processes): p50 %lld us%s\n",

@@ -24,7 +24,7 @@ double timedProgram(pw::bench::BenchLink& link, bool skipBlank)
 {
     link.ctx.skipBlankBlocks = skipBlank;
     const auto began = std::chrono::steady_clock::now();
-    const pw::OperationResult result = link.run(pw::ProgramThread);
+    const pw::OperationResult result = link.run(pw::bench::programImage);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (result.outcome != pw::Outcome::Success)
         std::printf("FAILED: %s\n", result.message.c_str());

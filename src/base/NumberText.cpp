@@ -90,6 +90,14 @@ std::string hexDecText(std::uint64_t value)
 
 std::optional<std::uint32_t> parseNumber(std::string_view text)
 {
+    const auto value = parseWideNumber(text);
+    if (!value || *value > std::numeric_limits<std::uint32_t>::max())
+        return std::nullopt;
+    return static_cast<std::uint32_t>(*value);
+}
+
+std::optional<std::uint64_t> parseWideNumber(std::string_view text)
+{
     const char* begin = text.data();
     const char* end = begin + text.size();
     int base = 10;
@@ -97,7 +105,7 @@ std::optional<std::uint32_t> parseNumber(std::string_view text)
         begin += 2;
         base = 16;
     }
-    std::uint32_t value = 0;
+    std::uint64_t value = 0;
     const auto [stop, error] = std::from_chars(begin, end, value, base);
     if (error != std::errc() || stop != end || begin == end)
         return std::nullopt;

@@ -22,6 +22,8 @@ std::string hexDecText(std::uint64_t value);
 // A whole number as a user types it in a file or on the command line: decimal, or
 // hexadecimal after 0x/0X; no sign, no blanks, nothing after it, and it fits 32 bits.
 std::optional<std::uint32_t> parseNumber(std::string_view text);
+// The same, up to 64 bits (serial numbers).
+std::optional<std::uint64_t> parseWideNumber(std::string_view text);
 inline constexpr std::uint32_t kLastComPort = 24;
 // "COM1" to "COM24" (no leading zero) gives 1 to 24; anything else nothing.
 std::optional<std::uint32_t> comPortNumber(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include "image/ImageMessages.h"
 
+#include <algorithm>
 #include <fstream>
 #include <new>
 
@@ -13,6 +14,13 @@ std::uint16_t FirmwareImage::checksum() const
     for (std::uint8_t b : bytes_)
         sum = static_cast<std::uint16_t>(sum + b);
     return sum;
+}
+
+void FirmwareImage::apply(const ImagePatch& patch)
+{
+    if (patch.end() > bytes_.size())
+        bytes_.resize(patch.end(), 0xFF);
+    std::copy(patch.bytes.begin(), patch.bytes.end(), bytes_.begin() + patch.address);
 }
 
 std::optional<FirmwareImage> readFirmwareImage(const std::string& path, MessageBoxes& boxes)

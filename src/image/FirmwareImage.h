@@ -9,6 +9,15 @@
 
 namespace pw {
 
+// Bytes placed over an image in memory before it is programmed (a board's serial number):
+// the file stays as it is. Empty bytes: no patch.
+struct ImagePatch {
+    std::uint32_t address = 0;
+    std::vector<std::uint8_t> bytes;
+    bool empty() const { return bytes.empty(); }
+    std::uint64_t end() const { return address + static_cast<std::uint64_t>(bytes.size()); }
+};
+
 // The image one operation works on: byte k is the content of flash address k.
 class FirmwareImage {
 public:
@@ -20,6 +29,9 @@ public:
     std::uint8_t byteAt(std::size_t k) const { return k < bytes_.size() ? bytes_[k] : 0xFF; }
     // Sum of all bytes, wrapping in 16 bits.
     std::uint16_t checksum() const;
+    // Writes the patch's bytes over the image, growing it with erased bytes (0xFF) up to a
+    // patch that lies past its end.
+    void apply(const ImagePatch& patch);
 
 private:
     std::vector<std::uint8_t> bytes_;

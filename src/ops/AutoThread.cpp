@@ -25,52 +25,50 @@ bool erasePhase(IspContext& ctx, OperationView& view, std::uint32_t start, Addre
     return true;
 }
 
-bool programPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
-                  RunStatus& status)
+bool programPhase(IspContext& ctx, OperationView& view, const FlashImage& flash, AddressWalk& walk, RunStatus& status)
 {
-    const ProgressPlan progress(span.length);
+    const ProgressPlan progress(flash.layout.length());
     progress.apply(view);
     const PhaseClock clock(view, Phase::Program, kBeginProgramming);
-    if (!writeBlocks(ctx, view, image, span, walk, progress, TailSelect::AnyFrame, status))
+    if (!writeBlocks(ctx, view, flash.image, flash.layout, walk, progress, TailSelect::AnyFrame, status))
         return false;
     clock.logElapsed(kProgramElapsedFormat);
     return true;
 }
 
-bool verifyPhase(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
-                 RunStatus& status)
+bool verifyPhase(IspContext& ctx, OperationView& view, const FlashImage& flash, AddressWalk& walk, RunStatus& status)
 {
     const PhaseClock clock(view, Phase::Verify, kBeginVerifying);
     view.setProgressPosition(0);
-    if (!verifyBlocks(ctx, view, image, span, walk, ProgressPlan(span.length), status))
+    if (!verifyBlocks(ctx, view, flash.image, flash.layout, walk, ProgressPlan(flash.layout.length()), status))
         return false;
     leaveAfterLastPhase(ctx, status, clock, kVerifyElapsedFormat);
     return true;
 }
 
-void runAuto(IspContext& ctx, OperationView& view, const std::string& imagePath, RunStatus& status)
+void runAuto(IspContext& ctx, OperationView& view, const std::string& imagePath, const ImagePatch& patch,
+             RunStatus& status)
 {
     const std::uint32_t start = ctx.ispStartAddr;
-    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, start, status);
-    if (!image)
+    const std::optional<FlashImage> flash = loadFlashImage(ctx, imagePath, start, patch, status);
+    if (!flash)
         return;
     const AttachedReadBuffer readBuffer(ctx);
-    const BlockSpan span{start, image->size() - start};
-    ProgressPlan(span.length).apply(view);
+    ProgressPlan(flash->layout.length()).apply(view);
     const BlockMasks masks = masksForStartAddress(start);
     AddressWalk walk;
     if (!status.proceed(openConnection(ctx, LinkUse::Auto)) ||
         !status.proceed(MaskSetup(ctx, masks, MaskKinds::AllMaskAck)) || !erasePhase(ctx, view, start, walk, status))
         return;
-    if (programPhase(ctx, view, *image, span, walk, status))
-        verifyPhase(ctx, view, *image, span, walk, status);
+    if (programPhase(ctx, view, *flash, walk, status))
+        verifyPhase(ctx, view, *flash, walk, status);
 }
 
 } // namespace
 
-OperationResult AutoThread(IspContext& ctx, OperationView& view, const std::string& imagePath)
+OperationResult AutoThread(IspContext& ctx, OperationView& view, const std::string& imagePath, const ImagePatch& patch)
 {
-    return runLinkOperation(ctx, view, [&](RunStatus& status) { runAuto(ctx, view, imagePath, status); });
+    return runLinkOperation(ctx, view, [&](RunStatus& status) { runAuto(ctx, view, imagePath, patch, status); });
 }
 
 } // namespace pw

@@ -38,20 +38,18 @@ bool verifyOne(IspContext& ctx, const FirmwareImage& image, std::uint32_t addres
 
 } // namespace
 
-bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
-                  const ProgressPlan& progress, RunStatus& status)
+bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, const FlashLayout& layout,
+                  AddressWalk& walk, const ProgressPlan& progress, RunStatus& status)
 {
-    if (!walkFullBlocks(
-            ctx, status, span.start, span.fullBlocks(),
-            [&](std::uint32_t address) { return verifyOne(ctx, image, address, walk, status); },
+    if (!walkLayoutBlocks(
+            ctx, status, layout, [&](std::uint32_t address) { return verifyOne(ctx, image, address, walk, status); },
             [&](std::uint64_t i) { progress.afterBlock(view, i); }))
         return false;
-    const auto address = static_cast<std::uint32_t>(span.start + 8 * span.fullBlocks());
-    if (span.tailBytes() == 0)
+    if (layout.tailBytes() == 0)
         return true;
-    if (!verifyOne(ctx, image, address, walk, status))
+    if (!verifyOne(ctx, image, layout.tailAddress(), walk, status))
         return false;
-    status.addBytes(span.tailBytes());
+    status.addBytes(layout.tailBytes());
     return true;
 }
 

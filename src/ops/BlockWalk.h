@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace pw {
 
@@ -17,6 +18,23 @@ struct BlockSpan {
     std::uint64_t fullBlocks() const { return length / 8; }
     std::uint32_t tailBytes() const { return static_cast<std::uint32_t>(length % 8); }
 };
+
+// What a flashing run walks: the image from its start and, for a patch past the image's last
+// block, the patch's own blocks, without the blank blocks between. Only the last span may end
+// in a part block. The patch's blocks are always sent, blank or not.
+struct FlashLayout {
+    std::vector<BlockSpan> spans;
+    std::uint64_t pinnedFrom = 0; // [pinnedFrom, pinnedTo): the patch's blocks
+    std::uint64_t pinnedTo = 0;
+
+    std::uint64_t length() const;
+    bool pinned(std::uint32_t address) const { return address >= pinnedFrom && address < pinnedTo; }
+    // The part block at the end of the last span: its address and its bytes (0: none).
+    std::uint32_t tailAddress() const;
+    std::uint32_t tailBytes() const { return spans.back().tailBytes(); }
+};
+// `imageSize` is the file's length, before the patch grew the image.
+FlashLayout flashLayout(std::uint64_t imageSize, std::uint32_t start, const ImagePatch& patch);
 
 // The 8-byte walk of every block operation: Cancel is looked at before each of `blocks` full
 // blocks from `start`; `step(address)` sends one and says whether the run goes on, then its
@@ -39,6 +57,20 @@ bool walkFullBlocks(IspContext& ctx, RunStatus& status, std::uint32_t start, std
     return true;
 }
 
+// walkFullBlocks over every span of `layout`, with one running block count for `after`.
+template <typename Step, typename After>
+bool walkLayoutBlocks(IspContext& ctx, RunStatus& status, const FlashLayout& layout, Step step, After after)
+{
+    std::uint64_t done = 0;
+    for (const BlockSpan& span : layout.spans) {
+        if (!walkFullBlocks(ctx, status, span.start, span.fullBlocks(), step,
+                            [&](std::uint64_t i) { after(done + i); }))
+            return false;
+        done += span.fullBlocks();
+    }
+    return true;
+}
+
 // One block as the target holds it after programming: image bytes, 0xFF past the image's end.
 std::array<std::uint8_t, 8> imageBlock(const FirmwareImage& image, std::uint32_t address);
 
@@ -46,15 +78,15 @@ std::array<std::uint8_t, 8> imageBlock(const FirmwareImage& image, std::uint32_t
 // before, Auto sets AnyFrame (after an erase the kind left would not match).
 enum class TailSelect { KeepKind, AnyFrame };
 
-// Writes the span with CmdWrite8, polling Cancel before each full block. The first write must
+// Writes the layout with CmdWrite8, polling Cancel before each full block. The first write must
 // be the exact echo; later replies are any frame. False when `status` ended the run.
-bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
-                 const ProgressPlan& progress, TailSelect tail, RunStatus& status);
+bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, const FlashLayout& layout,
+                 AddressWalk& walk, const ProgressPlan& progress, TailSelect tail, RunStatus& status);
 
-// Reads the span back and compares it with the image (the tail with 0xFF behind it). A
+// Reads the layout back and compares it with the image (the tail with 0xFF behind it). A
 // difference shows "Verified Failure at 0x%x!!!" with the block's first address.
-bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
-                  const ProgressPlan& progress, RunStatus& status);
+bool verifyBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, const FlashLayout& layout,
+                  AddressWalk& walk, const ProgressPlan& progress, RunStatus& status);
 
 // One read: set-address where the high byte changes, then CmdRead8; the data is copied out of
 // readDest only after its reply event.

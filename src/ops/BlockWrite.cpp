@@ -28,11 +28,54 @@ bool isBlank(const std::array<std::uint8_t, 8>& block)
 
 } // namespace
 
-bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, BlockSpan span, AddressWalk& walk,
-                 const ProgressPlan& progress, TailSelect tail, RunStatus& status)
+namespace {
+
+std::uint64_t blocksUp(std::uint64_t bytes)
+{
+    return (bytes + 7) / 8 * 8;
+}
+
+} // namespace
+
+std::uint64_t FlashLayout::length() const
+{
+    std::uint64_t total = 0;
+    for (const BlockSpan& span : spans)
+        total += span.length;
+    return total;
+}
+
+std::uint32_t FlashLayout::tailAddress() const
+{
+    const BlockSpan& last = spans.back();
+    return static_cast<std::uint32_t>(last.start + 8 * last.fullBlocks());
+}
+
+FlashLayout flashLayout(std::uint64_t imageSize, std::uint32_t start, const ImagePatch& patch)
+{
+    const BlockSpan image{start, imageSize - start};
+    if (patch.empty())
+        return {{image}};
+    FlashLayout layout{{image}, patch.address / 8 * 8, blocksUp(patch.end())};
+    if (patch.end() <= imageSize)
+        return layout;
+    if (layout.pinnedFrom <= start + blocksUp(image.length)) { // touching the image's blocks: one span
+        layout.spans.front().length = patch.end() - start;
+        return layout;
+    }
+    // The image's part block is sent whole (its bytes past the end are 0xFF, as a tail's are).
+    layout.spans.front().length = blocksUp(image.length);
+    layout.spans.push_back({static_cast<std::uint32_t>(layout.pinnedFrom), layout.pinnedTo - layout.pinnedFrom});
+    return layout;
+}
+
+bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& image, const FlashLayout& layout,
+                 AddressWalk& walk, const ProgressPlan& progress, TailSelect tail, RunStatus& status)
 {
     bool sentAny = false;
-    const auto skipped = [&](std::uint32_t at) { return ctx.skipBlankBlocks && isBlank(imageBlock(image, at)); };
+    const auto skipped = [&](std::uint32_t at) {
+        return ctx.skipBlankBlocks && !layout.pinned(at) && isBlank(imageBlock(image, at));
+    };
     const auto writeBlock = [&](std::uint32_t address) {
         if (skipped(address))
             return true;
@@ -48,11 +91,10 @@ bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& imag
         ctx.expectedReply = ResponseKind::AnyFrameNoClear;
         return true;
     };
-    if (!walkFullBlocks(ctx, status, span.start, span.fullBlocks(), writeBlock,
-                        [&](std::uint64_t i) { progress.afterBlock(view, i); }))
+    if (!walkLayoutBlocks(ctx, status, layout, writeBlock, [&](std::uint64_t i) { progress.afterBlock(view, i); }))
         return false;
-    const auto address = static_cast<std::uint32_t>(span.start + 8 * span.fullBlocks());
-    if (span.tailBytes() == 0 || skipped(address))
+    const std::uint32_t address = layout.tailAddress();
+    if (layout.tailBytes() == 0 || skipped(address))
         return true;
     // When skipping left the tail as the only write, it is checked like a first block.
     const bool tailFirst = ctx.skipBlankBlocks && !sentAny;
@@ -62,7 +104,7 @@ bool writeBlocks(IspContext& ctx, OperationView& view, const FirmwareImage& imag
     if (!status.proceed(walk.select(ctx, address, tailKind)) ||
         !status.proceed(writeOne(ctx, image, address, writeKind)))
         return false;
-    status.addBytes(span.tailBytes());
+    status.addBytes(layout.tailBytes());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "image/FirmwareImage.h"
+#include "ops/BlockWalk.h"
 #include "ops/RunStatus.h"
 
 #include <optional>
@@ -20,9 +21,20 @@ struct ImageRefusal {
 std::optional<ImageRefusal> imageRefusal(const std::string& path, std::uint64_t length, std::uint32_t start,
                                          std::uint32_t flashSize);
 
-// The image of a flashing run, read and checked before anything is sent. The reader shows its
-// own box when the file cannot be read; a refusal above gets a box of its own. Both fail `status`.
-std::optional<FirmwareImage> loadFlashImage(IspContext& ctx, const std::string& path, std::uint32_t start,
-                                            RunStatus& status);
+// Why a patch must not be placed, or nothing: it must lie inside the flash and, where the run
+// erases from `start` (Auto), at or above it.
+std::optional<ImageRefusal> patchRefusal(const ImagePatch& patch, std::uint32_t start, std::uint32_t flashSize);
+
+// A flashing run's image, patched, and the blocks it walks.
+struct FlashImage {
+    FirmwareImage image;
+    FlashLayout layout;
+};
+
+// The image of a flashing run, read, checked and patched before anything is sent. The reader
+// shows its own box when the file cannot be read; a refusal above gets a box of its own. Both
+// fail `status`.
+std::optional<FlashImage> loadFlashImage(IspContext& ctx, const std::string& path, std::uint32_t start,
+                                         const ImagePatch& patch, RunStatus& status);
 
 } // namespace pw

@@ -48,6 +48,24 @@ std::string startPastFlashText(std::uint32_t startAddress, std::uint32_t flashSi
     return text;
 }
 
+std::string fieldOutsideFlashText(std::uint64_t address, std::uint64_t end, std::uint32_t flashSize)
+{
+    char text[120];
+    std::snprintf(text, sizeof text,
+                  "The field at 0x%" PRIX64 " to 0x%" PRIX64 " lies outside the 0x%" PRIX32 " bytes of flash!!!",
+                  address, end - 1, flashSize);
+    return text;
+}
+
+std::string fieldBelowStartText(std::uint32_t address, std::uint32_t startAddress)
+{
+    char text[140];
+    std::snprintf(text, sizeof text,
+                  "The field at 0x%" PRIX32 " lies below the start address 0x%" PRIX32 ", which Auto does not erase!!!",
+                  address, startAddress);
+    return text;
+}
+
 std::string dumpRangeText(std::uint64_t fromPage, std::uint64_t pageCount)
 {
     char text[160];

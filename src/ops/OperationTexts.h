@@ -25,6 +25,8 @@ std::string imageTooLongText(const std::string& path, std::uint64_t length, std:
 std::string pagesPastEndText(std::uint64_t fromPage, std::uint64_t pageCount, std::uint32_t pageBound);
 std::string imageBelowStartText(std::uint64_t length, std::uint32_t startAddress);
 std::string startPastFlashText(std::uint32_t startAddress, std::uint32_t flashSize);
+std::string fieldOutsideFlashText(std::uint64_t address, std::uint64_t end, std::uint32_t flashSize);
+std::string fieldBelowStartText(std::uint32_t address, std::uint32_t startAddress);
 std::string dumpRangeText(std::uint64_t fromPage, std::uint64_t pageCount);
 
 } // namespace pw

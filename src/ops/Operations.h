@@ -1,5 +1,6 @@
 #pragma once
 #include "context/IspContext.h"
+#include "image/FirmwareImage.h"
 #include "ops/OperationView.h"
 
 #include <cstdint>
@@ -36,9 +37,12 @@ struct DumpRequest {
 
 // The worker routines. Each runs on the calling thread from start to end (the caller has
 // claimed `busy`; each lowers it as its last action) and reports through `view` and ctx.boxes.
-OperationResult ProgramThread(IspContext& ctx, OperationView& view, const std::string& imagePath);
+// Program and Auto write `patch` over the image in memory (the file stays as it is).
+OperationResult ProgramThread(IspContext& ctx, OperationView& view, const std::string& imagePath,
+                              const ImagePatch& patch = {});
 OperationResult VerifyThread(IspContext& ctx, OperationView& view, const std::string& imagePath);
-OperationResult AutoThread(IspContext& ctx, OperationView& view, const std::string& imagePath);
+OperationResult AutoThread(IspContext& ctx, OperationView& view, const std::string& imagePath,
+                           const ImagePatch& patch = {});
 OperationResult EraseAllThread(IspContext& ctx, OperationView& view);
 OperationResult PageEraseThread(IspContext& ctx, OperationView& view, std::uint32_t fromPage, std::uint32_t pageCount);
 OperationResult DumpWorker(IspContext& ctx, OperationView& view, const DumpRequest& request);

@@ -7,13 +7,13 @@ namespace pw {
 
 namespace {
 
-void program(IspContext& ctx, OperationView& view, const std::string& imagePath, RunStatus& status)
+void program(IspContext& ctx, OperationView& view, const std::string& imagePath, const ImagePatch& patch,
+             RunStatus& status)
 {
-    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, 0, status);
-    if (!image)
+    const std::optional<FlashImage> flash = loadFlashImage(ctx, imagePath, 0, patch, status);
+    if (!flash)
         return;
-    const BlockSpan span{0, image->size()};
-    const ProgressPlan progress(span.length);
+    const ProgressPlan progress(flash->layout.length());
     progress.apply(view);
     const BlockMasks masks = masksForStartAddress(ctx.ispStartAddr);
     const PhaseClock clock(view, Phase::Program, kBeginProgramming);
@@ -21,16 +21,17 @@ void program(IspContext& ctx, OperationView& view, const std::string& imagePath,
         !status.proceed(MaskSetup(ctx, masks, MaskKinds::KeepLane2AnyByte)))
         return;
     AddressWalk walk;
-    if (!writeBlocks(ctx, view, *image, span, walk, progress, TailSelect::KeepKind, status))
+    if (!writeBlocks(ctx, view, flash->image, flash->layout, walk, progress, TailSelect::KeepKind, status))
         return;
     leaveAfterLastPhase(ctx, status, clock, kProgramElapsedFormat);
 }
 
 } // namespace
 
-OperationResult ProgramThread(IspContext& ctx, OperationView& view, const std::string& imagePath)
+OperationResult ProgramThread(IspContext& ctx, OperationView& view, const std::string& imagePath,
+                              const ImagePatch& patch)
 {
-    return runLinkOperation(ctx, view, [&](RunStatus& status) { program(ctx, view, imagePath, status); });
+    return runLinkOperation(ctx, view, [&](RunStatus& status) { program(ctx, view, imagePath, patch, status); });
 }
 
 } // namespace pw

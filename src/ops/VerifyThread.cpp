@@ -9,18 +9,17 @@ namespace {
 
 void verify(IspContext& ctx, OperationView& view, const std::string& imagePath, RunStatus& status)
 {
-    const std::optional<FirmwareImage> image = loadFlashImage(ctx, imagePath, 0, status);
-    if (!image)
+    const std::optional<FlashImage> flash = loadFlashImage(ctx, imagePath, 0, {}, status);
+    if (!flash)
         return;
     const AttachedReadBuffer readBuffer(ctx);
-    const BlockSpan span{0, image->size()};
-    const ProgressPlan progress(span.length);
+    const ProgressPlan progress(flash->layout.length());
     progress.apply(view);
     const PhaseClock clock(view, Phase::Verify, kBeginVerifying);
     if (!status.proceed(openConnection(ctx, LinkUse::Verify)))
         return;
     AddressWalk walk;
-    if (!verifyBlocks(ctx, view, *image, span, walk, progress, status))
+    if (!verifyBlocks(ctx, view, flash->image, flash->layout, walk, progress, status))
         return;
     leaveAfterLastPhase(ctx, status, clock, kVerifyElapsedFormat);
 }
