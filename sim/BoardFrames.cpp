@@ -52,6 +52,7 @@ void Simulator::Impl::onFrame(const std::vector<std::uint8_t>& bytes, bool compl
 // The next board on the fixture: erased flash, waiting for a connect, its faults counted afresh.
 void Simulator::Impl::fitFreshBoard()
 {
+    boardsGone.push_back(flash.bytes()); // the first board is there from the start
     FlashBytes erased;
     erased.fill(0xFF);
     flash.assign(erased);

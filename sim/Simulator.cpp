@@ -164,6 +164,15 @@ FlashBytes Simulator::flash() const
     return impl_->flash.bytes();
 }
 
+std::vector<FlashBytes> Simulator::boardFlashes() const
+{
+    std::lock_guard lock(impl_->mutex);
+    std::vector<FlashBytes> boards = impl_->boardsGone;
+    if (impl_->line.active())
+        boards.push_back(impl_->flash.bytes());
+    return boards;
+}
+
 void Simulator::setFlash(const FlashBytes& bytes)
 {
     std::lock_guard lock(impl_->mutex);

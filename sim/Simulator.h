@@ -64,6 +64,9 @@ public:
     std::string slavePath() const;
 
     FlashBytes flash() const;
+    // With --boards: the flash of every board that has been on the fixture, in order; the last
+    // is the one there now (or the last to leave).
+    std::vector<FlashBytes> boardFlashes() const;
     void setFlash(const FlashBytes& bytes);
     // The reset button: back to waiting for a connect at 9600; flash is kept.
     void reset();

@@ -93,7 +93,8 @@ struct Simulator::Impl {
     FlashMemory flash;
     BootLoader loader{flash};
     BoardLine line{options};
-    std::uint64_t boardFrames = 0; // complete frames the board that is there has heard
+    std::uint64_t boardFrames = 0;      // complete frames the board that is there has heard
+    std::vector<FlashBytes> boardsGone; // the flash each board of the line left with
     FrameDecoder decoder;
     std::vector<FrameLogEntry> log;
     std::ofstream logFile;
