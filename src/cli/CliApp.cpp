@@ -7,6 +7,7 @@
 #include "cli/PortSession.h"
 #include "cli/Refusal.h"
 #include "cli/RunReport.h"
+#include "cli/SerialsCommand.h"
 #include "cli/SideBySide.h"
 #include "cli/StationRun.h"
 #include "base/ChipTable.h"
@@ -84,6 +85,14 @@ bool needsImage(Command command)
            command == Command::Station;
 }
 
+// Where the run writes from: the start address for Auto (which erases from there), else 0.
+std::uint32_t runStart(const CliOptions& options, const SettingsStore& store)
+{
+    const bool fromStart = options.command == Command::Auto ||
+                           (options.command == Command::Station && options.stationCommand == Command::Auto);
+    return fromStart ? options.startAddr.value_or(startAddressSetting(store)) : 0;
+}
+
 // The checks the workers make before their first frame, made before any port is opened: exit
 // code 3 means that nothing reached a target.
 std::optional<Refusal> prepareRunImage(const CliOptions& options, const SettingsStore& store, PreparedImage& image)
@@ -93,11 +102,24 @@ std::optional<Refusal> prepareRunImage(const CliOptions& options, const Settings
         return Refusal{"image-error", problem, ExitBadInput};
     if (options.command == Command::Info)
         return std::nullopt;
-    const bool fromStart = options.command == Command::Auto ||
-                           (options.command == Command::Station && options.stationCommand == Command::Auto);
-    const std::uint32_t start = fromStart ? options.startAddr.value_or(startAddressSetting(store)) : 0;
-    if (const auto refusal = imageRefusal(image.binaryPath, image.bytes, start, kChipFlashSizes[0]))
+    if (const auto refusal = imageRefusal(image.binaryPath, image.bytes, runStart(options, store), kChipFlashSizes[0]))
         return Refusal{"image-error", refusal->text, ExitBadInput};
+    return std::nullopt;
+}
+
+// --serial: the field fits this image and the pool has a number for it, before any port is
+// opened; a pool that cannot be used sends nothing.
+std::optional<Refusal> prepareSerials(const CliOptions& options, const SettingsStore& store, const PreparedImage& image,
+                                      std::unique_ptr<BoardSerials>& serials)
+{
+    if (!options.serialField)
+        return std::nullopt;
+    if (const auto refusal =
+            serialFieldRefusal(*options.serialField, image.content, runStart(options, store), options.serialOverwrite))
+        return Refusal{"refused", *refusal, ExitBadInput};
+    serials = std::make_unique<BoardSerials>(*options.serialField);
+    if (const PoolProblem problem = serials->open(options.serialPool))
+        return Refusal{problem.exitCode == ExitBadInput ? "refused" : "serial-error", problem.text, problem.exitCode};
     return std::nullopt;
 }
 
@@ -118,12 +140,12 @@ std::optional<Refusal> checkPorts(const CliOptions& options, const SettingsStore
 }
 
 int runOnPorts(const CliOptions& options, const std::vector<std::string>& ports, const PreparedImage& image,
-               const SettingsStore& store)
+               const SettingsStore& store, BoardSerials* serials)
 {
     Console console(ports.size(), consoleMode(options));
     std::vector<std::unique_ptr<PortSession>> sessions;
     for (std::size_t slot = 0; slot < ports.size(); ++slot)
-        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
+        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store, serials));
     const std::vector<PortOutcome> outcomes = sideBySide<PortOutcome>(
         sessions.size(), [&](std::size_t slot) { return sessions[slot]->run(image.binaryPath, image.bytes); },
         [&](std::size_t slot) { sessions[slot]->interrupt(); });
@@ -145,6 +167,7 @@ std::optional<int> runWithoutPort(const CliOptions& options, const SettingsStore
     case Command::Version: std::printf("pagewise-cli %s\n", kVersionText); return ExitSuccess;
     case Command::Ports: printPorts(store, options.json); return ExitSuccess;
     case Command::Info: printImageInfo(image, options.json); return ExitSuccess;
+    case Command::Serials: return runSerialsCommand(options);
     default: return std::nullopt;
     }
 }
@@ -176,12 +199,15 @@ int runCli(const std::vector<std::string>& args)
             return refuse(*refusal);
     if (const auto done = runWithoutPort(options, store, image))
         return *done;
+    std::unique_ptr<BoardSerials> serials;
+    if (const auto refusal = prepareSerials(options, store, image, serials))
+        return refuse(*refusal);
     std::vector<std::string> ports;
     if (const auto refusal = checkPorts(options, store, ports))
         return refuse(*refusal);
     if (options.command == Command::Station)
-        return runStations(options, ports, labels, image, store);
-    return runOnPorts(options, ports, image, store);
+        return runStations(options, ports, labels, image, store, serials.get());
+    return runOnPorts(options, ports, image, store, serials.get());
 }
 
 } // namespace pw::cli

@@ -15,7 +15,8 @@ namespace {
 const std::map<std::string, Command> kCommands{
     {"program", Command::Program}, {"verify", Command::Verify},   {"auto", Command::Auto},
     {"erase", Command::Erase},     {"dump", Command::Dump},       {"info", Command::Info},
-    {"ports", Command::Ports},     {"station", Command::Station}, {"help", Command::Help},
+    {"ports", Command::Ports},     {"station", Command::Station}, {"serials", Command::Serials},
+    {"help", Command::Help},
 };
 
 const char* const kDescription = R"(Flash programmer for the HZ41C120 boot loader.
@@ -33,6 +34,14 @@ Commands:
           [--after-board CMD] [--reset-pulse dtr|rts[:MS]]
                             program board after board on each port until Ctrl-C: wait for a
                             board, run, print PASS or FAIL and record it, let it go
+  serials init POOL --start N [--step K] [--end M]
+                            create a serial pool (never over one that exists)
+  serials show POOL [--json] the next number, the numbers used and void, and the gaps
+
+program, auto and station write a serial number into each board with --serial ADDR:FORMAT
+and --serial-pool POOL: a number from the pool, never issued twice, patched into the image in
+memory. FORMAT is u8, u16le, u16be, u32le, u32be, u64le, u64be, bcdN (N bytes of packed BCD)
+or decN (N ASCII digits).
 
 Numbers are decimal, or hexadecimal after 0x: page 0x7F is the last page (the Dump dialog
 shows page numbers in hexadecimal without the 0x).
@@ -41,7 +50,8 @@ Defaults come from the same settings file as the GUI; pagewise-cli never writes 
 
 Exit codes: 0 success, 1 verify mismatch, 2 no reply, time-out or hang-up,
 3 bad image file or arguments (nothing was sent), 4 port cannot be opened or none
-configured, 5 what a line keeps (a record) could not be written, 130 interrupted.
+configured, 5 what a line keeps (a record, a serial pool) could not be written, or the
+serial pool is used up, 130 interrupted.
 A station exits with 0 when every board passed, 1 when one failed.)";
 
 // The one option table: the parser and --help both come from it.
@@ -88,6 +98,18 @@ void describe(QCommandLineParser& parser)
          QStringLiteral("station: drop DTR or RTS for MS milliseconds (default 100), then raise it again, before each "
                         "board is connected."),
          QStringLiteral("dtr|rts[:MS]")},
+        {QStringLiteral("serial"),
+         QStringLiteral("program, auto, station: write each board's serial number at ADDR in FORMAT (see above)."),
+         QStringLiteral("ADDR:FORMAT")},
+        {QStringLiteral("serial-pool"), QStringLiteral("The serial pool the numbers come from."),
+         QStringLiteral("POOL")},
+        {QStringLiteral("serial-overwrite"),
+         QStringLiteral("Write the serial number over image data (without it the field must be 0xFF in the image).")},
+        {QStringLiteral("start"), QStringLiteral("serials init: the pool's first number."), QStringLiteral("N")},
+        {QStringLiteral("step"), QStringLiteral("serials init: the distance between numbers (default 1)."),
+         QStringLiteral("K")},
+        {QStringLiteral("end"), QStringLiteral("serials init: the pool's last number (default: none)."),
+         QStringLiteral("M")},
         {QStringLiteral("skip-blank"),
          QStringLiteral("program, auto: do not send 8-byte blocks that are all 0xFF (they change nothing); "
                         "verify still reads everything.")},
@@ -165,6 +187,34 @@ std::string readStationValues(const QCommandLineParser& parser, CliOptions& opti
     return {};
 }
 
+// --serial, --serial-pool and the numbers of serials init; empty when they are all fine.
+std::string readSerialValues(const QCommandLineParser& parser, CliOptions& options)
+{
+    if (const auto field = value(parser, "serial")) {
+        std::string problem;
+        options.serialField = parseSerialField(*field, problem);
+        if (!options.serialField)
+            return problem;
+    }
+    options.serialPool = value(parser, "serial-pool").value_or("");
+    options.serialOverwrite = parser.isSet(QStringLiteral("serial-overwrite"));
+    const std::pair<const char*, std::uint64_t*> numbers[] = {{"start", &options.poolRange.start},
+                                                              {"step", &options.poolRange.step}};
+    for (const auto& [name, target] : numbers)
+        if (const auto text = value(parser, name)) {
+            const auto number = parseWideNumber(*text);
+            if (!number)
+                return std::string("--") + name + " takes a number, not '" + *text + "'";
+            *target = *number;
+        }
+    if (const auto text = value(parser, "end")) {
+        options.poolRange.end = parseWideNumber(*text);
+        if (!options.poolRange.end)
+            return "--end takes a number, not '" + *text + "'";
+    }
+    return {};
+}
+
 // The options with values, checked; empty when they are all fine.
 std::string readValues(const QCommandLineParser& parser, CliOptions& options)
 {
@@ -191,6 +241,8 @@ std::string readValues(const QCommandLineParser& parser, CliOptions& options)
     options.json = parser.isSet(QStringLiteral("json"));
     options.events = parser.isSet(QStringLiteral("events"));
     options.skipBlank = parser.isSet(QStringLiteral("skip-blank"));
+    if (std::string problem = readSerialValues(parser, options); !problem.empty())
+        return problem;
     return readStationValues(parser, options);
 }
 
@@ -230,6 +282,14 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
         options.file = toBytes(positional[2]);
         break;
     }
+    case Command::Serials: {
+        const std::string what = operands == 2 ? toBytes(positional[1]) : "";
+        if (what != "init" && what != "show")
+            return "serials takes init or show, and POOL";
+        options.serialsAction = what == "init" ? SerialsAction::Init : SerialsAction::Show;
+        options.serialPool = toBytes(positional[2]);
+        break;
+    }
     case Command::Dump:
         if (operands != 2)
             return "dump takes FROM and COUNT (pages)";
@@ -241,6 +301,31 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
     case Command::Help:
     case Command::Version: break;
     }
+    return {};
+}
+
+// Options that belong to other commands, and the serial options that go together.
+std::string checkCommandOptions(const QCommandLineParser& parser, const CliOptions& options)
+{
+    const auto isSet = [&](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+    for (const char* name : {"record", "retries", "before-board", "after-board", "reset-pulse"})
+        if (options.command != Command::Station && isSet(name))
+            return std::string("--") + name + " is for station";
+    const bool init = options.command == Command::Serials && options.serialsAction == SerialsAction::Init;
+    for (const char* name : {"start", "step", "end"})
+        if (!init && isSet(name))
+            return std::string("--") + name + " is for serials init";
+    if (init && !isSet("start"))
+        return "serials init needs --start N";
+    const bool flashes =
+        options.command == Command::Program || options.command == Command::Auto || options.command == Command::Station;
+    for (const char* name : {"serial", "serial-pool", "serial-overwrite"})
+        if (!flashes && isSet(name))
+            return std::string("--") + name + " is for program, auto and station";
+    if (isSet("serial") != isSet("serial-pool"))
+        return "--serial and --serial-pool go together";
+    if (options.serialOverwrite && !options.serialField)
+        return "--serial-overwrite needs --serial";
     return {};
 }
 
@@ -266,9 +351,8 @@ ParseResult parseArguments(const std::vector<std::string>& args)
         return fail(std::move(problem));
     if (options.command == Command::Dump && options.ports.size() > 1 && !options.output.empty())
         return fail("-o cannot name one file for several ports");
-    for (const char* name : {"record", "retries", "before-board", "after-board", "reset-pulse"})
-        if (options.command != Command::Station && parser.isSet(QString::fromLatin1(name)))
-            return fail(std::string("--") + name + " is for station");
+    if (std::string problem = checkCommandOptions(parser, options); !problem.empty())
+        return fail(std::move(problem));
     return {options, {}};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "base/NumberText.h"
+#include "cli/SerialField.h"
 #include "base/Timings.h"
 #include "serial/ModemLines.h"
 
@@ -10,7 +11,8 @@
 
 namespace pw::cli {
 
-enum class Command { Program, Verify, Auto, Erase, Dump, Info, Ports, Station, Help, Version };
+enum class Command { Program, Verify, Auto, Erase, Dump, Info, Ports, Station, Serials, Help, Version };
+enum class SerialsAction { Init, Show };
 
 // Exit codes of pagewise-cli; a gang run exits with the worst of its ports.
 enum ExitCode : int {
@@ -19,7 +21,7 @@ enum ExitCode : int {
     ExitNoReply = 2,
     ExitBadInput = 3,
     ExitPortError = 4,
-    ExitNotKept = 5, // what a line keeps (a record) could not be written
+    ExitNotKept = 5, // what a line keeps (a record, a serial pool) could not be written, or the pool is used up
     ExitInterrupted = 130,
 };
 
@@ -48,7 +50,12 @@ struct CliOptions {
     unsigned retries = 0;                   // station: runs again after a time-out or a hang-up
     std::string beforeBoard;                // station: shell commands around each board
     std::string afterBoard;
-    std::optional<ResetPulse> resetPulse; // station: a modem line pulsed before each board
+    std::optional<ResetPulse> resetPulse;   // station: a modem line pulsed before each board
+    std::optional<SerialField> serialField; // program / auto / station: --serial ADDR:FORMAT
+    std::string serialPool;                 // --serial-pool, or the pool of serials init|show
+    bool serialOverwrite = false;
+    SerialsAction serialsAction = SerialsAction::Show;
+    PoolRange poolRange; // serials init
 };
 
 struct ParseResult {

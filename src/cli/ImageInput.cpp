@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <filesystem>
 
 namespace pw::cli {
 
@@ -41,18 +40,17 @@ bool prepareImage(const std::string& file, PreparedImage& image, std::string& pr
         problem = boxes.texts.empty() ? file + " could not be loaded" : boxes.texts;
         return false;
     }
-    std::error_code error;
     image.binaryPath = loaded.imagePath;
     image.sizeText = loaded.sizeText;
     image.checksumText = loaded.checksumText;
-    image.bytes = std::filesystem::file_size(loaded.imagePath, error);
     std::ifstream binary(loaded.imagePath, std::ios::binary);
-    const std::string content{std::istreambuf_iterator<char>(binary), std::istreambuf_iterator<char>()};
+    image.content.assign(std::istreambuf_iterator<char>(binary), std::istreambuf_iterator<char>());
     if (!binary.good() && !binary.eof()) {
         problem = loaded.imagePath + " could not be read";
         return false;
     }
-    image.sha256 = QCryptographicHash::hash(QByteArrayView(content.data(), static_cast<qsizetype>(content.size())),
+    image.bytes = image.content.size();
+    image.sha256 = QCryptographicHash::hash(QByteArrayView(image.content.data(), static_cast<qsizetype>(image.bytes)),
                                             QCryptographicHash::Sha256)
                        .toHex()
                        .toStdString();

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pw::cli {
 
@@ -9,7 +10,8 @@ struct PreparedImage {
     std::string sizeText;
     std::string checksumText;
     std::uint64_t bytes = 0;
-    std::string sha256; // of the binary's bytes, lower-case hex
+    std::string sha256;                // of the binary's bytes, lower-case hex
+    std::vector<std::uint8_t> content; // the binary's bytes, as read for the checks before a run
 };
 
 // Loads FILE the way the panel's Load button does (a .hex is converted into the .bin beside

@@ -19,6 +19,7 @@ const char* commandName(Command command)
     case Command::Info: return "info";
     case Command::Ports: return "ports";
     case Command::Station: return "station";
+    case Command::Serials: return "serials";
     case Command::Help: return "help";
     case Command::Version: return "version";
     }
@@ -33,9 +34,9 @@ ConsoleMode consoleMode(const CliOptions& options)
 }
 
 PortSession::PortSession(const CliOptions& options, const std::string& portArgument, std::size_t slot, Console& console,
-                         const SettingsStore& store)
+                         const SettingsStore& store, BoardSerials* serials)
     : options_(options), slot_(slot), console_(console), boxes_(console, slot), view_(console, slot), ctx_(boxes_),
-      matcher_(ctx_, MatcherVariant::Panel)
+      matcher_(ctx_, MatcherVariant::Panel), serials_(serials)
 {
     loadSettings(ctx_, store);
     ctx_.exeDir = programFolder();
@@ -62,7 +63,7 @@ PortSession::PortSession(const CliOptions& options, const std::string& portArgum
 
 PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBytes)
 {
-    PortOutcome outcome{label_, commandName(options_.command), {}, ExitSuccess};
+    PortOutcome outcome{label_, commandName(options_.command), {}, ExitSuccess, std::nullopt};
     console_.setLabel(slot_, label_, imageBytes);
     console_.event(slot_, "start",
                    {{"operation", jsonText(outcome.operation)},
@@ -73,14 +74,51 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
         outcome.result = {Outcome::Refused, boxes_.lastText(), 0, 0};
         outcome.exitCode = ExitPortError;
     } else {
-        outcome.result = runOnce(options_.command, imagePath);
-        close();
-        outcome.exitCode = exitCodeFor(outcome.result);
+        runWithSerial(outcome, imagePath);
         if (outcome.exitCode == ExitSuccess)
             console_.complete(slot_);
     }
     console_.event(slot_, "result", resultObject(outcome));
     return outcome;
+}
+
+void PortSession::runWithSerial(PortOutcome& outcome, const std::string& imagePath)
+{
+    if (const PoolProblem problem = reserveSerial(outcome.serial)) {
+        close();
+        outcome.result = {Outcome::Refused, problem.text, 0, 0};
+        outcome.exitCode = problem.exitCode;
+        return;
+    }
+    outcome.result = runOnce(options_.command, imagePath, outcome.serial ? outcome.serial->patch : ImagePatch{});
+    close();
+    outcome.exitCode = exitCodeFor(outcome.result);
+    if (const PoolProblem problem = settleSerial(outcome, ""))
+        outcome.exitCode = problem.exitCode;
+}
+
+PoolProblem PortSession::reserveSerial(std::optional<PlacedSerial>& placed)
+{
+    placed.reset();
+    if (!serials_)
+        return {};
+    PlacedSerial reserved;
+    PoolProblem problem = serials_->reserve(label_, reserved);
+    if (problem)
+        console_.message(slot_, problem.text);
+    else
+        placed = std::move(reserved);
+    return problem;
+}
+
+PoolProblem PortSession::settleSerial(const PortOutcome& outcome, const std::string& record)
+{
+    if (!serials_ || !outcome.serial)
+        return {};
+    const PoolProblem problem = serials_->settle(*outcome.serial, resultName(outcome), record);
+    if (problem)
+        console_.message(slot_, problem.text);
+    return problem;
 }
 
 bool PortSession::open()
@@ -99,14 +137,14 @@ void PortSession::close()
     ctx_.portOpen = 0;
 }
 
-OperationResult PortSession::runOnce(Command command, const std::string& imagePath)
+OperationResult PortSession::runOnce(Command command, const std::string& imagePath, const ImagePatch& patch)
 {
     OperationResult result;
     OperationRunner runner(ctx_);
     runner.start([&] {
         if (interrupted_) // Ctrl-C before the run began: it ends at its first look at Cancel
             ctx_.cancelEvent.set();
-        result = runCommand(command, imagePath);
+        result = runCommand(command, imagePath, patch);
     });
     runner.join();
     if (result.message.empty() && result.outcome != Outcome::Success)
@@ -114,12 +152,12 @@ OperationResult PortSession::runOnce(Command command, const std::string& imagePa
     return result;
 }
 
-OperationResult PortSession::runCommand(Command command, const std::string& imagePath)
+OperationResult PortSession::runCommand(Command command, const std::string& imagePath, const ImagePatch& patch)
 {
     switch (command) {
-    case Command::Program: return ProgramThread(ctx_, view_, imagePath);
+    case Command::Program: return ProgramThread(ctx_, view_, imagePath, patch);
     case Command::Verify: return VerifyThread(ctx_, view_, imagePath);
-    case Command::Auto: return AutoThread(ctx_, view_, imagePath);
+    case Command::Auto: return AutoThread(ctx_, view_, imagePath, patch);
     case Command::Erase: {
         if (options_.fromPage)
             return PageEraseThread(ctx_, view_, *options_.fromPage, *options_.pageCount);
@@ -135,6 +173,7 @@ OperationResult PortSession::runCommand(Command command, const std::string& imag
     case Command::Info:
     case Command::Ports:
     case Command::Station:
+    case Command::Serials:
     case Command::Help:
     case Command::Version: break;
     }

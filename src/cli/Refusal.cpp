@@ -18,7 +18,7 @@ int refuseRun(const CliOptions& options, const std::vector<std::string>& ports, 
     Console console(ports.size(), ConsoleMode::Events);
     for (std::size_t slot = 0; slot < ports.size(); ++slot) {
         const PortOutcome outcome{
-            ports[slot], commandName(options.command), {Outcome::Refused, message, 0, 0}, exitCode};
+            ports[slot], commandName(options.command), {Outcome::Refused, message, 0, 0}, exitCode, std::nullopt};
         QJsonObject fields = resultObject(outcome);
         fields.insert("result", QString::fromLatin1(result));
         if (options.events) {

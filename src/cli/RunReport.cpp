@@ -32,14 +32,22 @@ const char* outcomeName(Outcome outcome)
 
 const char* resultName(const PortOutcome& outcome)
 {
-    return outcome.exitCode == ExitPortError ? "port-error" : outcomeName(outcome.result.outcome);
+    if (outcome.exitCode == ExitPortError)
+        return "port-error";
+    if (outcome.exitCode == ExitNotKept)
+        return "serial-error";
+    return outcomeName(outcome.result.outcome);
 }
 
 QJsonObject resultObject(const PortOutcome& outcome)
 {
-    return {{"operation", jsonText(outcome.operation)},           {"result", QString::fromLatin1(resultName(outcome))},
-            {"message", jsonText(outcome.result.message)},        {"seconds", jsonSeconds(outcome.result.seconds)},
-            {"bytes", static_cast<qint64>(outcome.result.bytes)}, {"exit", outcome.exitCode}};
+    QJsonObject object{
+        {"operation", jsonText(outcome.operation)},           {"result", QString::fromLatin1(resultName(outcome))},
+        {"message", jsonText(outcome.result.message)},        {"seconds", jsonSeconds(outcome.result.seconds)},
+        {"bytes", static_cast<qint64>(outcome.result.bytes)}, {"exit", outcome.exitCode}};
+    if (outcome.serial)
+        insertSerialFields(object, *outcome.serial);
+    return object;
 }
 
 std::string jsonResultLine(const PortOutcome& outcome)

@@ -17,7 +17,7 @@ void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& opt
 QJsonObject resultObject(const PortOutcome& outcome);
 std::string jsonResultLine(const PortOutcome& outcome);
 const char* outcomeName(Outcome outcome);
-const char* resultName(const PortOutcome& outcome); // outcomeName, or "port-error"
+const char* resultName(const PortOutcome& outcome); // outcomeName, "port-error" or "serial-error"
 
 // dump -o FILE: moves the Dump.txt or Dump.bin the run wrote to FILE.
 bool moveDumpFile(const CliOptions& options);

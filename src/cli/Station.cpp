@@ -49,9 +49,10 @@ StationTotals Station::run()
         if (!enter(State::Between) || !beforeBoard(board, totals))
             break;
         const std::optional<Clock::time_point> answered = awaitBoard(board, totals);
-        if (!answered || !enter(State::OnBoard))
+        std::optional<PlacedSerial> serial;
+        if (!answered || !enter(State::OnBoard) || !reserveSerial(serial, totals))
             break;
-        BoardReport report = runBoard(board, *answered, totals);
+        BoardReport report = runBoard(board, *answered, serial, totals);
         if (!finishBoard(report, totals) || !enter(State::Between) || !letBoardGo(report))
             break;
     }
@@ -95,12 +96,14 @@ std::function<void()> Station::reminder(const std::string& text, const QJsonObje
 bool Station::runHook(const std::string& command, const char* name, BoardReport& report, const std::string& result,
                       const std::string& record)
 {
-    report.hookResult = runBoardHook(command,
-                                     {{"PAGEWISE_PORT", label_},
-                                      {"PAGEWISE_BOARD", std::to_string(report.board)},
-                                      {"PAGEWISE_RESULT", result},
-                                      {"PAGEWISE_RECORD", record}},
-                                     kHookLimit);
+    report.hookResult =
+        runBoardHook(command,
+                     {{"PAGEWISE_PORT", label_},
+                      {"PAGEWISE_BOARD", std::to_string(report.board)},
+                      {"PAGEWISE_SERIAL", report.outcome.serial ? std::to_string(report.outcome.serial->number) : ""},
+                      {"PAGEWISE_RESULT", result},
+                      {"PAGEWISE_RECORD", record}},
+                     kHookLimit);
     if (report.hookResult.passed)
         return true;
     report.hook = name;
@@ -113,11 +116,12 @@ bool Station::beforeBoard(unsigned board, StationTotals& totals)
         return true;
     BoardReport report;
     report.board = board;
-    report.outcome = {label_, commandName(options_.stationCommand), {Outcome::Success, "", 0, 0}, ExitSuccess};
+    report.outcome = {
+        label_, commandName(options_.stationCommand), {Outcome::Success, "", 0, 0}, ExitSuccess, std::nullopt};
     if (runHook(options_.beforeBoard, "before-board", report, "", ""))
         return true;
     std::string recordLine;
-    return recordAndCount(report, totals, recordLine);
+    return recordAndCount(report, totals, recordLine, nullptr);
 }
 
 bool Station::pulseReset(StationTotals& totals)
@@ -157,13 +161,28 @@ std::optional<Station::Clock::time_point> Station::awaitBoard(unsigned board, St
     }
 }
 
-BoardReport Station::runBoard(unsigned board, Clock::time_point answered, StationTotals& totals)
+// The board has answered: its number is on disk before its first write. A pool that cannot
+// give one stops every station.
+bool Station::reserveSerial(std::optional<PlacedSerial>& serial, StationTotals& totals)
+{
+    const PoolProblem problem = session_.reserveSerial(serial);
+    if (!problem)
+        return true;
+    totals.exitCode = std::max(totals.exitCode, problem.exitCode);
+    totals.serialStop = true;
+    shared_.stopAll();
+    return false;
+}
+
+BoardReport Station::runBoard(unsigned board, Clock::time_point answered, const std::optional<PlacedSerial>& serial,
+                              StationTotals& totals)
 {
     BoardReport report;
     report.board = board;
     OperationResult result;
     for (;; ++report.attempt) {
-        result = session_.runOnce(options_.stationCommand, shared_.identity.image->binaryPath);
+        result = session_.runOnce(options_.stationCommand, shared_.identity.image->binaryPath,
+                                  serial ? serial->patch : ImagePatch{});
         report.phases = session_.takePhaseSeconds();
         if (!retryable(result.outcome) || report.attempt > options_.retries || stopping())
             break;
@@ -175,14 +194,15 @@ BoardReport Station::runBoard(unsigned board, Clock::time_point answered, Statio
         session_.context().connectAnswered = false; // the next attempt begins at its own connect
         session_.restartReplyMatcher();
     }
-    report.outcome = {label_, commandName(options_.stationCommand), result, session_.exitCodeFor(result)};
+    report.outcome = {label_, commandName(options_.stationCommand), result, session_.exitCodeFor(result), serial};
     report.outcome.result.seconds = secondsSince(answered);
     return report;
 }
 
 // Counts the board, prints its line and event and writes its record; false when the record
 // could not be written: then every station stops, and this one exits with 5.
-bool Station::recordAndCount(const BoardReport& report, StationTotals& totals, std::string& recordLine)
+bool Station::recordAndCount(const BoardReport& report, StationTotals& totals, std::string& recordLine,
+                             std::uint64_t* lineNumber)
 {
     const bool passed = !errorClassOf(report);
     (passed ? totals.passed : totals.failed) += 1;
@@ -192,7 +212,7 @@ bool Station::recordAndCount(const BoardReport& report, StationTotals& totals, s
     if (!shared_.records.isOpen())
         return true;
     recordLine = jsonLine(boardRecord(report, shared_.identity, adapterSerial_));
-    const std::string failure = shared_.records.append(recordLine);
+    const std::string failure = shared_.records.append(recordLine, lineNumber);
     if (failure.empty())
         return true;
     console_.message(slot_, "the record of board " + std::to_string(report.board) + " on " + label_ +
@@ -203,10 +223,26 @@ bool Station::recordAndCount(const BoardReport& report, StationTotals& totals, s
     return false;
 }
 
+// The board's number becomes used or void, with where its record is; false (every station
+// stops, exit 5) when the pool cannot be written.
+bool Station::settleSerial(const BoardReport& report, std::uint64_t recordLine, StationTotals& totals)
+{
+    const std::string record = recordLine ? shared_.records.path() + ":" + std::to_string(recordLine) : std::string();
+    const PoolProblem problem = session_.settleSerial(report.outcome, record);
+    if (!problem)
+        return true;
+    totals.exitCode = std::max(totals.exitCode, problem.exitCode);
+    totals.serialStop = true;
+    shared_.stopAll();
+    return false;
+}
+
 bool Station::finishBoard(BoardReport& report, StationTotals& totals)
 {
     std::string recordLine;
-    if (!recordAndCount(report, totals, recordLine))
+    std::uint64_t lineNumber = 0;
+    const bool recorded = recordAndCount(report, totals, recordLine, &lineNumber);
+    if (!settleSerial(report, lineNumber, totals) || !recorded)
         return false;
     if (report.outcome.result.outcome == Outcome::ImageError) {
         totals.exitCode = std::max<int>(totals.exitCode, ExitBadInput); // every further board would fail alike
@@ -215,7 +251,7 @@ bool Station::finishBoard(BoardReport& report, StationTotals& totals)
     if (options_.afterBoard.empty() ||
         runHook(options_.afterBoard, "after-board", report, resultName(report.outcome), recordLine))
         return true;
-    return recordAndCount(report, totals, recordLine);
+    return recordAndCount(report, totals, recordLine, nullptr);
 }
 
 // After a failure the board may still be in ISP mode and answer: it is named once and the

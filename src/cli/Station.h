@@ -26,6 +26,7 @@ struct StationTotals {
     unsigned failed = 0;
     double hours = 0;
     int exitCode = ExitSuccess; // 1 once a board failed; 3, 4 or 5 when the station had to stop
+    bool serialStop = false;    // the 5 came from the serial pool, not the record file
 };
 
 // One port of pagewise-cli station: waits for a board, runs the command on it from its
@@ -51,9 +52,13 @@ private:
     bool beforeBoard(unsigned board, StationTotals& totals);
     std::optional<Clock::time_point> awaitBoard(unsigned board, StationTotals& totals);
     bool pulseReset(StationTotals& totals);
-    BoardReport runBoard(unsigned board, Clock::time_point answered, StationTotals& totals);
+    bool reserveSerial(std::optional<PlacedSerial>& serial, StationTotals& totals);
+    BoardReport runBoard(unsigned board, Clock::time_point answered, const std::optional<PlacedSerial>& serial,
+                         StationTotals& totals);
     bool finishBoard(BoardReport& report, StationTotals& totals);
-    bool recordAndCount(const BoardReport& report, StationTotals& totals, std::string& recordLine);
+    bool settleSerial(const BoardReport& report, std::uint64_t recordLine, StationTotals& totals);
+    bool recordAndCount(const BoardReport& report, StationTotals& totals, std::string& recordLine,
+                        std::uint64_t* lineNumber);
     bool letBoardGo(const BoardReport& report);
     bool reopen();
     std::function<void()> reminder(const std::string& text, const QJsonObject& fields);

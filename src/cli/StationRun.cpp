@@ -19,9 +19,11 @@ namespace pw::cli {
 
 namespace {
 
-const char* stationResult(int exitCode)
+const char* stationResult(const StationTotals& totals)
 {
-    switch (exitCode) {
+    if (totals.serialStop)
+        return "serial-error";
+    switch (totals.exitCode) {
     case ExitSuccess: return "success";
     case ExitMismatch: return "failed";
     case ExitBadInput: return "image-error";
@@ -44,7 +46,7 @@ void reportTotals(Console& console, std::size_t slot, const std::string& label, 
     console.resultLine(slot, line, "totals", totals);
     QJsonObject result = totals;
     result.insert("operation", "station");
-    result.insert("result", stationResult(t.exitCode));
+    result.insert("result", stationResult(t));
     result.insert("exit", t.exitCode);
     result.insert("seconds", jsonSeconds(t.hours * 3600));
     console.event(slot, "result", result);
@@ -53,7 +55,8 @@ void reportTotals(Console& console, std::size_t slot, const std::string& label, 
 } // namespace
 
 int runStations(const CliOptions& options, const std::vector<std::string>& ports,
-                const std::vector<std::string>& labels, const PreparedImage& image, const SettingsStore& store)
+                const std::vector<std::string>& labels, const PreparedImage& image, const SettingsStore& store,
+                BoardSerials* serials)
 {
     StationShared shared;
     shared.identity = {QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString(),
@@ -67,7 +70,7 @@ int runStations(const CliOptions& options, const std::vector<std::string>& ports
     std::vector<std::unique_ptr<PortSession>> sessions;
     std::vector<std::unique_ptr<Station>> stations;
     for (std::size_t slot = 0; slot < ports.size(); ++slot) {
-        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store));
+        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store, serials));
         PortSession& session = *sessions.back();
         IspContext& ctx = session.context();
         console.setLabel(slot, session.label(), image.bytes);

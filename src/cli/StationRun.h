@@ -1,4 +1,5 @@
 #pragma once
+#include "cli/BoardSerials.h"
 #include "cli/CliOptions.h"
 #include "cli/ImageInput.h"
 #include "settings/Settings.h"
@@ -9,9 +10,11 @@
 namespace pw::cli {
 
 // pagewise-cli station: every port a station of its own, side by side, until Ctrl-C (or a
-// record that cannot be written); then the totals per port. `ports` as resolved ("" for the
-// configured one), `labels` as the user knows them. Returns the exit code.
+// record or serial pool that cannot be written); then the totals per port. `ports` as resolved
+// ("" for the configured one), `labels` as the user knows them; `serials` null without --serial.
+// Returns the exit code.
 int runStations(const CliOptions& options, const std::vector<std::string>& ports,
-                const std::vector<std::string>& labels, const PreparedImage& image, const SettingsStore& store);
+                const std::vector<std::string>& labels, const PreparedImage& image, const SettingsStore& store,
+                BoardSerials* serials);
 
 } // namespace pw::cli

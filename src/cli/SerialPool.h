@@ -1,0 +1,86 @@
+#pragma once
+#include "cli/CliOptions.h"
+#include "cli/SerialField.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace pw::cli {
+
+// Why a pool could not be used, and the exit code that says so; empty text: nothing wrong.
+struct PoolProblem {
+    std::string text;
+    int exitCode = ExitSuccess;
+    explicit operator bool() const { return !text.empty(); }
+};
+
+// One number the pool issued and what became of it.
+struct PoolNumber {
+    enum class State { Reserved, Used, Void };
+    State state = State::Reserved;
+    std::string port;
+    std::string time;   // of the last event
+    std::string why;    // void: the board's result, or that its process ended
+    std::string record; // used: FILE:LINE of the station's record, when there was one
+    std::string host;   // reserved: the process that holds it
+    std::int64_t pid = 0;
+    std::uint64_t pidStart = 0;
+};
+
+struct PoolState {
+    PoolRange range;
+    std::uint64_t next = 0;
+    bool overflowed = false; // next would pass the largest number a journal holds
+    std::map<std::uint64_t, PoolNumber> numbers;
+    // Whether `next` may still be issued, to a field that holds numbers up to `largest`.
+    bool hasNext(std::uint64_t largest) const;
+};
+
+// A serial pool: an append-only journal of JSON lines shared by every port and process on the
+// machine. Every change takes the file's lock, reads what others appended, appends one line and
+// is on disk before the lock is let go; a number that was ever reserved is never issued again.
+class SerialPool {
+public:
+    // Writes a new pool; refuses one that exists.
+    static PoolProblem create(const std::string& path, const PoolRange& range);
+
+    SerialPool() = default;
+    ~SerialPool();
+    SerialPool(const SerialPool&) = delete;
+    SerialPool& operator=(const SerialPool&) = delete;
+
+    // Opens an existing pool and voids the reservations of processes that ended without an
+    // outcome.
+    PoolProblem open(const std::string& path);
+    // The next number, at most `largest`, reserved for a board on `port`.
+    PoolProblem reserve(const std::string& port, std::uint64_t largest, std::uint64_t& number);
+    // Whether the next number is at most `largest` and within the range.
+    PoolProblem checkNext(std::uint64_t largest);
+    // A reserved number's outcome: used (record: where its record is, if anywhere) or void.
+    PoolProblem settle(std::uint64_t number, bool used, const std::string& why, const std::string& record);
+    PoolState state();
+    const std::string& path() const { return path_; }
+
+private:
+    PoolProblem refresh();
+    PoolProblem applyLine(const std::string& line);
+    PoolProblem voidEnded();
+    PoolProblem appendEvent(const std::string& line);
+    PoolProblem usedUp(std::uint64_t largest) const;
+    PoolProblem failure(const std::string& what) const;
+
+    int fd_ = -1;
+    std::string path_;
+    std::uint64_t readBytes_ = 0; // the journal's bytes applied so far
+    std::uint64_t lines_ = 0;
+    PoolState state_;
+    bool headed_ = false;
+    std::set<std::uint64_t> pending_; // reserved, no outcome yet
+    std::mutex mutex_;
+};
+
+} // namespace pw::cli

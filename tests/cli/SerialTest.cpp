@@ -1,0 +1,404 @@
+// Serial numbers per board: placed into the image in memory, taken from a pool that never
+// issues a number twice, across crashes, failures and processes at once.
+#include "cli/SerialPool.h"
+#include "support/ChildProcess.h"
+#include "support/Files.h"
+#include "support/ScopedEnv.h"
+#include "support/SimHarness.h"
+#include "support/Tables.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+#include <span>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace pw::test {
+namespace {
+
+using Kind = sim::Fault::Kind;
+
+// 0x808 bytes: 0x11 everywhere, so the room for a field lies past the image's end.
+const std::string kImage = std::string(0x800, '\x11') + "12345678";
+
+QJsonObject jsonObject(const std::string& line)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+}
+
+std::vector<QJsonObject> jsonLines(const std::string& text)
+{
+    std::vector<QJsonObject> objects;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        objects.push_back(jsonObject(line));
+    return objects;
+}
+
+std::size_t writeFrames(const std::vector<std::string>& frames)
+{
+    return static_cast<std::size_t>(
+        std::ranges::count_if(frames, [](const std::string& frame) { return frame.starts_with("0F 09 "); }));
+}
+
+class SerialFixture : public ::testing::Test {
+protected:
+    std::string path(const std::string& name) const { return dir.file(name); }
+    ChildResult cli(const std::vector<std::string>& args) const
+    {
+        return ChildProcess(binFolder() + "pagewise-cli", args).wait();
+    }
+    std::string pool(std::uint64_t start, std::uint64_t step = 1, const std::string& name = "pool.jsonl") const
+    {
+        const ChildResult made =
+            cli({"serials", "init", path(name), "--start", std::to_string(start), "--step", std::to_string(step)});
+        EXPECT_EQ(made.exitCode, 0) << made.err;
+        return path(name);
+    }
+    QJsonObject show(const std::string& poolPath) const
+    {
+        const ChildResult shown = cli({"serials", "show", poolPath, "--json"});
+        EXPECT_EQ(shown.exitCode, 0) << shown.err;
+        return jsonObject(shown.out);
+    }
+
+    TempDir dir;
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")}; // the developer's settings stay out
+};
+
+struct PlaceRow {
+    const char* name;
+    const char* field;              // --serial
+    std::uint64_t number;           // the pool's next number
+    std::vector<std::string> extra; // before the command
+    const char* command;
+    int exitCode;
+    std::uint32_t at;  // the field's first address
+    const char* bytes; // what the flash holds there afterwards ("": nothing may be sent)
+    const char* said;  // a part of stderr
+};
+using pw::test::PrintTo;
+
+class SerialPlacement : public SerialFixture, public ::testing::WithParamInterface<PlaceRow> {};
+
+// The number lands in flash in its format, the image around it stays, and only the image's
+// blocks and the field's own are written: never the blank blocks between.
+TEST_P(SerialPlacement, WritesTheFieldOrRefusesBeforeAnyFrame)
+{
+    const PlaceRow& row = GetParam();
+    SimHarness target;
+    const std::string poolPath = pool(row.number);
+    std::vector<std::string> args = {"-q",    "--port", target.slavePath(), "--serial", row.field, "--serial-pool",
+                                     poolPath};
+    args.insert(args.end(), row.extra.begin(), row.extra.end());
+    args.insert(args.end(), {row.command, writeFile(path("fw.bin"), kImage)});
+    const ChildResult run = cli(args);
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+    EXPECT_NE(run.err.find(row.said), std::string::npos) << run.err;
+    if (!*row.bytes) {
+        EXPECT_TRUE(target.programFrames().empty()) << "a frame was sent for a refused field";
+        return;
+    }
+    const sim::FlashBytes flash = target.sim().flash();
+    const auto length = static_cast<std::uint32_t>((std::string(row.bytes).size() + 1) / 3);
+    EXPECT_EQ(sim::hexBytes(std::span(flash.data() + row.at, length)), row.bytes);
+    const std::uint32_t start = std::string(row.command) == "auto" ? 0x800 : 0;
+    std::set<std::uint32_t> blocks;
+    for (std::uint32_t a = start; a < kImage.size(); a += 8)
+        blocks.insert(a / 8);
+    for (std::uint32_t a = row.at; a < row.at + length; ++a)
+        blocks.insert(a / 8);
+    for (std::uint32_t a = start; a < kImage.size(); ++a) {
+        if (a < row.at || a >= row.at + length) {
+            ASSERT_EQ(flash[a], static_cast<std::uint8_t>(kImage[a])) << "the image changed at " << a;
+        }
+    }
+    EXPECT_EQ(writeFrames(target.programFrames()), blocks.size()) << "blank blocks were sent";
+    EXPECT_EQ(show(poolPath).value("used").toArray(), QJsonArray{static_cast<qint64>(row.number)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, SerialPlacement,
+    ::testing::Values(
+        PlaceRow{"u8", "0x900:u8", 0xA5, {}, "program", 0, 0x900, "A5", ""},
+        PlaceRow{"u16le", "0x900:u16le", 0x1234, {}, "program", 0, 0x900, "34 12", ""},
+        PlaceRow{"u16be", "0x900:u16be", 0x1234, {}, "program", 0, 0x900, "12 34", ""},
+        PlaceRow{"u32le", "0x900:u32le", 0x12345678, {}, "program", 0, 0x900, "78 56 34 12", ""},
+        PlaceRow{"u32be", "0x900:u32be", 0x12345678, {}, "program", 0, 0x900, "12 34 56 78", ""},
+        PlaceRow{"u64le", "0x900:u64le", 0x0102030405060708, {}, "program", 0, 0x900, "08 07 06 05 04 03 02 01", ""},
+        PlaceRow{"u64be_a_block_of_its_own",
+                 "0x1FF8:u64be",
+                 0x0102030405060708,
+                 {},
+                 "program",
+                 0,
+                 0x1FF8,
+                 "01 02 03 04 05 06 07 08",
+                 ""},
+        PlaceRow{"bcd3", "0x900:bcd3", 12345, {}, "program", 0, 0x900, "01 23 45", ""},
+        PlaceRow{"dec6", "0x900:dec6", 4711, {}, "program", 0, 0x900, "30 30 34 37 31 31", ""},
+        PlaceRow{"across_two_blocks", "0x9FE:u32be", 0x12345678, {}, "program", 0, 0x9FE, "12 34 56 78", ""},
+        PlaceRow{"right_after_the_image", "0x808:dec4", 42, {}, "program", 0, 0x808, "30 30 34 32", ""},
+        PlaceRow{"top_of_flash_with_auto",
+                 "0xFFF8:dec8",
+                 42,
+                 {"--start-addr", "0x800"},
+                 "auto",
+                 0,
+                 0xFFF8,
+                 "30 30 30 30 30 30 34 32",
+                 ""},
+        PlaceRow{
+            "over_image_data_allowed", "0x10:u16le", 0xBEEF, {"--serial-overwrite"}, "program", 0, 0x10, "EF BE", ""},
+        PlaceRow{"over_image_data",
+                 "0x10:u16le",
+                 1,
+                 {},
+                 "program",
+                 3,
+                 0,
+                 "",
+                 "the image holds 0x11 at 0x0010, where the serial number goes"},
+        PlaceRow{"outside_the_flash",
+                 "0xFFFE:u32le",
+                 1,
+                 {},
+                 "program",
+                 3,
+                 0,
+                 "",
+                 "The field at 0xFFFE to 0x10001 lies outside the 0x10000 bytes of flash"},
+        PlaceRow{"below_autos_start",
+                 "0x7FE:u16le",
+                 1,
+                 {"--start-addr", "0x800", "--serial-overwrite"},
+                 "auto",
+                 3,
+                 0,
+                 "",
+                 "lies below the start address 0x800"},
+        PlaceRow{"too_large_for_its_format", "0x900:u8", 256, {}, "program", 5, 0, "", "is used up"},
+        PlaceRow{"too_many_digits", "0x900:bcd2", 10000, {}, "program", 5, 0, "", "is used up"}),
+    rowName);
+
+struct OutcomeRow {
+    const char* name;
+    std::vector<sim::Fault> faults;
+    bool killed; // SIGKILL once the number is reserved and a block is written
+    int exitCode;
+    const char* state; // of the number afterwards
+    const char* why;
+};
+
+class SerialOutcome : public SerialFixture, public ::testing::WithParamInterface<OutcomeRow> {};
+
+// A number is never issued again, whatever became of its board; the next run takes the one after.
+TEST_P(SerialOutcome, VoidsTheNumberOfABoardThatDidNotPass)
+{
+    const OutcomeRow& row = GetParam();
+    const std::string poolPath = pool(100, 5);
+    // The field is in the image's first block, written before anything can fail after it.
+    const std::string image = std::string(8, '\xFF') + std::string(0x100, '\x22');
+    const std::vector<std::string> args = {
+        "-q", "--serial", "0x0:u32le", "--serial-pool", poolPath, "program", writeFile(path("fw.bin"), image)};
+    {
+        SimHarness target(SimHarness::withFaults(row.faults));
+        std::vector<std::string> withPort = {"--port", target.slavePath()};
+        withPort.insert(withPort.end(), args.begin(), args.end());
+        ChildProcess run(binFolder() + "pagewise-cli", withPort);
+        if (row.killed) {
+            ASSERT_TRUE(target.waitForProgramFrames(13)); // connect, handshake, masks, address, a write
+            EXPECT_NE(fileText(poolPath).find("\"reserved\""), std::string::npos);
+            run.signal(SIGKILL);
+        }
+        EXPECT_EQ(run.wait().exitCode, row.exitCode);
+    }
+    const QJsonObject state = show(poolPath);
+    EXPECT_EQ(state.value(row.state).toArray(), QJsonArray{100});
+    EXPECT_EQ(state.value("numbers").toArray().at(0).toObject().value("why").toString(), row.why);
+    EXPECT_EQ(state.value("next").toInteger(), 105);
+
+    SimHarness target;
+    std::vector<std::string> withPort = {"--port", target.slavePath()};
+    withPort.insert(withPort.end(), args.begin(), args.end());
+    EXPECT_EQ(cli(withPort).exitCode, 0);
+    EXPECT_EQ(target.sim().flash()[0], 105);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, SerialOutcome,
+    ::testing::Values(
+        OutcomeRow{"passes", {}, false, 0, "used", ""},
+        OutcomeRow{"fails_after_its_field_was_written", {{Kind::SilentAfter, 14}}, false, 2, "void", "timeout"},
+        OutcomeRow{"fails_before_anything_was_written", {{Kind::SilentAfter, 2}}, false, 2, "void", "timeout"},
+        OutcomeRow{"its_process_is_killed",
+                   {{Kind::Slow, 300}},
+                   true,
+                   -1,
+                   "void",
+                   "its process ended before the board's outcome"}),
+    rowName);
+
+// Three stations on one pool, five boards each: every board holds the image and its own
+// number, the numbers are consecutive by the step, and each record names its board's number.
+TEST_F(SerialFixture, StationsOnThreePortsShareOnePool)
+{
+    const std::string poolPath = pool(1000, 3);
+    std::vector<std::unique_ptr<SimHarness>> lines;
+    std::vector<std::string> args = {"-q",     "--serial", "0xFFF0:u32le",      "--serial-pool",
+                                     poolPath, "--record", path("boards.jsonl")};
+    for (int k = 0; k < 3; ++k) {
+        sim::SimOptions options = SimHarness::unpaced();
+        options.boards = 5;
+        options.swapMinMs = options.swapMaxMs = 200;
+        lines.push_back(std::make_unique<SimHarness>(options));
+        args.insert(args.end(), {"--port", lines.back()->slavePath()});
+    }
+    args.insert(args.end(), {"station", "program", writeFile(path("fw.bin"), kImage)});
+    ChildProcess station(binFolder() + "pagewise-cli", args);
+    for (int board = 0; board < 15; ++board)
+        ASSERT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with("PASS ")) << "board " << board;
+    station.signal(SIGINT);
+    const ChildResult run = station.wait();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+
+    std::set<std::uint64_t> numbers;
+    std::map<std::string, std::vector<sim::FlashBytes>> flashes;
+    for (const auto& line : lines) {
+        flashes[line->slavePath()] = line->sim().boardFlashes();
+        ASSERT_EQ(flashes[line->slavePath()].size(), 5u);
+    }
+    const std::vector<QJsonObject> records = jsonLines(fileText(path("boards.jsonl")));
+    ASSERT_EQ(records.size(), 15u);
+    for (const QJsonObject& record : records) {
+        const sim::FlashBytes& flash =
+            flashes[record.value("port").toString().toStdString()][record.value("board").toInt() - 1];
+        const std::uint64_t number = flash[0xFFF0] | flash[0xFFF1] << 8 | flash[0xFFF2] << 16 | flash[0xFFF3] << 24;
+        EXPECT_EQ(record.value("serial").toInteger(), static_cast<qint64>(number));
+        EXPECT_EQ(record.value("serial_address").toInteger(), 0xFFF0);
+        EXPECT_TRUE(std::equal(kImage.begin(), kImage.end(), flash.begin(),
+                               [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+        numbers.insert(number);
+    }
+    std::set<std::uint64_t> expected;
+    for (std::uint64_t k = 0; k < 15; ++k)
+        expected.insert(1000 + 3 * k);
+    EXPECT_EQ(numbers, expected);
+    const QJsonObject state = show(poolPath);
+    EXPECT_EQ(state.value("used").toArray().size(), 15);
+    for (const QJsonValue& number : state.value("numbers").toArray())
+        EXPECT_TRUE(
+            number.toObject().value("record").toString().startsWith(QString::fromStdString(path("boards.jsonl:"))));
+}
+
+// Eight processes drawing 50 numbers each from one pool at once: 400 distinct numbers, and the
+// journal reads back whole. Forked before this test starts a thread.
+TEST(SerialPool, ProcessesDrawingAtOnceNeverShareANumber)
+{
+    TempDir dir;
+    const std::string path = dir.file("pool.jsonl");
+    ASSERT_FALSE(cli::SerialPool::create(path, {7, 2, std::nullopt}));
+    std::vector<pid_t> children;
+    for (int child = 0; child < 8; ++child) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            cli::SerialPool pool;
+            if (pool.open(path))
+                ::_exit(2);
+            for (int n = 0; n < 50; ++n) {
+                std::uint64_t number = 0;
+                if (pool.reserve("child", UINT64_MAX, number) || pool.settle(number, true, "", ""))
+                    ::_exit(3);
+            }
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    cli::SerialPool pool;
+    ASSERT_FALSE(pool.open(path));
+    const cli::PoolState state = pool.state();
+    ASSERT_EQ(state.numbers.size(), 400u);
+    EXPECT_EQ(state.numbers.begin()->first, 7u);
+    EXPECT_EQ(state.numbers.rbegin()->first, 7u + 2 * 399);
+    EXPECT_TRUE(std::ranges::all_of(state.numbers,
+                                    [](const auto& n) { return n.second.state == cli::PoolNumber::State::Used; }));
+}
+
+struct PoolFileRow {
+    const char* name;
+    std::vector<std::string> args; // "$pool" for the pool's path
+    const char* content;           // the pool file before, or nullptr for none
+    int exitCode;
+    const char* said;
+};
+
+class PoolFile : public SerialFixture, public ::testing::WithParamInterface<PoolFileRow> {};
+
+// A pool is made once and used only as it is: a typo never starts a second pool, and a damaged
+// one is never guessed at.
+TEST_P(PoolFile, IsNeverCreatedOrOverwrittenByAccident)
+{
+    const PoolFileRow& row = GetParam();
+    const std::string poolPath = path("pool.jsonl");
+    if (row.content)
+        writeFile(poolPath, row.content);
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args)
+        args.push_back(arg == "$pool" ? poolPath : arg == "$image" ? writeFile(path("fw.bin"), kImage) : arg);
+    const ChildResult run = cli(args);
+    EXPECT_EQ(run.exitCode, row.exitCode);
+    EXPECT_NE(run.err.find(row.said), std::string::npos) << run.err;
+    if (row.content) {
+        EXPECT_TRUE(fileText(poolPath).starts_with(row.content)) << "the pool was changed";
+    }
+}
+
+const char* const kHead = "{\"event\":\"pool\",\"start\":1,\"step\":1,\"v\":1}\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Pools, PoolFile,
+    ::testing::Values(
+        PoolFileRow{"init_over_an_existing_pool",
+                    {"serials", "init", "$pool", "--start", "5"},
+                    kHead,
+                    3,
+                    "exists already; a pool is never overwritten"},
+        PoolFileRow{"a_missing_pool_is_not_made",
+                    {"--port", "/dev/null", "--serial", "0x900:u8", "--serial-pool", "$pool", "program", "$image"},
+                    nullptr,
+                    3,
+                    "does not exist; create it with: pagewise-cli serials init"},
+        PoolFileRow{"a_damaged_line",
+                    {"serials", "show", "$pool"},
+                    "{\"event\":\"pool\",\"start\":1,\"step\":1}\nxx\n",
+                    5,
+                    "line 2 is damaged"},
+        PoolFileRow{
+            "not_a_pool", {"serials", "show", "$pool"}, "{\"event\":\"used\",\"serial\":1}\n", 5, "line 1 is damaged"},
+        PoolFileRow{"serial_without_its_pool",
+                    {"--serial", "0x900:u8", "program", "$image"},
+                    nullptr,
+                    3,
+                    "--serial and --serial-pool go together"},
+        PoolFileRow{"a_format_that_is_none",
+                    {"--serial", "0x900:u24le", "--serial-pool", "$pool", "program", "$image"},
+                    nullptr,
+                    3,
+                    "--serial takes ADDR:FORMAT"}),
+    rowName);
+
+} // namespace
+} // namespace pw::test
