@@ -115,7 +115,7 @@ PoolProblem PortSession::settleSerial(const PortOutcome& outcome, const std::str
 {
     if (!serials_ || !outcome.serial)
         return {};
-    const PoolProblem problem = serials_->settle(*outcome.serial, resultName(outcome), record);
+    PoolProblem problem = serials_->settle(*outcome.serial, resultName(outcome), record);
     if (problem)
         console_.message(slot_, problem.text);
     return problem;

@@ -185,7 +185,7 @@ PoolProblem SerialPool::applyLine(const std::string& line)
         QJsonDocument::fromJson(QByteArray(line.data(), static_cast<qsizetype>(line.size())), &error);
     const QJsonObject object = document.object();
     const std::string event = textOf(object, "event");
-    const PoolProblem damaged = failure("line " + std::to_string(lines_) + " is damaged");
+    PoolProblem damaged = failure("line " + std::to_string(lines_) + " is damaged");
     if (error.error != QJsonParseError::NoError || !document.isObject() || (event == "pool") == headed_)
         return damaged;
     bool ok = true;

@@ -56,7 +56,7 @@ FlashLayout flashLayout(std::uint64_t imageSize, std::uint32_t start, const Imag
     const BlockSpan image{start, imageSize - start};
     if (patch.empty())
         return {{image}};
-    FlashLayout layout{{image}, patch.address / 8 * 8, blocksUp(patch.end())};
+    FlashLayout layout{{image}, std::uint64_t{patch.address} / 8 * 8, blocksUp(patch.end())};
     if (patch.end() <= imageSize)
         return layout;
     if (layout.pinnedFrom <= start + blocksUp(image.length)) { // touching the image's blocks: one span

@@ -143,6 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
                  0x1FF8,
                  "01 02 03 04 05 06 07 08",
                  ""},
+        PlaceRow{
+            "all_ones_still_sent_with_skip_blank", "0x900:u8", 0xFF, {"--skip-blank"}, "program", 0, 0x900, "FF", ""},
         PlaceRow{"bcd3", "0x900:bcd3", 12345, {}, "program", 0, 0x900, "01 23 45", ""},
         PlaceRow{"dec6", "0x900:dec6", 4711, {}, "program", 0, 0x900, "30 30 34 37 31 31", ""},
         PlaceRow{"across_two_blocks", "0x9FE:u32be", 0x12345678, {}, "program", 0, 0x9FE, "12 34 56 78", ""},
@@ -253,8 +255,15 @@ TEST_F(SerialFixture, StationsOnThreePortsShareOnePool)
 {
     const std::string poolPath = pool(1000, 3);
     std::vector<std::unique_ptr<SimHarness>> lines;
-    std::vector<std::string> args = {"-q",     "--serial", "0xFFF0:u32le",      "--serial-pool",
-                                     poolPath, "--record", path("boards.jsonl")};
+    std::vector<std::string> args = {"-q",
+                                     "--serial",
+                                     "0xFFF0:u32le",
+                                     "--serial-pool",
+                                     poolPath,
+                                     "--record",
+                                     path("boards.jsonl"),
+                                     "--after-board",
+                                     "echo $PAGEWISE_SERIAL >> " + path("hook.txt")};
     for (int k = 0; k < 3; ++k) {
         sim::SimOptions options = SimHarness::unpaced();
         options.boards = 5;
@@ -292,6 +301,11 @@ TEST_F(SerialFixture, StationsOnThreePortsShareOnePool)
     for (std::uint64_t k = 0; k < 15; ++k)
         expected.insert(1000 + 3 * k);
     EXPECT_EQ(numbers, expected);
+    std::set<std::uint64_t> hooked;
+    std::istringstream seen(fileText(path("hook.txt")));
+    for (std::uint64_t number = 0; seen >> number;)
+        hooked.insert(number);
+    EXPECT_EQ(hooked, expected) << "the after-board hook did not see each board's number";
     const QJsonObject state = show(poolPath);
     EXPECT_EQ(state.value("used").toArray().size(), 15);
     for (const QJsonValue& number : state.value("numbers").toArray())
