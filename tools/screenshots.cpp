@@ -156,7 +156,7 @@ int main(int argc, char** argv)
         serveUntil([&] { return !dump.dumpRunning(); });
         dump.accept();
     });
-    panel->showAdvancedButtons();
+    panel->setDumpAndExportShown(true);
     panel->OnDump();
     shoot("main-advanced", {&window});
 

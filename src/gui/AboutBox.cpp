@@ -11,8 +11,7 @@
 
 namespace pw {
 
-AboutBox::AboutBox(const std::string& versionText, QWidget* parent, const std::function<void()>& showAdvanced)
-    : QDialog(parent)
+AboutBox::AboutBox(const std::string& versionText, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Pagewise"));
 
@@ -30,14 +29,6 @@ AboutBox::AboutBox(const std::string& versionText, QWidget* parent, const std::f
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    if (showAdvanced) {
-        QPushButton* advanced =
-            buttons->addButton(QStringLiteral("Show advanced buttons"), QDialogButtonBox::ActionRole);
-        connect(advanced, &QPushButton::clicked, this, [this, showAdvanced] {
-            showAdvanced();
-            accept();
-        });
-    }
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);

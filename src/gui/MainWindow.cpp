@@ -6,10 +6,21 @@
 #include "gui/dialogs/ConfigDialog.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
 
 namespace pw {
+
+namespace {
+
+// Whether Dump and Export are shown: the window's own preference, beside the three settings.
+const std::string kDumpExportSetting = "Show Dump Export";
+
+} // namespace
 
 MainWindow::MainWindow(IspContext& ctx, SettingsStore& store, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -26,7 +37,9 @@ MainWindow::MainWindow(IspContext& ctx, SettingsStore& store, QWidget* parent)
     setCentralWidget(client_);
 
     showPanel();
+    dumpAndExport_->setChecked(store_.readValue(kDumpExportSetting).value_or(0) != 0);
     fitToPanel();
+    setAcceptDrops(true);
 }
 
 // The window's own size in dialog units, or more where the panel needs it (larger fonts,
@@ -45,6 +58,20 @@ void MainWindow::buildMenu()
     connect(bar->addAction(QStringLiteral("Help")), &QAction::triggered, this, &MainWindow::showAbout);
     // Closing after the handler has returned, not from inside it.
     connect(bar->addAction(QStringLiteral("Exit")), &QAction::triggered, this, &QWidget::close, Qt::QueuedConnection);
+    // Dump and Export are for the few who read flash back or keep logs: off until asked for.
+    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    dumpAndExport_ = view->addAction(QStringLiteral("Dump and Export Buttons"));
+    dumpAndExport_->setCheckable(true);
+    dumpAndExport_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")));
+    connect(dumpAndExport_, &QAction::toggled, this, &MainWindow::showDumpAndExport);
+}
+
+void MainWindow::showDumpAndExport(bool shown)
+{
+    panel_->setDumpAndExportShown(shown);
+    if ((store_.readValue(kDumpExportSetting).value_or(0) != 0) != shown)
+        store_.writeValue(kDumpExportSetting, shown ? 1 : 0);
+    fitToPanel();
 }
 
 void MainWindow::showPanel()
@@ -52,7 +79,6 @@ void MainWindow::showPanel()
     if (!panel_) {
         panel_ = new IspPanel(ctx_, client_);
         clientLayout_->addWidget(panel_);
-        connect(panel_, &IspPanel::advancedButtonsShown, this, &MainWindow::fitToPanel);
     }
     panel_->show();
     panel_->setFocus(Qt::OtherFocusReason);
@@ -67,11 +93,39 @@ void MainWindow::showConfig()
 
 void MainWindow::showAbout()
 {
-    AboutBox box(ctx_.versionText, this, [this] {
-        if (panel_)
-            panel_->showAdvancedButtons();
-    });
+    AboutBox box(ctx_.versionText, this);
     box.exec();
+}
+
+QString MainWindow::droppableFile(const QMimeData* mime) const
+{
+    if (!panel_ || !mime || !mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().front().isLocalFile())
+        return {};
+    const QString path = mime->urls().front().toLocalFile();
+    return panel_->acceptsDroppedFile(path) ? path : QString();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppableFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!droppableFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = droppableFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    panel_->loadFile(path);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

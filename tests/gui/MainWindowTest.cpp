@@ -2,8 +2,17 @@
 #include "gui/panel/IspPanel.h"
 #include "support/PanelFixture.h"
 #include "support/RecordingBoxes.h"
+#include "support/ShortPauses.h"
+#include "support/SimHarness.h"
+#include "support/WireFrames.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
 #include <QDialog>
 #include <QLineEdit>
 #include <QStyle>
@@ -49,19 +58,17 @@ protected:
     std::unique_ptr<MainWindow> window;
 };
 
-// A keyboard user can start at once; Help reveals Dump and Export, and a whole flash's
-// figures still fit beside them.
-TEST_F(MainWindowTest, OpensOnLoadHelpRevealsTheAdvancedButtonsAndTheFieldsStillFit)
+// A keyboard user can start at once; the View menu's checkable item shows Dump and Export, a
+// whole flash's figures still fit beside them, and the next window remembers the choice.
+TEST_F(MainWindowTest, OpensOnLoadTheViewMenuShowsDumpAndExportAndRemembersIt)
 {
     ASSERT_TRUE(window->focusWidget());
     EXPECT_EQ(window->focusWidget()->objectName(), QStringLiteral("load"));
     QPushButton* dump = named<QPushButton>(*window->panel(), QStringLiteral("Dump"));
     ASSERT_TRUE(dump && !dump->isVisible());
-    test::OnDialogShown<QDialog> about([](QDialog& dialog) {
-        named<QPushButton>(dialog, QStringLiteral("Show advanced buttons"))->click();
-        dialog.reject();
-    });
-    trigger(QStringLiteral("Help"));
+    QAction* item = named<QAction>(*window->menuBar(), QStringLiteral("Dump and Export Buttons"));
+    ASSERT_TRUE(item && item->isCheckable() && !item->isChecked());
+    item->trigger();
     EXPECT_TRUE(dump->isVisible());
     EXPECT_TRUE(named<QPushButton>(*window->panel(), QStringLiteral("Export"))->isVisible());
     window->resize(window->minimumSizeHint());
@@ -73,6 +80,10 @@ TEST_F(MainWindowTest, OpensOnLoadHelpRevealsTheAdvancedButtonsAndTheFieldsStill
         EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance(QString::fromLatin1(longest)) + 4 + 2 * frame)
             << name;
     }
+    window.reset();
+    MainWindow next(ctx, store);
+    EXPECT_TRUE(named<QAction>(*next.menuBar(), QStringLiteral("Dump and Export Buttons"))->isChecked());
+    EXPECT_FALSE(named<QPushButton>(*next.panel(), QStringLiteral("Dump"))->isHidden());
 }
 
 // Exit is only a request while the command runs: the window closes, and lets the port go, after.
@@ -83,6 +94,70 @@ TEST_F(MainWindowTest, ExitClosesTheWindowAfterTheCommandReturned)
     QCoreApplication::processEvents();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(ctx.portOpen, 0);
+}
+
+// The window on a slow simulated line, so that a drop can arrive while a run is on.
+class WindowDrop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ensureGuiApplication();
+        test::shortenPauses(ctx.timings);
+        sim.mapInto(ctx);
+        window = std::make_unique<MainWindow>(ctx, store);
+        window->show();
+    }
+    // Drags `urls` over the window and drops them; whether the window took the drag.
+    bool drop(const QList<QUrl>& urls)
+    {
+        QMimeData mime;
+        mime.setUrls(urls);
+        const QPoint at = window->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &dropped);
+        return enter.isAccepted();
+    }
+    QString size() const { return window->panel()->findChild<QLineEdit*>(QStringLiteral("size"))->text(); }
+    QUrl file(const char* name, std::size_t length) const
+    {
+        return QUrl::fromLocalFile(QString::fromStdString(
+            test::writeFile(dir.filePath(QString::fromLatin1(name)).toStdString(), std::string(length, '\x5A'))));
+    }
+
+    test::SimHarness sim{test::SimHarness::withFaults({{sim::Fault::Kind::Slow, 5}})};
+    QTemporaryDir dir;
+    test::RecordingBoxes boxes;
+    IspContext ctx{boxes};
+    SettingsStore store{dir.filePath(QStringLiteral("user.conf")).toStdString(),
+                        dir.filePath(QStringLiteral("system.conf")).toStdString()};
+    std::unique_ptr<MainWindow> window;
+};
+
+// One local .hex or .bin file dropped loads as Load Hex/Bin does; anything else, and any drop
+// while a run is on, changes nothing.
+TEST_F(WindowDrop, LoadsOneImageFileAndNothingWhileARunIsOn)
+{
+    EXPECT_TRUE(drop({file("first.bin", 0x2000)}));
+    EXPECT_EQ(size(), QStringLiteral("8192"));
+    for (const QList<QUrl>& refused :
+         {QList<QUrl>{file("notes.txt", 3)}, QList<QUrl>{file("a.bin", 16), file("b.bin", 16)},
+          QList<QUrl>{QUrl(QStringLiteral("https://example.com/fw.bin"))}}) {
+        EXPECT_FALSE(drop(refused));
+        EXPECT_EQ(size(), QStringLiteral("8192"));
+    }
+    IspPanel* panel = window->panel();
+    QSignalSpy ended(panel, &IspPanel::operationEnded);
+    panel->OnProgram();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.programFrames().size() >= 20; }, 20000));
+    EXPECT_FALSE(drop({file("second.bin", 16)}));
+    EXPECT_EQ(size(), QStringLiteral("8192"));
+    panel->OnCancelOperation();
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_TRUE(drop({file("second.bin", 16)}));
+    EXPECT_EQ(size(), QStringLiteral("16"));
+    EXPECT_EQ(panel->imagePath(), dir.filePath(QStringLiteral("second.bin")).toStdString());
 }
 
 } // namespace

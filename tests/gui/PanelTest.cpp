@@ -6,7 +6,9 @@
 #include "support/PanelFixture.h"
 #include "support/Tables.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -61,7 +63,7 @@ TEST_P(PanelRefuses, StartsNothing)
     const QStringList before = logLines();
     ctx.portOpen = row.portOpen;
     ctx.busy = row.busy;
-    panel->showAdvancedButtons();
+    panel->setDumpAndExportShown(true);
 
     click(row.button);
     QCoreApplication::processEvents();
@@ -117,6 +119,78 @@ TEST_F(PanelRun, EraseFollowsTheStartAddressAndTheDialog)
     EXPECT_EQ(flash[0xFFFF], 0xFF);
     EXPECT_TRUE(boxes.texts().empty());
 }
+
+struct ReloadRow {
+    const char* name;
+    const char* file;   // loaded, then changed (or not) before the click
+    const char* button; // program, verify or auto
+    std::string before; // the file's content at Load
+    std::string after;  // its content at the click ("": unchanged)
+    bool reloaded;      // a reload line is logged
+    const char* size;   // the Size field after the click
+    const char* box;    // a part of the box's text, "" for none; a box means no frame is sent
+};
+
+class PanelReload : public PanelFixture, public ::testing::WithParamInterface<ReloadRow> {};
+
+const std::string kHexA = ":040000001122334452\n:00000001FF\n";
+const std::string kHexB = ":08000000112233445566778894\n:00000001FF\n";
+
+// The image written is the image shown: a file that changed on disk since Load is loaded again
+// (logged in one line) before the run; one that can no longer be loaded starts nothing.
+TEST_P(PanelReload, LoadsAChangedFileAgainBeforeTheRun)
+{
+    const ReloadRow& row = GetParam();
+    const std::string path = writeFile(dir.file(row.file), row.before);
+    panel->loadFile(QString::fromStdString(path));
+    if (row.after == "-") {
+        QFile::remove(QString::fromStdString(path));
+    } else if (!row.after.empty()) {
+        // A rebuild: new content, and a modification time that differs even on a coarse clock.
+        writeFile(path, row.after);
+        QFile(QString::fromStdString(path))
+            .setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    }
+    const QStringList before = logLines();
+    sim.sim().setFlash([&] {
+        sim::FlashBytes flash;
+        flash.fill(0xFF);
+        return flash;
+    }());
+    if (*row.box) {
+        click(row.button);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(panel->operationRunning());
+    } else {
+        runOperation(row.button);
+    }
+    const QStringList lines = logLines();
+    EXPECT_EQ(lines.size() > before.size() &&
+                  lines[before.size()] ==
+                      QStringLiteral("Changed on disk, loaded again: ") + QString::fromStdString(path),
+              row.reloaded)
+        << lines.join("|").toStdString();
+    EXPECT_EQ(child<QLineEdit>("size")->text(), QString::fromLatin1(row.size));
+    const std::string box = boxes.texts().empty() ? std::string() : boxes.texts().front();
+    EXPECT_EQ(box.empty(), !*row.box);
+    EXPECT_NE(box.find(row.box), std::string::npos) << box;
+    if (*row.box) {
+        EXPECT_TRUE(sim.programFrames().empty()) << "a frame went out for an image that could not be loaded";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PanelReload,
+    ::testing::Values(ReloadRow{"rebuilt_hex_before_program", "fw.hex", "program", kHexA, kHexB, true, "40/8", ""},
+                      ReloadRow{"rebuilt_bin_before_auto", "fw.bin", "auto", std::string(8, '\x11'),
+                                std::string(24, '\x22'), true, "24", ""},
+                      ReloadRow{"unchanged_bin_before_program", "fw.bin", "program", std::string(8, '\x11'), "", false,
+                                "8", ""},
+                      ReloadRow{"broken_hex_before_verify", "fw.hex", "verify", kHexA,
+                                ":040000001122334453\n:00000001FF\n", false, "", "record checksum is 53"},
+                      ReloadRow{"deleted_bin_before_program", "fw.bin", "program", std::string(8, '\x11'), "-", false,
+                                "", "could not be opened"}),
+    rowName);
 
 class PanelOnASlowLine : public PanelFixture {
 protected:
@@ -180,7 +254,7 @@ TEST_F(PanelRun, DumpDialogGivesThePortBack)
         dumped = ended.wait(60000);
         dialog.accept();
     });
-    panel->showAdvancedButtons();
+    panel->setDumpAndExportShown(true);
     click("dump");
     QDir::setCurrent(oldCurrent);
 

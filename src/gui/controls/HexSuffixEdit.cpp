@@ -34,10 +34,10 @@ SuffixLayout suffixLayout(QSize size)
     SuffixLayout layout;
     layout.textArea = QRect(origin, QSize(w, h));
     layout.editArea = QRect(origin + QPoint(1, 1), QSize(w - 1, h - 2));
+    layout.strip = QRect(origin + QPoint(w + 2, 2), QSize(HexSuffixEdit::kStripWidth - 4, h - 4));
     layout.innerFrame = QRect(origin, QSize(w + HexSuffixEdit::kStripWidth, h));
     layout.outerFrame = layout.innerFrame.adjusted(-1, -1, 1, 1);
-    // Where the edit would draw a next digit: over its own 2-pixel inner margin.
-    layout.suffixAt = QPoint(layout.editArea.right() - 1, origin.y() + 1);
+    layout.suffixAt = QPoint(layout.strip.left(), origin.y() + 1);
     return layout;
 }
 
@@ -86,12 +86,13 @@ void HexSuffixEdit::paintEvent(QPaintEvent*)
 {
     const SuffixLayout layout = suffixLayout(size());
     QPainter painter(this);
-    painter.fillRect(layout.innerFrame, palette().color(QPalette::Base));
+    painter.fillRect(layout.textArea, palette().color(QPalette::Base));
+    painter.fillRect(layout.strip, palette().color(QPalette::Button));
     drawFrame(painter, layout.innerFrame, QColor(0xA8, 0xA8, 0xA8), QColor(0xFF, 0xFF, 0xFF));
     drawFrame(painter, layout.outerFrame, QColor(0x70, 0x70, 0x70), QColor(0xF0, 0xF0, 0xF0));
     painter.setPen(Qt::black);
     const QRect suffix(layout.suffixAt, QSize(kStripWidth - 2, layout.textArea.height() - 1));
-    // Centred as the edit centres its text, so both sit on one baseline.
+    // Centred as the edit centres its text, so the digits and the suffix sit on one baseline.
     painter.drawText(suffix, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("00"));
 }
 

@@ -9,13 +9,15 @@ namespace pw {
 
 // Where the parts of a suffix field of outer size `size` go, in the field's coordinates. The
 // text area is inset by 1 so the outer frame lies just around it; the 19-pixel suffix strip
-// follows it on the right, and the inner frame runs over the text area's edge pixels.
+// follows it on the right, inside both frames, and the inner frame runs over the text area's
+// edge pixels.
 struct SuffixLayout {
     QRect textArea; // w x h
     QRect editArea; // where the edit itself sits, inside the inner frame
+    QRect strip;    // the button-face strip, 2 pixels inside the suffix's 19 x h
     QRect innerFrame;
     QRect outerFrame;
-    QPoint suffixAt; // top-left of the "00" text
+    QPoint suffixAt; // top-left of the "00" text: the strip's left
 };
 SuffixLayout suffixLayout(QSize size);
 

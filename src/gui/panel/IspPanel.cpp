@@ -12,18 +12,18 @@
 #include "protocol/LinkControl.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -48,8 +48,6 @@ IspPanel::IspPanel(IspContext& ctx, QWidget* parent)
     buildControls();
     buildLayout();
     setFocusProxy(loadButton_); // a keyboard user starts where a mouse user would
-    auto* reveal = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")), this);
-    connect(reveal, &QShortcut::activated, this, &IspPanel::showAdvancedButtons);
     connect(&runner_, &GuiRunner::ended, this, &IspPanel::operationEnded);
     textViewer_ = openInDesktopViewer;
 
@@ -122,10 +120,15 @@ void IspPanel::buildControls()
 
     sizeEdit_ = new QLineEdit(this);
     sizeEdit_->setObjectName(QStringLiteral("size"));
-    sizeEdit_->setReadOnly(true);
     checksumEdit_ = new QLineEdit(this);
     checksumEdit_->setObjectName(QStringLiteral("checksum"));
-    checksumEdit_->setReadOnly(true);
+    for (QLineEdit* shown : {sizeEdit_, checksumEdit_}) {
+        shown->setReadOnly(true);
+        // Figures to read, not fields to fill: on the window's face, as read-only fields are.
+        QPalette face = shown->palette();
+        face.setColor(QPalette::Base, face.color(QPalette::Window));
+        shown->setPalette(face);
+    }
     // Wide enough for a whole flash's figures from a HEX file, with Dump and Export shown.
     fitLongestText(*sizeEdit_, QStringLiteral("65536/184331"));
     fitLongestText(*checksumEdit_, QStringLiteral("FFFF/FFFF"));
@@ -150,22 +153,32 @@ void IspPanel::buildControls()
 
 void IspPanel::buildLayout()
 {
-    auto* operations = new QHBoxLayout;
-    for (QPushButton* button : {loadButton_, autoButton_, programButton_, verifyButton_, eraseButton_, cancelButton_})
-        operations->addWidget(button);
-
-    auto* image = new QHBoxLayout;
-    image->addWidget(new QLabel(QStringLiteral("Size: "), this));
-    image->addWidget(sizeEdit_, 1);
-    image->addWidget(new QLabel(QStringLiteral("Check Sum: "), this));
-    image->addWidget(checksumEdit_, 1);
-    image->addWidget(dumpButton_);
-    image->addWidget(exportButton_);
-    image->addWidget(clearButton_);
+    // Six columns of one width, the longest caption's with room around it; Dump, Export and
+    // Clear sit under Verify, Erase and Cancel, and the fields take the columns left of them.
+    const std::initializer_list<QPushButton*> operations = {loadButton_,   autoButton_,  programButton_,
+                                                            verifyButton_, eraseButton_, cancelButton_};
+    int width = 0;
+    for (QPushButton* button : operations)
+        width = std::max(width, button->sizeHint().width() + 2 * button->fontMetrics().averageCharWidth());
+    rows_ = new QGridLayout;
+    int column = 0;
+    for (QPushButton* button : operations) {
+        button->setMinimumWidth(width);
+        for (QPushButton* under : {dumpButton_, exportButton_, clearButton_})
+            under->setMinimumWidth(width);
+        rows_->setColumnStretch(column, 1);
+        rows_->addWidget(button, 0, column++);
+    }
+    imageFields_ = new QHBoxLayout;
+    imageFields_->addWidget(new QLabel(QStringLiteral("Size: "), this));
+    imageFields_->addWidget(sizeEdit_, 1);
+    imageFields_->addWidget(new QLabel(QStringLiteral("Check Sum: "), this));
+    imageFields_->addWidget(checksumEdit_, 1);
+    rows_->addWidget(clearButton_, 1, 5);
+    placeImageRow(false);
 
     auto* top = new QVBoxLayout(this);
-    top->addLayout(operations);
-    top->addLayout(image);
+    top->addLayout(rows_);
     top->addWidget(startAddress_);
     top->addWidget(log_, 1);
     top->addWidget(bar_);
@@ -226,24 +239,51 @@ void IspPanel::OnLoad()
 
 void IspPanel::loadFile(const QString& path)
 {
+    loadFileLogged(path, "");
+}
+
+bool IspPanel::loadFileLogged(const QString& path, const std::string& logPrefix)
+{
     sizeEdit_->clear();
     checksumEdit_->clear();
+    const QFileInfo before(path);
     const LoadedImage loaded = loadImageFile(path.toStdString(), imagePath_, hexState_, ctx_.boxes);
     imagePath_ = loaded.imagePath;
+    if (loaded.status != LoadStatus::NotImage)
+        loaded_ = {path, before.size(), before.lastModified()};
     if (!loaded.logLine.empty())
-        AppendLogLine(loaded.logLine);
+        AppendLogLine(logPrefix + loaded.logLine);
     sizeEdit_->setText(QString::fromStdString(loaded.sizeText));
     checksumEdit_->setText(QString::fromStdString(loaded.checksumText));
+    return loaded.status == LoadStatus::Loaded;
+}
+
+bool IspPanel::acceptsDroppedFile(const QString& path) const
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return (suffix == QLatin1String("hex") || suffix == QLatin1String("bin")) && !runner_.active();
+}
+
+bool IspPanel::imageUpToDate()
+{
+    if (loaded_.path.isEmpty() || !runner_.canStart())
+        return true; // nothing loaded, or the click is ignored anyway
+    const QFileInfo now(loaded_.path);
+    if (now.size() == loaded_.size && now.lastModified() == loaded_.modified)
+        return true;
+    return loadFileLogged(loaded_.path, "Changed on disk, loaded again: ");
 }
 
 void IspPanel::OnProgram()
 {
-    startWorker([this, path = imagePath_] { ProgramThread(ctx_, view_, path); }, true);
+    if (imageUpToDate())
+        startWorker([this, path = imagePath_] { ProgramThread(ctx_, view_, path); }, true);
 }
 
 void IspPanel::OnAuto()
 {
-    startWorker([this, path = imagePath_] { AutoThread(ctx_, view_, path); }, true);
+    if (imageUpToDate())
+        startWorker([this, path = imagePath_] { AutoThread(ctx_, view_, path); }, true);
 }
 
 void IspPanel::OnVerify()
@@ -252,7 +292,8 @@ void IspPanel::OnVerify()
         showErrorBox(ctx_.boxes, "BIN file not found!");
         return;
     }
-    startWorker([this, path = imagePath_] { VerifyThread(ctx_, view_, path); }, true);
+    if (imageUpToDate())
+        startWorker([this, path = imagePath_] { VerifyThread(ctx_, view_, path); }, true);
 }
 
 void IspPanel::OnErase()
@@ -330,11 +371,23 @@ void IspPanel::setTextViewer(TextViewer viewer)
     textViewer_ = std::move(viewer);
 }
 
-void IspPanel::showAdvancedButtons()
+void IspPanel::placeImageRow(bool dumpAndExport)
 {
-    dumpButton_->show();
-    exportButton_->show();
-    emit advancedButtonsShown();
+    rows_->removeItem(imageFields_);
+    rows_->removeWidget(dumpButton_);
+    rows_->removeWidget(exportButton_);
+    rows_->addLayout(imageFields_, 1, 0, 1, dumpAndExport ? 3 : 5);
+    if (dumpAndExport) {
+        rows_->addWidget(dumpButton_, 1, 3);
+        rows_->addWidget(exportButton_, 1, 4);
+    }
+    dumpButton_->setVisible(dumpAndExport);
+    exportButton_->setVisible(dumpAndExport);
+}
+
+void IspPanel::setDumpAndExportShown(bool shown)
+{
+    placeImageRow(shown);
 }
 
 } // namespace pw

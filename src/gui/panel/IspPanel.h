@@ -6,6 +6,7 @@
 #include "image/HexRecord.h"
 #include "protocol/ResponseMatcher.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include <memory>
 #include <string>
 
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -34,8 +37,10 @@ public:
     // Cancels and joins a running operation, then closes the port. Safe to call twice.
     void shutdown();
 
-    // What OnLoad does once a file has been chosen.
+    // What OnLoad does once a file has been chosen (and a file dropped onto the window).
     void loadFile(const QString& path);
+    // Whether a dropped file would be loaded now: a .hex or .bin file, and no operation running.
+    bool acceptsDroppedFile(const QString& path) const;
     const std::string& imagePath() const { return imagePath_; }
     bool operationRunning() const { return runner_.active(); }
 
@@ -53,24 +58,28 @@ public slots:
     void OnClear();
     void OnDump();
     void OnExport();
-    // Dump and Export start hidden; Ctrl+Shift+D or the Help menu reveal them for this run.
-    void showAdvancedButtons();
+    // Dump and Export start hidden; the window's View menu shows them. Both button rows keep
+    // their columns either way.
+    void setDumpAndExportShown(bool shown);
 
 signals:
     // Emitted on the GUI thread when a worker has finished.
     void operationEnded();
-    // Dump and Export are on show now: the panel needs more width.
-    void advancedButtonsShown();
 
 private:
     QPushButton* addButton(const char* text, const char* name, void (IspPanel::*handler)());
     void buildControls();
     void buildLayout();
+    void placeImageRow(bool dumpAndExport);
     bool showTextFile(const std::string& path);
     QueuedView::Handlers viewHandlers();
     void takePort();
     void setStartAddressLine(const QString& text);
     bool startWorker(std::function<void()> work, bool cancellable);
+    // Program, Verify and Auto: the run writes the image shown. A loaded file that changed on
+    // disk is loaded again first; false when that failed (its box has said why).
+    bool imageUpToDate();
+    bool loadFileLogged(const QString& path, const std::string& logPrefix);
     std::string logLine(int row) const;
 
     IspContext& ctx_;
@@ -84,6 +93,13 @@ private:
     TextViewer textViewer_;
 
     std::string imagePath_;
+    // The file last loaded (the HEX file, or the .bin chosen) as it stood then.
+    struct LoadedFile {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+    };
+    LoadedFile loaded_;
     HexConverterState hexState_;
     std::uint32_t fromPage_ = 0;
     std::uint32_t pageCount_ = 0;
@@ -100,6 +116,8 @@ private:
     QLineEdit* sizeEdit_ = nullptr;
     QLineEdit* checksumEdit_ = nullptr;
     QLabel* startAddress_ = nullptr;
+    QGridLayout* rows_ = nullptr; // both button rows, one column per operation button
+    QHBoxLayout* imageFields_ = nullptr;
     QListWidget* log_ = nullptr;
     QProgressBar* bar_ = nullptr;
 };
