@@ -1,5 +1,5 @@
-// Pictures of every window and state for docs/, on a real display (xvfb-run), against an
-// in-process paced simulator: the main window idle, during Program and after Auto; the
+// Pictures of every window and state for docs/, on a real display (xvfb-run, with a window
+// manager), against an in-process paced simulator: the main window idle, during Program and after Auto; the
 // Configuration dialog while it checks; Page Erase with its base list open; Dump while it
 // dumps; About; and an error box. Run by scripts/screenshot.sh, once at 1x and once with
 // QT_SCALE_FACTOR=2.
@@ -20,6 +20,7 @@
 #include "sim/Simulator.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -30,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -83,6 +85,27 @@ void whenShown(std::function<void(D&)> act)
     poll->start(50);
 }
 
+// An Intel HEX file of `length` bytes of made-up code from address 0, 16 bytes a record.
+bool writeHexImage(const std::string& path, int length)
+{
+    std::ofstream out(path);
+    for (int address = 0; address < length; address += 16) {
+        const int count = std::min(16, length - address);
+        unsigned sum = static_cast<unsigned>(count + (address >> 8) + (address & 0xFF));
+        char line[64];
+        int at = std::snprintf(line, sizeof line, ":%02X%04X00", count, address);
+        for (int k = 0; k < count; ++k) {
+            const unsigned byte = static_cast<unsigned>(((address + k) * 37 + 11) & 0xFF);
+            sum += byte;
+            at += std::snprintf(line + at, sizeof line - static_cast<std::size_t>(at), "%02X", byte);
+        }
+        std::snprintf(line + at, sizeof line - static_cast<std::size_t>(at), "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        out << line;
+    }
+    out << ":00000001FF\n";
+    return static_cast<bool>(out);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -105,12 +128,9 @@ int main(int argc, char** argv)
     ctx.exeDir = work.path().toStdString() + "/";
     ctx.portMap.assignForThisRun(ctx.comPort, target.slavePath());
     pw::SettingsStore store(work.filePath("user.conf").toStdString(), work.filePath("system.conf").toStdString());
-    const std::string image = work.filePath("firmware.bin").toStdString();
-    {
-        std::ofstream out(image, std::ios::binary);
-        for (int k = 0; k < 0x900; ++k)
-            out.put(static_cast<char>((k * 37 + 11) & 0xFF));
-    }
+    const std::string image = (QDir::homePath() + "/firmware/blinky.hex").toStdString();
+    if (!writeHexImage(image, 0x900))
+        return 1;
 
     pw::MainWindow window(ctx, store);
     window.move(40, 40);

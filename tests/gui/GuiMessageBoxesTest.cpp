@@ -18,9 +18,9 @@ TEST(GuiMessageBoxes, AWorkerWaitsForItsBoxThePortMonitorDoesNot)
     GuiMessageBoxes boxes;
     std::atomic<bool> returned{false};
     bool returnedBeforeClose = true;
-    std::vector<QMessageBox::Icon> shown;
+    std::vector<bool> shown; // whether each box showed a stop sign
     OnDialogShown<QMessageBox> workerBox([&](QMessageBox& box) {
-        shown.push_back(box.icon());
+        shown.push_back(!box.iconPixmap().isNull());
         returnedBeforeClose = returned;
         box.button(QMessageBox::Ok)->click();
     });
@@ -35,11 +35,11 @@ TEST(GuiMessageBoxes, AWorkerWaitsForItsBoxThePortMonitorDoesNot)
     std::thread monitor([&] { boxes.post("Application Error", "Input/output error", BoxIcon::Plain); });
     monitor.join(); // returns although the GUI thread has served nothing yet
     OnDialogShown<QMessageBox> postedBox([&](QMessageBox& box) {
-        shown.push_back(box.icon());
+        shown.push_back(!box.iconPixmap().isNull());
         box.button(QMessageBox::Ok)->click();
     });
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown.size() == 2; }, 20000));
-    EXPECT_EQ(shown, (std::vector<QMessageBox::Icon>{QMessageBox::Critical, QMessageBox::NoIcon}));
+    EXPECT_EQ(shown, (std::vector<bool>{true, false}));
 }
 
 } // namespace

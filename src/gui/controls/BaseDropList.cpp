@@ -24,8 +24,12 @@ QPoint dropListPosition(const QRect& field, const QRect& mainWindow, int h)
 BaseDropList::BaseDropList(wcHexButton& field, const QStringList& choices)
     : QFrame(&field, Qt::Popup), field_(field), choices_(choices)
 {
+    // A thin frame in the style's own shade, as an ordinary drop-down list has, not black.
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    QPalette shade = palette();
+    shade.setColor(QPalette::WindowText, shade.color(QPalette::Mid));
+    setPalette(shade);
     list_ = new QListWidget(this);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -39,6 +43,10 @@ void BaseDropList::fill()
 {
     list_->clear();
     list_->addItems(choices_);
+    // Rows with the breathing room of a drop-down list's rows.
+    const int rowHeight = list_->fontMetrics().height() + list_->fontMetrics().height() / 2;
+    for (int row = 0; row < list_->count(); ++row)
+        list_->item(row)->setSizeHint(QSize(0, rowHeight));
 }
 
 QSize BaseDropList::listSize() const
@@ -47,7 +55,8 @@ QSize BaseDropList::listSize() const
     int t = 0;
     for (const QString& choice : choices_)
         t = std::max(t, list_->fontMetrics().horizontalAdvance(choice));
-    const int margin = 2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1);
+    const int margin = 2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1) +
+                       2 * list_->fontMetrics().averageCharWidth();
     const int l = list_->visualItemRect(list_->item(0)).left() + margin;
     const int r = list_->visualItemRect(list_->item(list_->count() - 1)).bottom() + 1;
     return {std::max(t + l + 2 * f, 45), r + 2 * f};

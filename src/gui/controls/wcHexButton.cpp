@@ -23,7 +23,8 @@ protected:
         QPainter painter(this);
         painter.fillRect(rect(), palette().color(QPalette::Button));
         const QRect frame = rect().adjusted(1, 1, -2, -2); // shrunk by 1, last pixel inclusive
-        painter.setPen(palette().color(QPalette::Highlight));
+        // A raised bevel: the light edge on top and left, the button's shadow on bottom and right.
+        painter.setPen(palette().color(QPalette::Light));
         painter.drawLine(frame.topLeft(), frame.topRight());
         painter.drawLine(frame.topLeft(), frame.bottomLeft());
         painter.setPen(palette().color(QPalette::Dark));

@@ -10,7 +10,11 @@
 #include "serial/PortMap.h"
 #include "serial/SerialDevices.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QHash>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -26,6 +30,8 @@
 namespace pw {
 
 namespace {
+
+constexpr int kListWidthDlu = 96; // the lists' width in the dialog's template
 
 constexpr const char* kNotDigit = "Address Error! Address number must be digital number";
 constexpr const char* kBusyText =
@@ -83,7 +89,7 @@ QComboBox* makeList(QWidget* parent, const QStringList& entries, int selected, b
 
 QString portEntryText(std::uint32_t portNumber, const std::string& device)
 {
-    return QStringLiteral("COM%1  (%2)").arg(portNumber).arg(QString::fromStdString(device));
+    return QStringLiteral("COM%1 (%2)").arg(portNumber).arg(QString::fromStdString(device));
 }
 
 ConfigDialog::ConfigDialog(IspContext& ctx, SettingsStore& store, QWidget* parent)
@@ -114,8 +120,6 @@ void ConfigDialog::fillLists()
     deviceList_ = makeList(this, devices, -1, true);
     deviceList_->setEditable(true);
     deviceList_->setInsertPolicy(QComboBox::NoInsert);
-    deviceList_->setMinimumContentsLength(44); // "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_…"
-    deviceList_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     describeDevices();
     onPortChosen(portList_->currentIndex());
     connect(portList_, &QComboBox::currentIndexChanged, this, &ConfigDialog::onPortChosen);
@@ -125,6 +129,38 @@ void ConfigDialog::fillLists()
     dataBitsList_ = makeList(this, {"8", "7", "6"}, dataIndex, false);
     const int stopIndex = ctx_.stopBits == 1 ? 0 : ctx_.stopBits == 2 ? 2 : -1;
     stopBitsList_ = makeList(this, {"1", "1.5", "2"}, stopIndex, false);
+    fitListsToTemplate();
+}
+
+// Every list as wide as the dialog's own template makes it, whatever the device paths: a
+// long path is shortened in its middle, where by-id names differ least, and shown whole in
+// the entry's tooltip.
+void ConfigDialog::fitListsToTemplate()
+{
+    const int width = dialogUnitsToPixels(font(), kListWidthDlu, 0).width();
+    for (QComboBox* list : {portList_, deviceList_, rateList_, parityList_, dataBitsList_, stopBitsList_}) {
+        list->setFixedWidth(width);
+        list->view()->setTextElideMode(Qt::ElideMiddle);
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(portList_);
+    option.rect = QRect(0, 0, width, portList_->sizeHint().height());
+    const int room = portList_->style()
+                         ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, portList_)
+                         .width() -
+                     portList_->fontMetrics().averageCharWidth();
+    for (int i = 0; i < portList_->count(); ++i) {
+        const QString whole = portList_->itemText(i);
+        const QString shown = portList_->fontMetrics().elidedText(whole, Qt::ElideMiddle, room);
+        portList_->setItemText(i, shown);
+        if (shown != whole)
+            portList_->setItemData(i, whole, Qt::ToolTipRole);
+    }
+    const auto showWhole = [this](int index) {
+        portList_->setToolTip(portList_->itemData(index, Qt::ToolTipRole).toString());
+    };
+    showWhole(portList_->currentIndex());
+    connect(portList_, &QComboBox::currentIndexChanged, this, showWhole);
 }
 
 // What sysfs tells of each device (adapter, USB ids and serial, driver) as its tooltip, and
@@ -140,8 +176,11 @@ void ConfigDialog::describeDevices()
     }
     for (int i = 0; i < deviceList_->count(); ++i)
         deviceList_->setItemData(i, descriptions.value(deviceList_->itemText(i)), Qt::ToolTipRole);
+    // The field may be too narrow for the whole path: the tooltip gives it, and what sysfs says.
     const auto showChosen = [this, descriptions](const QString& device) {
-        deviceList_->setToolTip(descriptions.value(device));
+        const QString about = descriptions.value(device);
+        deviceList_->setToolTip(about.isEmpty() ? device : device + QLatin1Char('\n') + about);
+        deviceList_->lineEdit()->setCursorPosition(0);
     };
     showChosen(deviceList_->currentText());
     connect(deviceList_, &QComboBox::currentTextChanged, this, showChosen);

@@ -57,6 +57,7 @@ signals:
 private:
     void buildControls();
     void fillLists();
+    void fitListsToTemplate();
     void describeDevices();
     void onStartAddressChanged(const QString& text);
     void onPortChosen(int index);
