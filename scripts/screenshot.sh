@@ -22,7 +22,7 @@ else
   made_home=""; [ -w "$home" ] || home="$work/home"
 fi
 mkdir -p "$home/firmware" "$work/config"
-trap 'rm -rf "$work" "$home/firmware" "$home/Dump.txt"; [ -z "$made_home" ] || "${as_root[@]}" rm -rf "$home"' EXIT
+trap 'rm -rf "$work" "$home/firmware" "$home/Dump.txt" "$home/ttySIM0"; [ -z "$made_home" ] || "${as_root[@]}" rm -rf "$home"' EXIT
 mkdir -p docs
 # Own settings folder, so the pictures do not depend on this user's configuration; the dump
 # writes into the home folder.

@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -126,7 +127,11 @@ int main(int argc, char** argv)
     pw::GuiMessageBoxes boxes;
     pw::IspContext ctx(boxes);
     ctx.exeDir = work.path().toStdString() + "/";
-    ctx.portMap.assignForThisRun(ctx.comPort, target.slavePath());
+    // The target under a name of its own: a pty's number differs from run to run.
+    const QString device = QDir::homePath() + "/ttySIM0";
+    QFile::remove(device);
+    QFile::link(QString::fromStdString(target.slavePath()), device);
+    ctx.portMap.assignForThisRun(ctx.comPort, device.toStdString());
     pw::SettingsStore store(work.filePath("user.conf").toStdString(), work.filePath("system.conf").toStdString());
     const std::string image = (QDir::homePath() + "/firmware/blinky.hex").toStdString();
     if (!writeHexImage(image, 0x900))

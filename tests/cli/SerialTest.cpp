@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <map>
 #include <span>
 #include <set>
@@ -311,6 +312,29 @@ TEST_F(SerialFixture, StationsOnThreePortsShareOnePool)
     for (const QJsonValue& number : state.value("numbers").toArray())
         EXPECT_TRUE(
             number.toObject().value("record").toString().startsWith(QString::fromStdString(path("boards.jsonl:"))));
+}
+
+// A pool the disk takes nothing more into (a file size limit stands in for a full disk) stops
+// the run with exit 5 and the reason, before any frame, and the pool reads back whole.
+TEST_F(SerialFixture, APoolThatCannotBeWrittenStopsTheRunBeforeAnyFrame)
+{
+    const std::string poolPath = pool(1);
+    const std::string padding(600, ' '); // past the limit of one 512-byte block
+    {
+        std::ofstream out(poolPath, std::ios::app);
+        out << "{\"event\":\"void\",\"serial\":0,\"why\":\"" << padding << "\"}\n";
+    }
+    const std::string before = fileText(poolPath);
+    SimHarness target;
+    const std::string command = "trap '' XFSZ; ulimit -f 1; exec " + binFolder() + "pagewise-cli -q --port " +
+                                target.slavePath() + " --serial 0x900:u8 --serial-pool " + poolPath + " program " +
+                                writeFile(path("fw.bin"), kImage);
+    const ChildResult run = ChildProcess("/bin/sh", {"-c", command}).wait();
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_NE(run.err.find("serial pool " + poolPath + ": cannot write it: File too large"), std::string::npos)
+        << run.err;
+    EXPECT_TRUE(target.programFrames().empty());
+    EXPECT_EQ(fileText(poolPath), before);
 }
 
 // Eight processes drawing 50 numbers each from one pool at once: 400 distinct numbers, and the
