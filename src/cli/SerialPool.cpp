@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <sstream>
 #include <sys/stat.h>
@@ -138,12 +139,7 @@ PoolProblem SerialPool::open(const std::string& path)
                 ExitBadInput};
     if (fd_ < 0)
         return failure("cannot open it: " + lastError());
-    const FileLock lock(fd_);
-    if (!lock.locked())
-        return failure("cannot lock it: " + lastError());
-    if (PoolProblem problem = refresh())
-        return problem;
-    return voidEnded();
+    return whileLocked([this] { return voidEnded(); });
 }
 
 // Reads what was appended since the last look (by anyone), under the lock.
@@ -258,25 +254,30 @@ PoolProblem SerialPool::usedUp(std::uint64_t largest) const
     return {};
 }
 
-PoolProblem SerialPool::checkNext(std::uint64_t largest)
+PoolProblem SerialPool::whileLocked(const std::function<PoolProblem()>& work)
 {
-    std::lock_guard guard(mutex_);
     const FileLock lock(fd_);
     if (!lock.locked())
         return failure("cannot lock it: " + lastError());
     if (PoolProblem problem = refresh())
         return problem;
-    return usedUp(largest);
+    return work();
+}
+
+PoolProblem SerialPool::checkNext(std::uint64_t largest)
+{
+    std::lock_guard guard(mutex_);
+    return whileLocked([&] { return usedUp(largest); });
 }
 
 PoolProblem SerialPool::reserve(const std::string& port, std::uint64_t largest, std::uint64_t& number)
 {
     std::lock_guard guard(mutex_);
-    const FileLock lock(fd_);
-    if (!lock.locked())
-        return failure("cannot lock it: " + lastError());
-    if (PoolProblem problem = refresh())
-        return problem;
+    return whileLocked([&] { return reserveNext(port, largest, number); });
+}
+
+PoolProblem SerialPool::reserveNext(const std::string& port, std::uint64_t largest, std::uint64_t& number)
+{
     if (PoolProblem problem = voidEnded())
         return problem;
     if (PoolProblem problem = usedUp(largest))
@@ -294,19 +295,14 @@ PoolProblem SerialPool::reserve(const std::string& port, std::uint64_t largest, 
 
 PoolProblem SerialPool::settle(std::uint64_t number, bool used, const std::string& why, const std::string& record)
 {
-    std::lock_guard guard(mutex_);
-    const FileLock lock(fd_);
-    if (!lock.locked())
-        return failure("cannot lock it: " + lastError());
     QJsonObject event{
         {"event", used ? "used" : "void"}, {"serial", static_cast<qint64>(number)}, {"time", jsonText(utcTimeText())}};
     if (!why.empty())
         event.insert("why", jsonText(why));
     if (!record.empty())
         event.insert("record", jsonText(record));
-    if (PoolProblem problem = refresh())
-        return problem;
-    return appendEvent(jsonLine(event));
+    std::lock_guard guard(mutex_);
+    return whileLocked([&] { return appendEvent(jsonLine(event)); });
 }
 
 PoolState SerialPool::state()

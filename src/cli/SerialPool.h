@@ -3,6 +3,7 @@
 #include "cli/SerialField.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -66,6 +67,9 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    // Runs `work` with the journal locked and read up to date (the caller holds mutex_).
+    PoolProblem whileLocked(const std::function<PoolProblem()>& work);
+    PoolProblem reserveNext(const std::string& port, std::uint64_t largest, std::uint64_t& number);
     PoolProblem refresh();
     PoolProblem applyLine(const std::string& line);
     PoolProblem voidEnded();

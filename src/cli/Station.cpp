@@ -165,13 +165,18 @@ std::optional<Station::Clock::time_point> Station::awaitBoard(unsigned board, St
 // give one stops every station.
 bool Station::reserveSerial(std::optional<PlacedSerial>& serial, StationTotals& totals)
 {
-    const PoolProblem problem = session_.reserveSerial(serial);
+    return !stopForPool(session_.reserveSerial(serial), totals);
+}
+
+// A serial pool that cannot be used stops every station: no board may go without its number.
+bool Station::stopForPool(const PoolProblem& problem, StationTotals& totals)
+{
     if (!problem)
-        return true;
+        return false;
     totals.exitCode = std::max(totals.exitCode, problem.exitCode);
     totals.serialStop = true;
     shared_.stopAll();
-    return false;
+    return true;
 }
 
 BoardReport Station::runBoard(unsigned board, Clock::time_point answered, const std::optional<PlacedSerial>& serial,
@@ -228,13 +233,7 @@ bool Station::recordAndCount(const BoardReport& report, StationTotals& totals, s
 bool Station::settleSerial(const BoardReport& report, std::uint64_t recordLine, StationTotals& totals)
 {
     const std::string record = recordLine ? shared_.records.path() + ":" + std::to_string(recordLine) : std::string();
-    const PoolProblem problem = session_.settleSerial(report.outcome, record);
-    if (!problem)
-        return true;
-    totals.exitCode = std::max(totals.exitCode, problem.exitCode);
-    totals.serialStop = true;
-    shared_.stopAll();
-    return false;
+    return !stopForPool(session_.settleSerial(report.outcome, record), totals);
 }
 
 bool Station::finishBoard(BoardReport& report, StationTotals& totals)

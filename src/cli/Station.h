@@ -53,6 +53,7 @@ private:
     std::optional<Clock::time_point> awaitBoard(unsigned board, StationTotals& totals);
     bool pulseReset(StationTotals& totals);
     bool reserveSerial(std::optional<PlacedSerial>& serial, StationTotals& totals);
+    bool stopForPool(const PoolProblem& problem, StationTotals& totals);
     BoardReport runBoard(unsigned board, Clock::time_point answered, const std::optional<PlacedSerial>& serial,
                          StationTotals& totals);
     bool finishBoard(BoardReport& report, StationTotals& totals);

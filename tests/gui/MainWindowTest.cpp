@@ -37,18 +37,17 @@ T* named(QWidget& parent, const QString& text)
     return nullptr;
 }
 
-// The window on a port that is not there: the panel reports it and goes on without a link.
-class MainWindowTest : public ::testing::Test {
+// The window with its own settings files, on the device `port` names.
+class WindowFixture : public ::testing::Test {
 protected:
-    void SetUp() override
+    void open(const std::string& port)
     {
         test::ensureGuiApplication();
-        ctx.timings.openLinkPause = ctx.timings.closePortPause = std::chrono::milliseconds(1);
-        ctx.portMap.assign(ctx.comPort, dir.filePath(QStringLiteral("no-such-tty")).toStdString());
+        test::shortenPauses(ctx.timings);
+        ctx.portMap.assign(ctx.comPort, port);
         window = std::make_unique<MainWindow>(ctx, store);
         window->show();
     }
-    void trigger(const QString& menu) { named<QAction>(*window->menuBar(), menu)->trigger(); }
 
     QTemporaryDir dir;
     test::RecordingBoxes boxes;
@@ -56,6 +55,13 @@ protected:
     SettingsStore store{dir.filePath(QStringLiteral("user.conf")).toStdString(),
                         dir.filePath(QStringLiteral("system.conf")).toStdString()};
     std::unique_ptr<MainWindow> window;
+};
+
+// The window on a port that is not there: the panel reports it and goes on without a link.
+class MainWindowTest : public WindowFixture {
+protected:
+    void SetUp() override { open(dir.filePath(QStringLiteral("no-such-tty")).toStdString()); }
+    void trigger(const QString& menu) { named<QAction>(*window->menuBar(), menu)->trigger(); }
 };
 
 // A keyboard user can start at once; the View menu's checkable item shows Dump and Export, a
@@ -97,16 +103,9 @@ TEST_F(MainWindowTest, ExitClosesTheWindowAfterTheCommandReturned)
 }
 
 // The window on a slow simulated line, so that a drop can arrive while a run is on.
-class WindowDrop : public ::testing::Test {
+class WindowDrop : public WindowFixture {
 protected:
-    void SetUp() override
-    {
-        test::ensureGuiApplication();
-        test::shortenPauses(ctx.timings);
-        sim.mapInto(ctx);
-        window = std::make_unique<MainWindow>(ctx, store);
-        window->show();
-    }
+    void SetUp() override { open(sim.slavePath()); }
     // Drags `urls` over the window and drops them; whether the window took the drag.
     bool drop(const QList<QUrl>& urls)
     {
@@ -127,12 +126,6 @@ protected:
     }
 
     test::SimHarness sim{test::SimHarness::withFaults({{sim::Fault::Kind::Slow, 5}})};
-    QTemporaryDir dir;
-    test::RecordingBoxes boxes;
-    IspContext ctx{boxes};
-    SettingsStore store{dir.filePath(QStringLiteral("user.conf")).toStdString(),
-                        dir.filePath(QStringLiteral("system.conf")).toStdString()};
-    std::unique_ptr<MainWindow> window;
 };
 
 // One local .hex or .bin file dropped loads as Load Hex/Bin does; anything else, and any drop
