@@ -26,6 +26,10 @@ trap 'rm -rf "$work" "$home/firmware" "$home/Dump.txt" "$home/ttySIM0"; [ -z "$m
 mkdir -p docs
 # Own settings folder, so the pictures do not depend on this user's configuration; the dump
 # writes into the home folder.
+# Title bars as the windows ask for them: none of them can be maximised.
+cat > "$work/openbox.xml" <<'XML'
+<openbox_config xmlns="http://openbox.org/3.4/rc"><theme><titleLayout>NLIC</titleLayout></theme></openbox_config>
+XML
 docs=$PWD/docs
 tool=$PWD/$build/bin/pagewise-screenshots
 cd "$home"
@@ -33,5 +37,6 @@ for scale in 1 2; do
   suffix=""; [ "$scale" = 1 ] || suffix="@${scale}x"
   HOME="$home" QT_SCALE_FACTOR=$scale XDG_CONFIG_HOME="$work/config" timeout 180 \
     xvfb-run -a -s "-screen 0 $((1280 * scale))x$((1024 * scale))x24" \
-    sh -c 'openbox & wm=$!; sleep 1; "$0" "$1" "$2"; status=$?; kill $wm; exit $status' "$tool" "$docs" "$suffix"
+    sh -c 'openbox --config-file "$3" & wm=$!; sleep 1; "$0" "$1" "$2"; status=$?; kill $wm; exit $status' \
+    "$tool" "$docs" "$suffix" "$work/openbox.xml"
 done

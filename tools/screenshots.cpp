@@ -31,6 +31,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -61,6 +62,12 @@ void settle()
 // The screen where the widgets are, so popups over them are in the picture too.
 void shoot(const QString& name, std::initializer_list<const QWidget*> widgets)
 {
+    // The window manager frames and maps a window a moment after it is shown.
+    serveUntil([&] {
+        return std::all_of(widgets.begin(), widgets.end(), [](const QWidget* widget) {
+            return widget->windowHandle() && widget->windowHandle()->isExposed() && !widget->frameGeometry().isEmpty();
+        });
+    });
     settle();
     QRect area;
     for (const QWidget* widget : widgets)
