@@ -1,6 +1,6 @@
 #pragma once
 #include "image/FirmwareImage.h"
-#include "ops/BlockWalk.h"
+#include "ops/FlashLayout.h"
 #include "ops/RunStatus.h"
 
 #include <optional>
