@@ -37,7 +37,11 @@ MainWindow::MainWindow(IspContext& ctx, SettingsStore& store, QWidget* parent)
     setCentralWidget(client_);
 
     showPanel();
-    dumpAndExport_->setChecked(store_.readValue(kDumpExportSetting).value_or(0) != 0);
+    // As last chosen; connected after, so that opening the window writes no setting.
+    const bool dumpAndExport = store_.readValue(kDumpExportSetting).value_or(0) != 0;
+    dumpAndExport_->setChecked(dumpAndExport);
+    panel_->setDumpAndExportShown(dumpAndExport);
+    connect(dumpAndExport_, &QAction::toggled, this, &MainWindow::showDumpAndExport);
     fitToPanel();
     setAcceptDrops(true);
 }
@@ -63,14 +67,12 @@ void MainWindow::buildMenu()
     dumpAndExport_ = view->addAction(QStringLiteral("Dump and Export Buttons"));
     dumpAndExport_->setCheckable(true);
     dumpAndExport_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")));
-    connect(dumpAndExport_, &QAction::toggled, this, &MainWindow::showDumpAndExport);
 }
 
 void MainWindow::showDumpAndExport(bool shown)
 {
     panel_->setDumpAndExportShown(shown);
-    if ((store_.readValue(kDumpExportSetting).value_or(0) != 0) != shown)
-        store_.writeValue(kDumpExportSetting, shown ? 1 : 0);
+    store_.writeValue(kDumpExportSetting, shown ? 1 : 0);
     fitToPanel();
 }
 

@@ -41,6 +41,12 @@ std::string hex4(unsigned value)
 
 } // namespace
 
+bool isImageFileName(const std::string& path)
+{
+    const std::string ext = lowerExtension(path);
+    return ext == "hex" || ext == "bin";
+}
+
 std::string binaryPathFor(const std::string& hexPath)
 {
     return hexPath.substr(0, extensionDot(hexPath)) + ".bin";
@@ -51,9 +57,7 @@ LoadedImage loadImageFile(const std::string& chosenPath, const std::string& curr
 {
     LoadedImage result;
     result.imagePath = currentImagePath;
-    const std::string ext = lowerExtension(chosenPath);
-    const bool isHex = ext == "hex";
-    if (!isHex && ext != "bin") {
+    if (!isImageFileName(chosenPath)) {
         result.status = LoadStatus::NotImage;
         result.logLine = chosenPath;
         return result;
@@ -61,6 +65,7 @@ LoadedImage loadImageFile(const std::string& chosenPath, const std::string& curr
     // From here a failure leaves no image at all: the previous one was not what the user
     // just chose, and a stale .bin beside a bad HEX file is not it either.
     result.imagePath.clear();
+    const bool isHex = lowerExtension(chosenPath) == "hex";
     const std::string binPath = isHex ? binaryPathFor(chosenPath) : chosenPath;
     if (isHex) {
         state.sourceSize = 0;

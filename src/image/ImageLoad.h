@@ -25,6 +25,9 @@ struct LoadedImage {
 LoadedImage loadImageFile(const std::string& chosenPath, const std::string& currentImagePath, HexConverterState& state,
                           MessageBoxes& boxes);
 
+// Whether Load takes the file as an image: its extension is hex or bin, in any case.
+bool isImageFileName(const std::string& path);
+
 // The binary file a HEX file converts into: same folder, same name, extension "bin".
 std::string binaryPathFor(const std::string& hexPath);
 

@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "base/NumberText.h"
 #include "base/OperatingRates.h"
 
 #include <cctype>

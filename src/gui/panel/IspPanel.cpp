@@ -164,11 +164,11 @@ void IspPanel::buildLayout()
     int column = 0;
     for (QPushButton* button : operations) {
         button->setMinimumWidth(width);
-        for (QPushButton* under : {dumpButton_, exportButton_, clearButton_})
-            under->setMinimumWidth(width);
         rows_->setColumnStretch(column, 1);
         rows_->addWidget(button, 0, column++);
     }
+    for (QPushButton* under : {dumpButton_, exportButton_, clearButton_})
+        under->setMinimumWidth(width);
     imageFields_ = new QHBoxLayout;
     imageFields_->addWidget(new QLabel(QStringLiteral("Size: "), this));
     imageFields_->addWidget(sizeEdit_, 1);
@@ -260,8 +260,7 @@ bool IspPanel::loadFileLogged(const QString& path, const std::string& logPrefix)
 
 bool IspPanel::acceptsDroppedFile(const QString& path) const
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return (suffix == QLatin1String("hex") || suffix == QLatin1String("bin")) && !runner_.active();
+    return isImageFileName(path.toStdString()) && !runner_.active();
 }
 
 bool IspPanel::imageUpToDate()
