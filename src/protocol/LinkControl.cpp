@@ -44,6 +44,15 @@ void OpenLink(IspContext& ctx, ByteSink& owner, ResponseMatcher& matcher)
     ctx.port.StartMonitor();
 }
 
+bool RetakeLink(IspContext& ctx, ByteSink& owner, ResponseMatcher& matcher)
+{
+    if (ctx.portOpen == 0 || ctx.port.isOpen())
+        return true;
+    ctx.port.sayNextOpenFailure();
+    OpenLink(ctx, owner, matcher);
+    return ctx.port.isOpen();
+}
+
 bool ClosePort(IspContext& ctx)
 {
     if (ctx.portOpen == 0)
@@ -79,6 +88,7 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
                        bool cancellable)
 {
     ctx.replyEvent.reset();
+    ctx.wrongReply = false;
     if (kind)
         ctx.expectedReply = *kind;
     // A packet the port refuses (closed, hung up) simply goes unanswered: the wait times out.
@@ -91,7 +101,7 @@ WaitResult SendAndWait(IspContext& ctx, std::optional<ResponseKind> kind, const 
     case 0: return WaitResult::Answered;
     case 1: return WaitResult::LineLost;
     case 2: return WaitResult::Cancelled;
-    default: return WaitResult::TimedOut;
+    default: return ctx.wrongReply ? WaitResult::WrongReply : WaitResult::TimedOut;
     }
 }
 

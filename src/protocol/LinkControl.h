@@ -12,6 +12,10 @@ namespace pw {
 // a pause, then the monitor. `owner` is what receives the bytes (the matcher itself, or a
 // sink that hands them to the GUI thread and on to it).
 void OpenLink(IspContext& ctx, ByteSink& owner, ResponseMatcher& matcher);
+// Before a window's operation: a port the window holds (portOpen) whose device has gone, or
+// could not be opened, is opened again as OpenLink first did. False when it still cannot be
+// (the port's box, "%s not found" or why, has been shown each time): the run must not start.
+bool RetakeLink(IspContext& ctx, ByteSink& owner, ResponseMatcher& matcher);
 // True when the port was open (portOpen) and has been closed; does not change portOpen.
 bool ClosePort(IspContext& ctx);
 // Sends the rate command for ctx.baudRate and reopens the port at that rate for portOwner.
@@ -25,7 +29,9 @@ bool sendPacket(SerialPort& port, const CommandPacket& packet);
 
 // 500 ms, 1000 ms, bounded by timings; Presence: a station's look for a board, 100 ms
 enum class ReplyWait { Short, Long, Unbounded, Presence };
-enum class WaitResult { Answered, TimedOut, Cancelled, LineLost };
+// WrongReply: the wait ran out after a whole reply that is not the one asked for came (a
+// connect answered wrongly): the target is there, but not as it must be.
+enum class WaitResult { Answered, TimedOut, Cancelled, LineLost, WrongReply };
 
 // One operation step: reset replyEvent, set expectedReply (unless `kind` is empty, which
 // keeps the previous kind), send, wait. The wait also wakes on cancelEvent when `cancellable`,

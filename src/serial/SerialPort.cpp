@@ -128,6 +128,13 @@ ManualResetEvent& SerialPort::hangUpEvent()
     return impl_->hangUpEvent;
 }
 
+void SerialPort::sayNextOpenFailure()
+{
+    std::lock_guard guard(impl_->lock);
+    impl_->lostDevice.clear();
+    impl_->reopenAfterHangUp = false;
+}
+
 void SerialPort::setNotice(std::function<void(const std::string&)> notice)
 {
     std::lock_guard guard(impl_->lock);

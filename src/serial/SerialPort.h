@@ -20,6 +20,9 @@ namespace pw {
 // Failures are shown through `boxes` at once ("%s not found", "Application Error").
 class SerialPort {
 public:
+    // What the "%s not found" refusal adds for a path that exists but is no serial line.
+    static constexpr const char* kNoSerialDevice = " (is not a serial device)";
+
     SerialPort(MessageBoxes& boxes, const PortMap& portMap, const SerialFlagsDriver& flagsDriver = kernelSerialFlags());
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
@@ -47,8 +50,13 @@ public:
     bool monitorRunning() const;
     std::uint32_t portNumber() const;
     std::uint32_t baud() const;
-    // Set by the monitor thread when the device hangs up (after its one report); reset by Open.
+    // Set by the monitor thread when the device hangs up or a read or write says it has gone
+    // (after its one report); the device is closed then, so nothing talks to a dead
+    // descriptor. Reset by Open.
     ManualResetEvent& hangUpEvent();
+    // The next Open reports why it fails even when the device was reported missing or lost
+    // before: a person has asked for the port again and waits for an answer.
+    void sayNextOpenFailure();
     // Where advice that is no failure goes (a slow adapter); called from whichever thread opens
     // the port, so it must be safe from any thread. Empty: nothing is said.
     void setNotice(std::function<void(const std::string&)> notice);

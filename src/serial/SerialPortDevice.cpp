@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 namespace pw {
 
@@ -22,6 +23,22 @@ Clock::duration wireTime(std::size_t bytes, std::uint32_t rate)
 bool isMissingDevice(int error)
 {
     return error == ENOENT || error == ENXIO || error == ENODEV || error == ENOTDIR || error == EIO;
+}
+
+// A slip of the keyboard (an image file, a folder, /dev/null) is not to be written to: a path is
+// a port only when it is a terminal device. Checked before the open where the path shows it
+// (opening a FIFO could already disturb whoever holds its other end), and after it for character
+// devices that are no terminals. A real serial line whose configuration fails is still a port.
+bool isNoSerialPath(const std::string& device)
+{
+    struct stat info{};
+    return ::stat(device.c_str(), &info) == 0 && !S_ISCHR(info.st_mode);
+}
+
+bool isNoTerminal(int fd)
+{
+    termios probe{};
+    return ::tcgetattr(fd, &probe) != 0 && errno == ENOTTY;
 }
 
 } // namespace
@@ -74,14 +91,27 @@ bool SerialPort::Impl::openDevice()
     // The reopen right after a hang-up says nothing: the user has just been told the device is
     // gone, and its name may already belong to another adapter or program.
     const bool quiet = std::exchange(reopenAfterHangUp, false);
+    // Once is enough: a port that stays missing is not reported again at every reopen.
+    const auto notFound = [&](const std::string& why) {
+        if (device != lostDevice && !quiet)
+            heldReports.push_back({kAppCaption, device + " not found" + why});
+        lostDevice = device;
+    };
+    if (isNoSerialPath(device)) {
+        notFound(kNoSerialDevice);
+        return false;
+    }
     fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && isNoTerminal(fd)) {
+        ::close(fd);
+        fd = -1;
+        notFound(kNoSerialDevice);
+        return false;
+    }
     if (fd < 0) {
         const int error = errno;
         if (isMissingDevice(error)) {
-            // Once is enough: a port that stays missing is not reported again at every reopen.
-            if (device != lostDevice && !quiet)
-                heldReports.push_back({kAppCaption, device + " not found"});
-            lostDevice = device;
+            notFound("");
         } else if (!quiet) {
             const std::string advice =
                 error == EACCES ? "To use " + device + ", add your user to the dialout group and log in again.\n" : "";

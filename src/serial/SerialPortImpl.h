@@ -155,7 +155,7 @@ struct SerialPort::Impl {
     bool writeAll(const std::uint8_t* data, std::size_t length);
     bool writeQueued(int purge);
     void adviseOnLatency();
-    void markHungUp(const std::string& reason);
+    void markHungUp(const char* step, const std::string& reason);
 };
 
 } // namespace pw

@@ -26,7 +26,7 @@ void SerialPort::Impl::run()
             break;
         if (fds[1].revents != 0) {
             if (const std::string gone = receivePass(fds[1].revents); !gone.empty())
-                markHungUp(gone);
+                markHungUp("read()", gone);
         }
         sendPass();
     }
@@ -60,12 +60,21 @@ std::string SerialPort::Impl::receivePass(short revents)
 
 void SerialPort::Impl::sendPass()
 {
-    std::lock_guard guard(lock);
-    if (!writePending || fd < 0)
-        return;
-    // Whatever arrived but was not read belongs to no request of ours: drop it first.
-    if (!writeQueued(TCIOFLUSH))
-        report("write()", std::strerror(errno), true);
+    int error = 0;
+    {
+        std::lock_guard guard(lock);
+        if (!writePending || fd < 0)
+            return;
+        // Whatever arrived but was not read belongs to no request of ours: drop it first.
+        if (writeQueued(TCIOFLUSH))
+            return;
+        error = errno;
+    }
+    // An adapter pulled mid-write answers EIO (or ENXIO, ENODEV) before poll sees the hang-up.
+    if (error == EIO || error == ENXIO || error == ENODEV)
+        markHungUp("write()", std::strerror(error));
+    else
+        report("write()", std::strerror(error), true);
 }
 
 bool SerialPort::Impl::writeAll(const std::uint8_t* data, std::size_t length)
@@ -92,19 +101,22 @@ bool SerialPort::Impl::writeAll(const std::uint8_t* data, std::size_t length)
     return true;
 }
 
-// Reported once; the thread then only waits for its end, and writes are refused at once.
-// A worker waiting for a reply wakes on hangUpEvent instead of waiting out its time-out.
-void SerialPort::Impl::markHungUp(const std::string& reason)
+// Reported once; the device is closed (a descriptor of a vanished adapter only ever answers
+// errors, and holds its node), the thread then only waits for its end, and writes are
+// refused at once. A worker waiting for a reply wakes on hangUpEvent instead of waiting out
+// its time-out.
+void SerialPort::Impl::markHungUp(const char* step, const std::string& reason)
 {
     if (hungUp.exchange(true))
         return;
     debugTrace("abnormal end...");
+    report(step, reason, true);
     {
         std::lock_guard guard(lock);
+        closeDevice(); // nothing is sent or drained on a line that hung up
         lostDevice = device; // the reopen that follows finds it missing: already said
         reopenAfterHangUp = true;
     }
-    report("read()", reason, true);
     hangUpEvent.set();
 }
 

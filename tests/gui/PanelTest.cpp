@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <filesystem>
+
 namespace pw::test {
 namespace {
 
@@ -266,6 +268,107 @@ TEST_F(PanelRun, DumpDialogGivesThePortBack)
     EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
     EXPECT_EQ(sim.sim().flash()[0], 0xFF);
 }
+
+// An adapter pulled and plugged back at the same path, as users do all day: the pull is told
+// once, a click while it is away says it is not found and starts nothing, and once it is back
+// the next click runs as if it had never gone.
+struct ReplugRow {
+    const char* name;
+    const char* button;       // "dump": the Dump dialog's Excute
+    std::uint32_t hangupAfter; // frames a first Program run gets before the pull; 0: pulled while idle
+};
+
+class PanelReplug : public PanelFixture, public ::testing::WithParamInterface<ReplugRow> {
+protected:
+    // Points the panel's port at `link`, a fixed path whose target comes and goes.
+    void holdLink(const std::string& target)
+    {
+        const std::string fresh = link + ".new";
+        std::filesystem::remove(fresh);
+        std::filesystem::create_symlink(target, fresh);
+        std::filesystem::rename(fresh, link);
+    }
+    // Clicks `button` (or Excute in the Dump dialog): false when no run started (a start claims
+    // `busy` before the click returns), else whether it ended.
+    bool clickAndRun(const char* button)
+    {
+        const auto started = [this] { return ctx.busy.load() != 0; };
+        if (std::string(button) != "dump") {
+            QSignalSpy ended(panel.get(), &IspPanel::operationEnded);
+            click(button);
+            return started() && ended.wait(60000);
+        }
+        bool dumped = false;
+        OnDialogShown<DumpDialog> drive([&](DumpDialog& dialog) {
+            QSignalSpy ended(&dialog, &DumpDialog::dumpEnded);
+            dialog.onExcute();
+            dumped = started() && ended.wait(60000);
+            dialog.accept();
+        });
+        click("dump");
+        return dumped;
+    }
+    const ReplugRow& row() const { return GetParam(); }
+    static sim::SimOptions hangingUp(std::uint32_t frames)
+    {
+        return SimHarness::withFaults({{sim::Fault::Kind::HangupAfter, frames}});
+    }
+
+    std::string link;
+};
+
+TEST_P(PanelReplug, AfterAPulledAdapterTheNextRunOpensThePortAgain)
+{
+    link = dir.file("ttyADAPTER");
+    auto first = std::make_unique<SimHarness>(row().hangupAfter ? hangingUp(row().hangupAfter) : SimHarness::unpaced());
+    holdLink(first->slavePath());
+    panel.reset();
+    ctx.portMap.assign(1, link);
+    panel = std::make_unique<IspPanel>(ctx, nullptr);
+    panel->setDumpAndExportShown(true);
+    const std::vector<std::uint8_t> image = patternImage(600, 5);
+    loadImage(image);
+    const QString oldCurrent = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+
+    if (row().hangupAfter)
+        EXPECT_TRUE(clickAndRun("program")); // the pull ends the run
+    else
+        first.reset();
+    ASSERT_TRUE(boxes.waitForCount(1, std::chrono::seconds(10)));
+    EXPECT_EQ(boxes.texts()[0].rfind("WARNING:  read() Failed", 0), 0u) << boxes.texts()[0];
+    first.reset();
+    EXPECT_FALSE(ctx.port.isOpen()) << "a port whose device has gone stays open";
+
+    const int linesBefore = logLines().size();
+    EXPECT_FALSE(clickAndRun(row().button)) << "a run started on a port that is not there";
+    ASSERT_EQ(boxes.texts().size(), 2u);
+    EXPECT_EQ(boxes.texts()[1], link + " not found");
+    EXPECT_EQ(logLines().size(), linesBefore) << "a Begin line that nothing follows";
+    EXPECT_EQ(ctx.busy.load(), 0);
+
+    SimHarness back;
+    holdLink(back.slavePath());
+    EXPECT_TRUE(clickAndRun(row().button));
+    QDir::setCurrent(oldCurrent);
+    EXPECT_EQ(boxes.texts().size(), std::string(row().button) == "verify" ? 3u : 2u) << boxes.texts().back();
+    if (std::string(row().button) == "program") {
+        const sim::FlashBytes flash = back.sim().flash();
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+        EXPECT_TRUE(logLines().back().startsWith("program elapsed time")) << logLines().back().toStdString();
+    } else if (std::string(row().button) == "verify") {
+        EXPECT_EQ(boxes.texts().back(), "Verified Failure at 0x0!!!"); // the new board is blank: it was answered
+    } else {
+        EXPECT_EQ(fileText(dir.file("Dump.txt")).substr(0, 11), "00000000h :") << fileText(dir.file("Dump.txt"));
+    }
+    panel.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, PanelReplug,
+                         ::testing::Values(ReplugRow{"program_pulled_mid_run", "program", 40},
+                                           ReplugRow{"verify_pulled_while_idle", "verify", 0},
+                                           ReplugRow{"dump_dialog_pulled_while_idle", "dump", 0}),
+                         rowName);
 
 } // namespace
 } // namespace pw::test

@@ -199,7 +199,7 @@ void DumpDialog::onPageCountEdited(const QString& text)
 
 void DumpDialog::onExcute()
 {
-    if (!runner_.canStart())
+    if (!runner_.canStart() || !RetakeLink(ctx_, *sink_, matcher_))
         return;
     matcher_.clearHead();
     DumpRequest request;

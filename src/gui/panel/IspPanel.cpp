@@ -222,7 +222,7 @@ std::string IspPanel::logLine(int row) const
 
 bool IspPanel::startWorker(std::function<void()> work, bool cancellable)
 {
-    if (!runner_.canStart())
+    if (!runner_.canStart() || !RetakeLink(ctx_, *sink_, matcher_))
         return false;
     cancellableRun_ = cancellable;
     matcher_.clearHead();
