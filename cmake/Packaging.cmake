@@ -8,16 +8,34 @@ if(PW_BUILD_GUI)
 endif()
 install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# pagewise-cli's manual page and completion take their options from its option table.
+set(_filled ${CMAKE_BINARY_DIR}/filled)
+foreach(_kind man completion)
+  if(_kind STREQUAL man)
+    set(_template man/pagewise-cli.1.in)
+    set(_output ${_filled}/pagewise-cli.1)
+  else()
+    set(_template data/completion/pagewise-cli.in)
+    set(_output ${_filled}/completion/pagewise-cli)
+  endif()
+  add_custom_command(OUTPUT ${_output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_filled}/completion
+    COMMAND pagewise-cli-docs ${_kind} ${PROJECT_SOURCE_DIR}/${_template} ${_output}
+    DEPENDS pagewise-cli-docs ${PROJECT_SOURCE_DIR}/${_template} VERBATIM)
+endforeach()
+add_custom_target(pw_filled_docs ALL DEPENDS ${_filled}/pagewise-cli.1 ${_filled}/completion/pagewise-cli)
+
 # Manual pages and the changelog, compressed as Debian wants them (-n: no time stamp).
 find_program(PW_GZIP gzip REQUIRED)
 set(_compressed)
-foreach(_source man/pagewise.1 man/pagewise-cli.1 man/pagewise-sim.1 data/debian/changelog.Debian)
+foreach(_source ${PROJECT_SOURCE_DIR}/man/pagewise.1 ${_filled}/pagewise-cli.1 ${PROJECT_SOURCE_DIR}/man/pagewise-sim.1
+        ${PROJECT_SOURCE_DIR}/data/debian/changelog.Debian)
   get_filename_component(_name ${_source} NAME)
   set(_gz ${CMAKE_BINARY_DIR}/compressed/${_name}.gz)
   add_custom_command(OUTPUT ${_gz}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/compressed
-    COMMAND ${PW_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/${_source} > ${_gz}
-    DEPENDS ${PROJECT_SOURCE_DIR}/${_source} VERBATIM)
+    COMMAND ${PW_GZIP} -9n -c ${_source} > ${_gz}
+    DEPENDS ${_source} VERBATIM)
   list(APPEND _compressed ${_gz})
 endforeach()
 add_custom_target(pw_compressed_docs ALL DEPENDS ${_compressed})
@@ -34,7 +52,7 @@ install(FILES data/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pag
 if(PW_BUILD_GUI)
   install(FILES data/pagewise.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
-install(FILES data/completion/pagewise-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${_filled}/completion/pagewise-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 # udev reads /usr/lib/udev/rules.d; the prefix /usr gives that path.
 install(FILES data/60-pagewise.rules DESTINATION lib/udev/rules.d)
 

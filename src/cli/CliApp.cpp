@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 namespace pw::cli {
@@ -123,6 +124,37 @@ std::optional<Refusal> prepareSerials(const CliOptions& options, const SettingsS
     return std::nullopt;
 }
 
+// The device a port names, links and COM numbers followed, so that two names of one line
+// compare equal.
+std::string deviceOf(const std::string& port, const PortMap& map)
+{
+    const auto com = comPortNumber(port);
+    const std::string device = com ? map.deviceFor(*com) : port;
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(device, error);
+    return error ? device : canonical.string();
+}
+
+// One run drives each line once: a second session on it would find it locked by the first.
+std::optional<Refusal> checkPortsDistinct(const std::vector<std::string>& given, const std::vector<std::string>& ports,
+                                          const SettingsStore& store)
+{
+    PortMap map;
+    map.replaceAll(store.readPortMap());
+    std::map<std::string, std::size_t> seen;
+    for (std::size_t k = 0; k < ports.size(); ++k) {
+        const auto [first, isNew] = seen.emplace(deviceOf(ports[k], map), k);
+        if (isNew)
+            continue;
+        const std::string& earlier = given[first->second];
+        const std::string said = earlier == given[k] ? "--port " + given[k] + " was given twice"
+                                                     : "--port " + earlier + " and --port " + given[k] +
+                                                           " name one port, " + first->first + ": it was given twice";
+        return Refusal{"refused", said, ExitBadInput};
+    }
+    return std::nullopt;
+}
+
 std::optional<Refusal> checkPorts(const CliOptions& options, const SettingsStore& store,
                                   std::vector<std::string>& ports)
 {
@@ -134,6 +166,8 @@ std::optional<Refusal> checkPorts(const CliOptions& options, const SettingsStore
     if (resolved.error)
         return Refusal{"port-error", *resolved.error, ExitPortError};
     ports = std::move(resolved.ports);
+    if (const auto twice = checkPortsDistinct(options.ports, ports, store))
+        return twice;
     if (ports.empty())
         ports.emplace_back(); // the configured port
     return std::nullopt;
@@ -151,7 +185,7 @@ int runOnPorts(const CliOptions& options, const std::vector<std::string>& ports,
         [&](std::size_t slot) { sessions[slot]->interrupt(); });
     console.finish();
     if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess && !moveDumpFile(options))
-        return ExitBadInput;
+        return ExitNotKept; // the flash was read: the run kept nothing it was to keep
     printReport(outcomes, options);
     int worst = ExitSuccess;
     for (const PortOutcome& outcome : outcomes)

@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "cli/OptionTable.h"
+
 #include "base/ChipTable.h"
 #include "base/OperatingRates.h"
 
@@ -50,8 +52,8 @@ Defaults come from the same settings file as the GUI; pagewise-cli never writes 
 
 Exit codes: 0 success, 1 verify mismatch, 2 no reply, time-out or hang-up,
 3 bad image file or arguments (nothing was sent), 4 port cannot be opened or none
-configured, 5 what a line keeps (a record, a serial pool) could not be written, or the
-serial pool is used up, 130 interrupted.
+configured, 5 what the run was to keep (a record, a serial pool, the dump's -o FILE)
+could not be written, or the serial pool is used up, 130 interrupted.
 A station exits with 0 when every board passed, 1 when one failed.)";
 
 // The one option table: the parser and --help both come from it.
@@ -62,58 +64,7 @@ void describe(QCommandLineParser& parser)
                                  QStringLiteral("<command> [args]"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({
-        {QStringLiteral("port"),
-         QStringLiteral("Port to use: COMn, a device path, usb:SERIAL or usb:VID:PID[:SERIAL]; repeat it to "
-                        "program several targets at once (default: the configured one)."),
-         QStringLiteral("PORT")},
-        {QStringLiteral("baud"), QStringLiteral("Operating rate 9600, 57600 or 115200; connections start at 9600."),
-         QStringLiteral("RATE")},
-        {QStringLiteral("start-addr"), QStringLiteral("ISP start address, a multiple of 0x800 (decimal or 0x...)."),
-         QStringLiteral("ADDR")},
-        {QStringLiteral("pages"), QStringLiteral("erase: the page range to erase."), QStringLiteral("FROM:COUNT")},
-        {QStringLiteral("txt"), QStringLiteral("dump: write Dump.txt (the default).")},
-        {QStringLiteral("bin"), QStringLiteral("dump: write Dump.bin.")},
-        {QStringLiteral("o"), QStringLiteral("dump: write into FILE instead."), QStringLiteral("FILE")},
-        {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("No log lines, no progress.")},
-        {QStringLiteral("json"), QStringLiteral("One JSON object per port at the end.")},
-        {QStringLiteral("events"),
-         QStringLiteral("JSON lines on stdout while the run goes: start, log, phase-begin, phase-end, progress, "
-                        "message, result (see the README).")},
-        {QStringLiteral("record"),
-         QStringLiteral("station: append one JSON line per board to FILE, on disk before the next board."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("retries"),
-         QStringLiteral("station: run a board again from its connect after a time-out or a hang-up, up to N times "
-                        "(default 0)."),
-         QStringLiteral("N")},
-        {QStringLiteral("before-board"),
-         QStringLiteral("station: run CMD (through /bin/sh) before each wait for a board; at most 10 s."),
-         QStringLiteral("CMD")},
-        {QStringLiteral("after-board"),
-         QStringLiteral("station: run CMD after each board's record is written; at most 10 s. It sees PAGEWISE_PORT, "
-                        "PAGEWISE_BOARD, PAGEWISE_RESULT and PAGEWISE_RECORD."),
-         QStringLiteral("CMD")},
-        {QStringLiteral("reset-pulse"),
-         QStringLiteral("station: drop DTR or RTS for MS milliseconds (default 100), then raise it again, before each "
-                        "board is connected."),
-         QStringLiteral("dtr|rts[:MS]")},
-        {QStringLiteral("serial"),
-         QStringLiteral("program, auto, station: write each board's serial number at ADDR in FORMAT (see above)."),
-         QStringLiteral("ADDR:FORMAT")},
-        {QStringLiteral("serial-pool"), QStringLiteral("The serial pool the numbers come from."),
-         QStringLiteral("POOL")},
-        {QStringLiteral("serial-overwrite"),
-         QStringLiteral("Write the serial number over image data (without it the field must be 0xFF in the image).")},
-        {QStringLiteral("start"), QStringLiteral("serials init: the pool's first number."), QStringLiteral("N")},
-        {QStringLiteral("step"), QStringLiteral("serials init: the distance between numbers (default 1)."),
-         QStringLiteral("K")},
-        {QStringLiteral("end"), QStringLiteral("serials init: the pool's last number (default: none)."),
-         QStringLiteral("M")},
-        {QStringLiteral("skip-blank"),
-         QStringLiteral("program, auto: do not send 8-byte blocks that are all 0xFF (they change nothing); "
-                        "verify still reads everything.")},
-    });
+    parser.addOptions(optionTable());
 }
 
 ParseResult fail(std::string message)

@@ -2,8 +2,10 @@
 
 #include "cli/JsonWriter.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 namespace pw::cli {
 
@@ -26,6 +28,7 @@ const char* outcomeName(Outcome outcome)
     case Outcome::Cancelled: return "cancelled";
     case Outcome::ImageError: return "image-error";
     case Outcome::Refused: return "refused";
+    case Outcome::WrongReply: return "wrong-reply";
     }
     return "unknown";
 }
@@ -75,20 +78,47 @@ void printReport(const std::vector<PortOutcome>& outcomes, const CliOptions& opt
     }
 }
 
+namespace {
+
+// Into a target that is no regular file (a device, a FIFO) the bytes are written, never renamed
+// over it; a failed write or close is an error, as /dev/full gives one.
+std::error_code copyInto(const std::filesystem::path& from, const std::string& to)
+{
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    if (!in || !out)
+        return std::error_code(errno ? errno : EIO, std::generic_category());
+    out << in.rdbuf();
+    out.close();
+    if (!out)
+        return std::error_code(errno ? errno : EIO, std::generic_category());
+    return {};
+}
+
+} // namespace
+
 bool moveDumpFile(const CliOptions& options)
 {
     const std::filesystem::path written = options.dumpAsText ? "Dump.txt" : "Dump.bin";
     std::error_code error;
-    std::filesystem::rename(written, options.output, error);
-    if (error == std::errc::cross_device_link) {
-        error.clear();
-        std::filesystem::copy_file(written, options.output, std::filesystem::copy_options::overwrite_existing, error);
-        if (!error)
-            std::filesystem::remove(written, error);
+    const std::filesystem::file_status target = std::filesystem::status(options.output, error);
+    error.clear();
+    if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
+        errno = 0;
+        error = copyInto(written, options.output);
+    } else {
+        std::filesystem::rename(written, options.output, error);
+        if (error == std::errc::cross_device_link) {
+            error.clear();
+            std::filesystem::copy_file(written, options.output, std::filesystem::copy_options::overwrite_existing,
+                                       error);
+        }
     }
+    if (!error && std::filesystem::exists(written))
+        std::filesystem::remove(written, error);
     if (error) {
-        std::fprintf(stderr, "pagewise-cli: could not move %s to %s: %s\n", written.c_str(), options.output.c_str(),
-                     error.message().c_str());
+        std::fprintf(stderr, "pagewise-cli: could not write the dump to %s: %s; it stays in %s\n",
+                     options.output.c_str(), error.message().c_str(), written.c_str());
         return false;
     }
     return true;
