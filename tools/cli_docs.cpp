@@ -33,7 +33,8 @@ QString manOptions()
             names << roffText(dashed(name));
         lines << QStringLiteral(".TP");
         if (!option.valueName().isEmpty())
-            lines << QStringLiteral(".BI %1 \" %2\"").arg(names.join(QStringLiteral(", ")), roffText(option.valueName()));
+            lines
+                << QStringLiteral(".BI %1 \" %2\"").arg(names.join(QStringLiteral(", ")), roffText(option.valueName()));
         else if (names.size() > 1)
             lines << QStringLiteral(".BR %1").arg(names.join(QStringLiteral(" \", \" ")));
         else

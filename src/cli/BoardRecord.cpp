@@ -17,6 +17,7 @@ std::optional<ErrorClass> errorClassOf(const BoardReport& report)
     case Outcome::Success: return std::nullopt;
     case Outcome::Mismatch: return ErrorClass{"target", false};
     case Outcome::TimedOut: return ErrorClass{"target", true};
+    case Outcome::WrongReply: return ErrorClass{"target", false};
     case Outcome::LineLost: return ErrorClass{"line", true};
     case Outcome::Cancelled: return ErrorClass{"cancelled", false};
     case Outcome::ImageError: return ErrorClass{"image", false};

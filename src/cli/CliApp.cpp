@@ -166,7 +166,7 @@ std::optional<Refusal> checkPorts(const CliOptions& options, const SettingsStore
     if (resolved.error)
         return Refusal{"port-error", *resolved.error, ExitPortError};
     ports = std::move(resolved.ports);
-    if (const auto twice = checkPortsDistinct(options.ports, ports, store))
+    if (auto twice = checkPortsDistinct(options.ports, ports, store))
         return twice;
     if (ports.empty())
         ports.emplace_back(); // the configured port

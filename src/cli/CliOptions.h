@@ -21,7 +21,8 @@ enum ExitCode : int {
     ExitNoReply = 2,
     ExitBadInput = 3,
     ExitPortError = 4,
-    ExitNotKept = 5, // what a run keeps (a record, a serial pool, a dump's file) could not be written, or the pool is used up
+    ExitNotKept =
+        5, // what a run keeps (a record, a serial pool, a dump's file) could not be written, or the pool is used up
     ExitInterrupted = 130,
 };
 

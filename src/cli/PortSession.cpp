@@ -65,11 +65,7 @@ PortOutcome PortSession::run(const std::string& imagePath, std::uint64_t imageBy
 {
     PortOutcome outcome{label_, commandName(options_.command), {}, ExitSuccess, std::nullopt};
     console_.setLabel(slot_, label_, imageBytes);
-    console_.event(slot_, "start",
-                   {{"operation", jsonText(outcome.operation)},
-                    {"image", jsonText(imagePath)},
-                    {"bytes", static_cast<qint64>(imageBytes)},
-                    {"time", jsonText(utcTimeText())}});
+    announceStart(imagePath, imageBytes);
     if (!open()) {
         outcome.result = {Outcome::Refused, boxes_.lastText(), 0, 0};
         outcome.exitCode = ExitPortError;
@@ -95,6 +91,15 @@ void PortSession::runWithSerial(PortOutcome& outcome, const std::string& imagePa
     outcome.exitCode = exitCodeFor(outcome.result);
     if (const PoolProblem problem = settleSerial(outcome, ""))
         outcome.exitCode = problem.exitCode;
+}
+
+void PortSession::announceStart(const std::string& imagePath, std::uint64_t imageBytes)
+{
+    console_.event(slot_, "start",
+                   {{"operation", jsonText(commandName(options_.command))},
+                    {"image", jsonText(imagePath)},
+                    {"bytes", static_cast<qint64>(imageBytes)},
+                    {"time", jsonText(utcTimeText())}});
 }
 
 PoolProblem PortSession::reserveSerial(std::optional<PlacedSerial>& placed)
@@ -187,7 +192,8 @@ int PortSession::exitCodeFor(const OperationResult& result) const
     case Outcome::Success: return ExitSuccess;
     case Outcome::Mismatch: return ExitMismatch;
     case Outcome::TimedOut:
-    case Outcome::LineLost: return ExitNoReply;
+    case Outcome::LineLost:
+    case Outcome::WrongReply: return ExitNoReply;
     case Outcome::Cancelled: return interrupted_ ? ExitInterrupted : ExitNoReply;
     case Outcome::ImageError:
     case Outcome::Refused: return ExitBadInput;

@@ -36,6 +36,11 @@ public:
     // Ctrl-C: cancels the running operation, or the one about to start.
     void interrupt();
 
+    // The `start` event that every run begins with.
+    void announceStart(const std::string& imagePath, std::uint64_t imageBytes);
+    // Whether a wrong reply to the connect frame shows its box (a station fails the board instead).
+    void showWrongConnectBox(bool shown) { matcher_.setWrongConnectBox(shown); }
+
     // The steps of run, for a station that keeps the port open from board to board.
     bool open(); // false when the port cannot be opened (it has said why)
     OperationResult runOnce(Command command, const std::string& imagePath, const ImagePatch& patch = {});

@@ -10,6 +10,8 @@ namespace {
 
 constexpr Millis kReopenInterval{1000};
 constexpr std::chrono::seconds kHookLimit{10};
+constexpr std::chrono::seconds kRemindEvery{8};
+constexpr const char* kWrongConnectReason = "wrong reply to connect: reset the MCU";
 
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -41,18 +43,30 @@ StationTotals Station::run()
 {
     StationTotals totals;
     const Clock::time_point began = Clock::now();
+    session_.announceStart(shared_.identity.image->binaryPath, shared_.identity.image->bytes);
+    session_.showWrongConnectBox(false); // a board that answers wrongly is a FAIL of its own
     if (!session_.open()) {
         totals.exitCode = ExitPortError;
         return totals;
     }
     for (unsigned board = 1;; ++board) {
-        if (!enter(State::Between) || !beforeBoard(board, totals))
+        BoardReport report;
+        report.board = board;
+        if (!enter(State::Between) || !beforeBoard(report))
             break;
-        const std::optional<Clock::time_point> answered = awaitBoard(board, totals);
-        std::optional<PlacedSerial> serial;
-        if (!answered || !enter(State::OnBoard) || !reserveSerial(serial, totals))
-            break;
-        BoardReport report = runBoard(board, *answered, serial, totals);
+        if (!report.hook) {
+            const std::optional<Arrival> arrival = awaitBoard(board, totals);
+            if (!arrival)
+                break;
+            if (arrival->wrongReply) {
+                report.outcome = unrunOutcome({Outcome::WrongReply, kWrongConnectReason, 0, 0});
+            } else {
+                std::optional<PlacedSerial> serial;
+                if (!enter(State::OnBoard) || !reserveSerial(serial, totals))
+                    break;
+                report = runBoard(board, arrival->time, serial, totals);
+            }
+        }
         if (!finishBoard(report, totals) || !enter(State::Between) || !letBoardGo(report))
             break;
     }
@@ -87,12 +101,24 @@ bool Station::stopping()
     return stopRequested_;
 }
 
-std::function<void()> Station::reminder(const std::string& text, const QJsonObject& fields)
+void Station::sayWaiting(const std::string& said, const std::string& reminded, const QJsonObject& fields)
 {
-    return [this, text, fields] { console_.waiting(slot_, "still " + text, fields); };
+    waitingText_ = reminded;
+    waitingFields_ = fields;
+    waitingSaid_ = Clock::now();
+    console_.waiting(slot_, said, fields);
 }
 
-// A hook that fails or overruns is a FAIL of its own, recorded with its status and output.
+void Station::tick()
+{
+    if (Clock::now() - waitingSaid_ < kRemindEvery)
+        return;
+    waitingSaid_ = Clock::now();
+    console_.waiting(slot_, "still " + waitingText_, waitingFields_);
+}
+
+// A hook that fails or overruns makes the board's verdict FAIL, recorded with its status and
+// output.
 bool Station::runHook(const std::string& command, const char* name, BoardReport& report, const std::string& result,
                       const std::string& record)
 {
@@ -110,18 +136,20 @@ bool Station::runHook(const std::string& command, const char* name, BoardReport&
     return false;
 }
 
-bool Station::beforeBoard(unsigned board, StationTotals& totals)
+// False only when the station is to end; a hook that failed leaves report.hook set, and that
+// board is not run: the fixture it was to prepare may be wrong.
+bool Station::beforeBoard(BoardReport& report)
 {
+    report.outcome = unrunOutcome({Outcome::Success, "", 0, 0});
     if (options_.beforeBoard.empty())
         return true;
-    BoardReport report;
-    report.board = board;
-    report.outcome = {
-        label_, commandName(options_.stationCommand), {Outcome::Success, "", 0, 0}, ExitSuccess, std::nullopt};
-    if (runHook(options_.beforeBoard, "before-board", report, "", ""))
-        return true;
-    std::string recordLine;
-    return recordAndCount(report, totals, recordLine, nullptr);
+    runHook(options_.beforeBoard, "before-board", report, "", "");
+    return !stopping();
+}
+
+PortOutcome Station::unrunOutcome(const OperationResult& result) const
+{
+    return {label_, commandName(options_.stationCommand), result, session_.exitCodeFor(result), std::nullopt};
 }
 
 bool Station::pulseReset(StationTotals& totals)
@@ -139,18 +167,18 @@ bool Station::pulseReset(StationTotals& totals)
     return false;
 }
 
-std::optional<Station::Clock::time_point> Station::awaitBoard(unsigned board, StationTotals& totals)
+std::optional<Station::Arrival> Station::awaitBoard(unsigned board, StationTotals& totals)
 {
     if (!pulseReset(totals))
         return std::nullopt;
     session_.restartReplyMatcher();
     const std::string text = "waiting for board " + std::to_string(board) + " on " + label_;
-    const QJsonObject fields{{"for", "board"}, {"board", static_cast<qint64>(board)}};
-    console_.waiting(slot_, text, fields);
-    const std::function<void()> remind = reminder(text, fields);
+    sayWaiting(text, text, {{"for", "board"}, {"board", static_cast<qint64>(board)}});
+    const std::function<void()> ticks = [this] { tick(); };
     for (;;) {
-        switch (waitForBoard(session_.context(), remind)) {
-        case WaitResult::Answered: return Clock::now();
+        switch (waitForBoard(session_.context(), ticks)) {
+        case WaitResult::Answered: return Arrival{Clock::now(), false};
+        case WaitResult::WrongReply: return Arrival{Clock::now(), true};
         case WaitResult::LineLost:
             if (!reopen())
                 return std::nullopt;
@@ -204,20 +232,24 @@ BoardReport Station::runBoard(unsigned board, Clock::time_point answered, const 
     return report;
 }
 
+std::string Station::recordText(const BoardReport& report) const
+{
+    return shared_.records.isOpen() ? jsonLine(boardRecord(report, shared_.identity, adapterSerial_)) : std::string();
+}
+
 // Counts the board, prints its line and event and writes its record; false when the record
 // could not be written: then every station stops, and this one exits with 5.
-bool Station::recordAndCount(const BoardReport& report, StationTotals& totals, std::string& recordLine,
-                             std::uint64_t* lineNumber)
+bool Station::recordAndCount(const BoardReport& report, const std::string& recordLine, StationTotals& totals,
+                             std::uint64_t& lineNumber)
 {
     const bool passed = !errorClassOf(report);
     (passed ? totals.passed : totals.failed) += 1;
     if (!passed)
         totals.exitCode = std::max<int>(totals.exitCode, ExitMismatch);
     console_.resultLine(slot_, boardLine(report), "board", boardFields(report));
-    if (!shared_.records.isOpen())
+    if (recordLine.empty())
         return true;
-    recordLine = jsonLine(boardRecord(report, shared_.identity, adapterSerial_));
-    const std::string failure = shared_.records.append(recordLine, lineNumber);
+    const std::string failure = shared_.records.append(recordLine, &lineNumber);
     if (failure.empty())
         return true;
     console_.message(slot_, "the record of board " + std::to_string(report.board) + " on " + label_ +
@@ -236,29 +268,34 @@ bool Station::settleSerial(const BoardReport& report, std::uint64_t recordLine, 
     return !stopForPool(session_.settleSerial(report.outcome, record), totals);
 }
 
+// The after-board hook sees the record the board is to get; if it fails, the board's one
+// verdict is FAIL and its record says so instead.
 bool Station::finishBoard(BoardReport& report, StationTotals& totals)
 {
-    std::string recordLine;
+    const bool imageError = report.outcome.result.outcome == Outcome::ImageError;
+    std::string recordLine = recordText(report);
+    if (!report.hook && !imageError && !options_.afterBoard.empty() &&
+        !runHook(options_.afterBoard, "after-board", report, resultName(report.outcome), recordLine))
+        recordLine = recordText(report);
     std::uint64_t lineNumber = 0;
-    const bool recorded = recordAndCount(report, totals, recordLine, &lineNumber);
+    const bool recorded = recordAndCount(report, recordLine, totals, lineNumber);
     if (!settleSerial(report, lineNumber, totals) || !recorded)
         return false;
-    if (report.outcome.result.outcome == Outcome::ImageError) {
+    if (imageError) {
         totals.exitCode = std::max<int>(totals.exitCode, ExitBadInput); // every further board would fail alike
         return false;
     }
-    if (options_.afterBoard.empty() ||
-        runHook(options_.afterBoard, "after-board", report, resultName(report.outcome), recordLine))
-        return true;
-    return recordAndCount(report, totals, recordLine, nullptr);
+    return true;
 }
 
 // After a failure the board may still be in ISP mode and answer: it is named once and the
-// station waits until it is taken away, so that it is never run again as the next board.
+// station waits until it is taken away, so that it is never run again as the next board. A
+// board that was never run (its before-board hook failed) may be there too.
 bool Station::letBoardGo(const BoardReport& report)
 {
     const Outcome outcome = report.outcome.result.outcome;
-    if (leftIsp(outcome))
+    const bool unrun = report.hook && *report.hook == "before-board";
+    if (leftIsp(outcome) && !unrun)
         return true;
     IspContext& ctx = session_.context();
     if (outcome == Outcome::LineLost && !reopen())
@@ -267,29 +304,38 @@ bool Station::letBoardGo(const BoardReport& report)
     const WaitResult stays = pollForBoard(ctx);
     if (stays == WaitResult::LineLost)
         return reopen();
-    if (stays != WaitResult::Answered)
+    if (stays != WaitResult::Answered && stays != WaitResult::WrongReply)
         return stays == WaitResult::TimedOut;
-    const std::string text = "remove board " + std::to_string(report.board) + " from " + label_;
-    const QJsonObject fields{{"for", "removal"}, {"board", static_cast<qint64>(report.board)}};
-    console_.waiting(slot_, text, fields);
-    const WaitResult gone = waitUntilBoardGone(
-        ctx, reminder("waiting for board " + std::to_string(report.board) + " to be removed from " + label_, fields));
+    const std::string board = std::to_string(report.board);
+    sayWaiting("remove board " + board + " from " + label_,
+               "waiting for board " + board + " to be removed from " + label_,
+               {{"for", "removal"}, {"board", static_cast<qint64>(report.board)}});
+    const WaitResult gone = waitUntilBoardGone(ctx, [this] { tick(); });
+    ctx.connectAnswered = false;
     if (gone == WaitResult::LineLost)
         return reopen();
     return gone == WaitResult::TimedOut;
 }
 
 // The adapter was unplugged or the line hung up: the port is opened again, once a second,
-// until it opens or the station is stopped.
+// until it opens or the station is stopped, saying every 8 s that it waits for it.
 bool Station::reopen()
 {
     IspContext& ctx = session_.context();
+    const std::string previousText = waitingText_;
+    const QJsonObject previousFields = waitingFields_;
+    const std::string text = "waiting for " + label_ + " to come back";
+    sayWaiting(text, text, {{"for", "port"}});
     for (;;) {
         session_.close();
-        if (session_.open())
+        if (session_.open()) {
+            waitingText_ = previousText; // the wait it broke goes on, reminded on the same clock
+            waitingFields_ = previousFields;
             return true;
+        }
         if (ctx.cancelEvent.waitFor(kReopenInterval))
             return false;
+        tick();
     }
 }
 

@@ -30,8 +30,9 @@ struct StationTotals {
 };
 
 // One port of pagewise-cli station: waits for a board, runs the command on it from its
-// handshake on (again after a time-out or hang-up, up to --retries), reports PASS or FAIL and
-// records it, lets the board go, and again, until stop().
+// handshake on (again after a time-out or hang-up, up to --retries), gives it one verdict,
+// PASS or FAIL (a failing hook makes it FAIL), records it, lets the board go, and again,
+// until stop().
 class Station {
 public:
     Station(PortSession& session, std::size_t slot, Console& console, StationShared& shared, const CliOptions& options,
@@ -44,25 +45,36 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     enum class State { Between, OnBoard };
+    // How the wait for a board ended: a board answered, rightly or wrongly, or none will.
+    struct Arrival {
+        Clock::time_point time;
+        bool wrongReply = false;
+    };
     // Under mutex_: false when the station is to end; else the state is set.
     bool enter(State state);
     bool stopping();
     bool runHook(const std::string& command, const char* name, BoardReport& report, const std::string& result,
                  const std::string& record);
-    bool beforeBoard(unsigned board, StationTotals& totals);
-    std::optional<Clock::time_point> awaitBoard(unsigned board, StationTotals& totals);
+    bool beforeBoard(BoardReport& report);
+    std::optional<Arrival> awaitBoard(unsigned board, StationTotals& totals);
     bool pulseReset(StationTotals& totals);
     bool reserveSerial(std::optional<PlacedSerial>& serial, StationTotals& totals);
     bool stopForPool(const PoolProblem& problem, StationTotals& totals);
     BoardReport runBoard(unsigned board, Clock::time_point answered, const std::optional<PlacedSerial>& serial,
                          StationTotals& totals);
+    // A board the station does not run: its before-board hook failed, or it answered wrongly.
+    PortOutcome unrunOutcome(const OperationResult& result) const;
     bool finishBoard(BoardReport& report, StationTotals& totals);
     bool settleSerial(const BoardReport& report, std::uint64_t recordLine, StationTotals& totals);
-    bool recordAndCount(const BoardReport& report, StationTotals& totals, std::string& recordLine,
-                        std::uint64_t* lineNumber);
+    std::string recordText(const BoardReport& report) const;
+    bool recordAndCount(const BoardReport& report, const std::string& recordLine, StationTotals& totals,
+                        std::uint64_t& lineNumber);
     bool letBoardGo(const BoardReport& report);
     bool reopen();
-    std::function<void()> reminder(const std::string& text, const QJsonObject& fields);
+    // A wait begins: `said` at once, then "still " and `reminded` whenever the station has
+    // said nothing on what it waits for in 8 s (`tick`), across reopens of a port that has gone.
+    void sayWaiting(const std::string& said, const std::string& reminded, const QJsonObject& fields);
+    void tick();
 
     PortSession& session_;
     std::string label_;
@@ -74,6 +86,9 @@ private:
     std::mutex mutex_;
     State state_ = State::Between;
     bool stopRequested_ = false;
+    std::string waitingText_; // station thread only
+    QJsonObject waitingFields_;
+    Clock::time_point waitingSaid_{};
 };
 
 } // namespace pw::cli

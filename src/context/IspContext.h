@@ -47,6 +47,9 @@ struct IspContext {
     ReadDest readDest;
     ManualResetEvent cancelEvent;
     ManualResetEvent replyEvent;
+    // The matcher saw a whole connect reply that is not the connect reply: something answers,
+    // but not as the boot loader must. Reset with replyEvent before each command.
+    std::atomic<bool> wrongReply{false};
 
     // Operation state.
     std::atomic<int> busy{0};

@@ -19,6 +19,7 @@ enum class Outcome {
     Cancelled,
     ImageError, // the image could not be read or is not usable
     Refused,    // nothing was sent: bad range or arguments
+    WrongReply, // a station's board answered its connect wrongly (another or a damaged boot loader)
 };
 
 struct OperationResult {

@@ -11,6 +11,7 @@ bool RunStatus::proceed(WaitResult result)
     switch (result) {
     case WaitResult::Answered: return true;
     case WaitResult::TimedOut:
+    case WaitResult::WrongReply: // the box has said it; the run ends as after a time-out
         timedOut_ = true;
         outcome_ = Outcome::TimedOut;
         message_ = kTimeoutText;

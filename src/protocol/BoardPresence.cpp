@@ -8,21 +8,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr Millis kConnectInterval{100};
-constexpr Millis kRemindEvery{8000};
 
 // Connect frames at most one per interval: each waits out what is left of the interval since
 // the one before, so a board that answers at once is not flooded.
 class ConnectPoll {
 public:
-    explicit ConnectPoll(const std::function<void()>& remind) : remind_(remind) {}
+    explicit ConnectPoll(const std::function<void()>& tick) : tick_(tick) {}
 
     WaitResult next(IspContext& ctx)
     {
+        if (tick_)
+            tick_();
         const Clock::time_point now = Clock::now();
-        if (remind_ && now - lastReminder_ >= kRemindEvery) {
-            remind_();
-            lastReminder_ = now;
-        }
         const auto spent = std::chrono::duration_cast<Millis>(now - lastSent_);
         if (spent < kConnectInterval && ctx.cancelEvent.waitFor(kConnectInterval - spent))
             return WaitResult::Cancelled;
@@ -31,9 +28,8 @@ public:
     }
 
 private:
-    const std::function<void()>& remind_;
+    const std::function<void()>& tick_;
     Clock::time_point lastSent_{};
-    Clock::time_point lastReminder_ = Clock::now();
 };
 
 } // namespace
@@ -46,9 +42,9 @@ WaitResult pollForBoard(IspContext& ctx)
     return result;
 }
 
-WaitResult waitForBoard(IspContext& ctx, const std::function<void()>& remind)
+WaitResult waitForBoard(IspContext& ctx, const std::function<void()>& tick)
 {
-    ConnectPoll poll(remind);
+    ConnectPoll poll(tick);
     for (;;) {
         const WaitResult result = poll.next(ctx);
         if (result != WaitResult::TimedOut)
@@ -56,12 +52,12 @@ WaitResult waitForBoard(IspContext& ctx, const std::function<void()>& remind)
     }
 }
 
-WaitResult waitUntilBoardGone(IspContext& ctx, const std::function<void()>& remind)
+WaitResult waitUntilBoardGone(IspContext& ctx, const std::function<void()>& tick)
 {
-    ConnectPoll poll(remind);
+    ConnectPoll poll(tick);
     for (;;) {
         const WaitResult result = poll.next(ctx);
-        if (result != WaitResult::Answered) {
+        if (result != WaitResult::Answered && result != WaitResult::WrongReply) {
             ctx.connectAnswered = false;
             return result;
         }

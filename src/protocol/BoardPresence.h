@@ -13,14 +13,17 @@ namespace pw {
 //
 // All of these send only CmdConnect, one every 100 ms at most, each given 100 ms to be
 // answered: a swap of 200 ms or more always swallows one frame whole. They show no box, log
-// nothing and end early on cancelEvent or a hang-up. `remind` is called every few seconds
-// while the wait goes on, so a station never waits without saying so.
+// nothing and end early on cancelEvent or a hang-up. `tick` is called before every connect
+// frame, so the caller can say that it still waits whenever it has been quiet for too long.
+//
+// A board that answers the connect frame with another reply (WrongReply) is there: it is
+// neither the board waited for nor gone.
 
-// Until a board answers (Answered); connectAnswered is then set.
-WaitResult waitForBoard(IspContext& ctx, const std::function<void()>& remind);
+// Until a board answers (Answered, connectAnswered then set) or answers wrongly (WrongReply).
+WaitResult waitForBoard(IspContext& ctx, const std::function<void()>& tick);
 // One connect frame: Answered when a board is there to answer it (connectAnswered is set).
 WaitResult pollForBoard(IspContext& ctx);
 // Until a connect frame goes unanswered (TimedOut): the board has been taken away.
-WaitResult waitUntilBoardGone(IspContext& ctx, const std::function<void()>& remind);
+WaitResult waitUntilBoardGone(IspContext& ctx, const std::function<void()>& tick);
 
 } // namespace pw

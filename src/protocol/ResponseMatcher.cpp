@@ -44,8 +44,11 @@ int ResponseMatcher::handleByte(std::uint8_t byte, std::uint32_t portNumber)
         wrongConnectReply = matchCollected(knownTo(variant_, kind) ? kind : ResponseKind::Ignore);
     }
     // Shown without the lock: the box waits for the user while a starter may clear the buffer.
-    if (wrongConnectReply)
-        showErrorBox(ctx_.boxes, "Please reset MCU and try again!");
+    if (wrongConnectReply) {
+        ctx_.wrongReply = true;
+        if (wrongConnectBox_)
+            showErrorBox(ctx_.boxes, "Please reset MCU and try again!");
+    }
     return 0;
 }
 
@@ -84,7 +87,10 @@ bool ResponseMatcher::matchCollected(ResponseKind kind)
             complete(true);
             return false;
         }
-        return true; // the operation runs into its time-out
+        // The operation runs into its time-out; the next frame is collected from its start, so
+        // that a board asked again is heard again.
+        count_ = 0;
+        return true;
     case ResponseKind::AnyFrame:
     case ResponseKind::MaskAck:
     case ResponseKind::AnyFrameNoClear:

@@ -4,6 +4,7 @@
 #include "serial/ByteSink.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -27,6 +28,10 @@ public:
     // 0 when the byte was taken, -1 when dropped (out-of-range port, no start byte).
     int handleByte(std::uint8_t byte, std::uint32_t portNumber);
 
+    // A station fails a board that answers its connect wrongly, with its own reason, instead
+    // of showing the box at every look for a board.
+    void setWrongConnectBox(bool shown) { wrongConnectBox_ = shown; }
+
     void resetCount(); // the window opened the port for itself
     void clearHead();  // clear the first 16 bytes before an operation starts
     int count() const;
@@ -44,6 +49,7 @@ private:
     mutable std::mutex mutex_; // the delivering thread and a starter may differ (headless)
     std::array<std::uint8_t, kBufferSize> buffer_{};
     int count_ = 0;
+    std::atomic<bool> wrongConnectBox_{true};
 };
 
 } // namespace pw

@@ -31,7 +31,7 @@ bool isMissingDevice(int error)
 // devices that are no terminals. A real serial line whose configuration fails is still a port.
 bool isNoSerialPath(const std::string& device)
 {
-    struct stat info{};
+    struct stat info {};
     return ::stat(device.c_str(), &info) == 0 && !S_ISCHR(info.st_mode);
 }
 

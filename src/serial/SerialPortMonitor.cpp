@@ -113,7 +113,7 @@ void SerialPort::Impl::markHungUp(const char* step, const std::string& reason)
     report(step, reason, true);
     {
         std::lock_guard guard(lock);
-        closeDevice(); // nothing is sent or drained on a line that hung up
+        closeDevice();       // nothing is sent or drained on a line that hung up
         lostDevice = device; // the reopen that follows finds it missing: already said
         reopenAfterHangUp = true;
     }

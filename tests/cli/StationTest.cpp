@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 
@@ -73,10 +74,11 @@ protected:
 struct LineRow {
     const char* name;
     sim::SimOptions line;
-    std::vector<std::string> extra; // options before the command
-    std::vector<std::string> ends;  // "PASS 1", "FAIL 2": each board's line, in order
-    std::vector<int> attempts;      // each record's attempt
-    const char* said = "";          // a message said exactly once (empty: none)
+    std::vector<std::string> extra;  // options before the command
+    std::vector<std::string> ends;   // "PASS 1", "FAIL 2": each board's line, in order
+    std::vector<int> attempts;       // each record's attempt
+    const char* said = "";           // a message said exactly once (empty: none)
+    const char* failure = "timeout"; // the result of a FAIL's record
 };
 using pw::test::PrintTo;
 
@@ -117,7 +119,7 @@ TEST_P(StationLine, RunsEachBoardOnceAndRecordsIt)
         EXPECT_EQ(record.value("attempt").toInt(), row.attempts[k]);
         EXPECT_EQ(record.value("start_id"), records[0].value("start_id"));
         EXPECT_EQ(record.value("image_sha256").toString(), sha);
-        EXPECT_EQ(record.value("result").toString(), passed ? "success" : "timeout");
+        EXPECT_EQ(record.value("result").toString(), passed ? "success" : row.failure);
         EXPECT_EQ(record.value("error_class").toString(), passed ? "" : "target");
         EXPECT_EQ(record.value("phases").toObject().contains("program"), passed);
     }
@@ -145,6 +147,13 @@ INSTANTIATE_TEST_SUITE_P(
                 {"PASS 1", "FAIL 2", "PASS 3"},
                 {1, 1, 1},
                 "remove board 2 from "},
+        LineRow{"wrong_connect_reply_between_two",
+                StationFixture::line(3, 300, {{Kind::WrongConnect, 0}}, 2, 1500),
+                {"--retries", "2"},
+                {"PASS 1", "FAIL 2", "PASS 3"},
+                {1, 1, 1},
+                "remove board 2 from ",
+                "wrong-reply"},
         LineRow{"retry_passes_on_the_second_attempt",
                 StationFixture::line(2, 300, {{Kind::Corrupt, 2}}, 1, 5000),
                 {"--retries", "2"},
@@ -186,22 +195,25 @@ TEST_F(StationStops, WhenItsRecordCannotBeKept)
     }
 }
 
-// The hooks see the port, the board, its result and its record line; a hook that fails is a
-// FAIL of its own, with its status and what it wrote in the record.
-TEST_F(StationStops, HooksSeeTheBoardAndAFailingHookIsRecorded)
+// The hooks see the port, the board, its result and the record it is to get. A board gets one
+// verdict: a failing before-board hook means it is not run, a failing after-board hook makes
+// it FAIL; either way one record, and the totals count boards.
+TEST_F(StationStops, AFailingHookIsTheBoardsOneVerdict)
 {
-    SimHarness target(line(2, 200));
+    SimHarness target(line(3, 200));
     const std::string log = path("hooks.txt");
-    const std::string before = "echo \"before $PAGEWISE_BOARD\" >> " + log;
+    const std::string before = "echo \"before $PAGEWISE_BOARD\" >> " + log + "; [ $PAGEWISE_BOARD != 2 ] || exit 4";
     const std::string after = "echo \"after $PAGEWISE_PORT $PAGEWISE_BOARD $PAGEWISE_RESULT $PAGEWISE_RECORD\" >> " +
-                              log + "; [ $PAGEWISE_BOARD = 1 ] || { echo lamp broken; exit 3; }";
+                              log + "; [ $PAGEWISE_BOARD != 3 ] || { echo lamp broken; exit 3; }";
     ChildProcess station(binFolder() + "pagewise-cli", stationArgs(target, {"--before-board", before, "--after-board",
                                                                             after, "--record", path("boards.jsonl")}));
-    for (const char* expected : {"PASS ", "PASS ", "FAIL "})
+    for (const char* expected : {"PASS ", "FAIL ", "FAIL "})
         EXPECT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with(expected));
     station.signal(SIGINT);
     const ChildResult run = station.wait();
     EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(count(run.out, " board "), 3u) << run.out;
+    EXPECT_EQ(count(run.out, ": 1 passed, 2 failed, "), 1u) << run.out;
     const std::vector<std::string> records = [&] {
         std::vector<std::string> lines;
         std::istringstream in(fileText(path("boards.jsonl")));
@@ -212,14 +224,71 @@ TEST_F(StationStops, HooksSeeTheBoardAndAFailingHookIsRecorded)
     ASSERT_EQ(records.size(), 3u);
     const std::string port = target.slavePath();
     EXPECT_TRUE(fileText(log).starts_with("before 1\nafter " + port + " 1 success " + records[0] +
-                                          "\nbefore 2\nafter " + port + " 2 success " + records[1] + "\n"))
+                                          "\nbefore 2\nbefore 3\nafter " + port + " 3 success {"))
         << fileText(log);
-    const QJsonObject failed = QJsonDocument::fromJson(QByteArray::fromStdString(records[2])).object();
-    EXPECT_EQ(failed.value("board").toInt(), 2);
-    EXPECT_EQ(failed.value("result").toString(), "hook-error");
-    EXPECT_EQ(failed.value("hook").toString(), "after-board");
-    EXPECT_EQ(failed.value("hook_status").toString(), "exit 3");
-    EXPECT_EQ(failed.value("hook_output").toString(), "lamp broken\n");
+    const std::vector<std::tuple<int, const char*, const char*, const char*>> failures = {
+        {2, "before-board", "exit 4", ""}, {3, "after-board", "exit 3", "lamp broken\n"}};
+    for (const auto& [board, hook, status, output] : failures) {
+        const QJsonObject failed =
+            QJsonDocument::fromJson(QByteArray::fromStdString(records[static_cast<std::size_t>(board - 1)])).object();
+        EXPECT_EQ(failed.value("board").toInt(), board);
+        EXPECT_EQ(failed.value("result").toString(), "hook-error");
+        EXPECT_EQ(failed.value("hook").toString(), hook);
+        EXPECT_EQ(failed.value("hook_status").toString(), status);
+        EXPECT_EQ(failed.value("hook_output").toString(), output);
+    }
+    const std::vector<sim::FlashBytes> boards = target.sim().boardFlashes();
+    ASSERT_GE(boards.size(), 3u);
+    EXPECT_TRUE(std::ranges::all_of(boards[1], [](std::uint8_t b) { return b == 0xFF; }))
+        << "the board whose before-board hook failed was run";
+    EXPECT_EQ(boards[2][0], 0x11);
+}
+
+// An adapter pulled from a station and plugged back at the same path: the station says every
+// 8 s that it waits for it, and programs the next board once it is back. With --events the
+// run begins with its start.
+TEST_F(StationStops, APulledAdapterIsWaitedForAndTheLineGoesOn)
+{
+    const std::string link = path("ttyADAPTER");
+    const auto holdLink = [&](const std::string& target) {
+        std::filesystem::remove(link + ".new");
+        std::filesystem::create_symlink(target, link + ".new");
+        std::filesystem::rename(link + ".new", link);
+    };
+    auto first = std::make_unique<SimHarness>(line(1, 200));
+    holdLink(first->slavePath());
+    ChildProcess station(binFolder() + "pagewise-cli", {"--events", "--port", link, "--baud", "9600", "station",
+                                                        "program", writeFile(path("fw.bin"), kImage)});
+    const auto nextEvent = [&](const char* name) {
+        for (;;) {
+            const std::string text = station.readLine(std::chrono::seconds(30));
+            const QJsonObject event = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+            if (text.empty() || event.value("event").toString() == name)
+                return event;
+        }
+    };
+    EXPECT_EQ(nextEvent("start").value("operation").toString(), "station");
+    EXPECT_EQ(nextEvent("board").value("result").toString(), "success");
+    first.reset(); // pulled
+
+    QJsonObject gone; // the wait for board 2 may come first
+    do
+        gone = nextEvent("waiting");
+    while (!gone.isEmpty() && gone.value("for").toString() != "port");
+    EXPECT_EQ(gone.value("text").toString().toStdString(), "waiting for " + link + " to come back");
+    const auto quietFrom = std::chrono::steady_clock::now();
+    const QJsonObject still = nextEvent("waiting");
+    EXPECT_EQ(still.value("text").toString().toStdString(), "still waiting for " + link + " to come back");
+    EXPECT_LT(std::chrono::steady_clock::now() - quietFrom, std::chrono::seconds(12)) << "a station quiet for long";
+
+    SimHarness back(line(1, 200));
+    holdLink(back.slavePath());
+    const QJsonObject board = nextEvent("board");
+    EXPECT_EQ(board.value("board").toInt(), 2);
+    EXPECT_EQ(board.value("result").toString(), "success");
+    station.signal(SIGINT);
+    EXPECT_EQ(station.wait().exitCode, 0);
+    EXPECT_EQ(back.sim().flash()[0], 0x11);
 }
 
 // A port without modem lines cannot give the reset pulse: the station says so and sends nothing.
