@@ -274,7 +274,7 @@ TEST_F(PanelRun, DumpDialogGivesThePortBack)
 // the next click runs as if it had never gone.
 struct ReplugRow {
     const char* name;
-    const char* button;       // "dump": the Dump dialog's Excute
+    const char* button;        // "dump": the Dump dialog's Excute
     std::uint32_t hangupAfter; // frames a first Program run gets before the pull; 0: pulled while idle
 };
 
