@@ -269,7 +269,10 @@ TEST_F(StationStops, APulledAdapterIsWaitedForAndTheLineGoesOn)
     };
     EXPECT_EQ(nextEvent("start").value("operation").toString(), "station");
     EXPECT_EQ(nextEvent("board").value("result").toString(), "success");
-    first.reset(); // pulled
+    // Pulled: its link goes first, as a by-id link does, so that the terminal's number, free
+    // again, cannot lead to another test's line.
+    std::filesystem::remove(link);
+    first.reset();
 
     QJsonObject gone; // the wait for board 2 may come first
     do
