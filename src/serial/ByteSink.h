@@ -6,11 +6,9 @@ namespace pw {
 
 // The owner of an open serial port: it receives every byte, in order. The monitor thread calls
 // `receiveBytes` with what one read brought and does not read on until it returns; a sink that
-// works byte by byte (the reply matcher) only implements `receiveByte`. A sink that hands the
-// bytes on to another thread (the GUI) returns at once and makes the monitor wait in
-// `waitUntilHandled`, before it writes the next frame, until all of them were handled there; it
-// must stop waiting once `abandonDelivery` is called, so that closing the port never waits on a
-// busy GUI thread.
+// works byte by byte (the reply matcher) only implements `receiveByte`. A sink that hands the bytes to another thread (the GUI) must return early
+// from a pending hand-over once `abandonDelivery` is called, so that closing the port never
+// waits on a busy GUI thread.
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
@@ -22,8 +20,6 @@ public:
         for (std::size_t i = 0; i < count; ++i)
             receiveByte(bytes[i], portNumber);
     }
-    // Returns once every byte received so far has been handled.
-    virtual void waitUntilHandled() {}
     virtual void abandonDelivery() {}
 };
 

@@ -62,18 +62,9 @@ void SerialPort::Impl::sendPass()
 {
     int error = 0;
     {
-        std::unique_lock guard(lock);
+        std::lock_guard guard(lock);
         if (!writePending || fd < 0)
             return;
-        // What was read is matched before the next frame goes out; the owner may be another
-        // thread's, and is not waited for while the device is held.
-        if (ByteSink* sink = owner.load()) {
-            guard.unlock();
-            sink->waitUntilHandled();
-            guard.lock();
-            if (!writePending || fd < 0)
-                return;
-        }
         // Whatever arrived but was not read belongs to no request of ours: drop it first.
         if (writeQueued(TCIOFLUSH))
             return;

@@ -1,16 +1,8 @@
 #include "gui/support/GuiThreadSink.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QThread>
 
 namespace pw {
-
-namespace {
-
-const QEvent::Type kHandOverEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-} // namespace
 
 GuiThreadSink::GuiThreadSink(ByteSink& target, QObject* parent)
     : QObject(parent), target_(target), state_(std::make_shared<HandOver>())
@@ -33,49 +25,24 @@ void GuiThreadSink::receiveBytes(const std::uint8_t* bytes, std::size_t count, s
         target_.receiveBytes(bytes, count, portNumber);
         return;
     }
-    const std::lock_guard lock(state_->mutex);
-    state_->pending.insert(state_->pending.end(), bytes, bytes + count);
-    state_->portNumber = portNumber;
-    if (std::exchange(state_->posted, true))
-        return; // the hand-over on its way takes these too
-    // High priority: a reply is never queued behind the progress and log posts of a run.
-    QCoreApplication::postEvent(this, new QEvent(kHandOverEvent), Qt::HighEventPriority);
+    const std::shared_ptr<HandOver> state = state_;
+    std::unique_lock lock(state->mutex);
+    const std::uint64_t ticket = ++state->posted;
+    // Queued while holding the lock, so tickets and queue order agree.
+    QMetaObject::invokeMethod(
+        this, [this, read = std::vector<std::uint8_t>(bytes, bytes + count), portNumber] { deliver(read, portNumber); },
+        Qt::QueuedConnection);
+    state->handled.wait(lock, [&] { return state->abandoned || state->delivered >= ticket; });
 }
 
-bool GuiThreadSink::event(QEvent* event)
+void GuiThreadSink::deliver(const std::vector<std::uint8_t>& bytes, std::uint32_t portNumber)
 {
-    if (event->type() != kHandOverEvent)
-        return QObject::event(event);
-    deliver();
-    return true;
-}
-
-void GuiThreadSink::deliver()
-{
-    std::vector<std::uint8_t> bytes;
-    std::uint32_t portNumber = 0;
-    {
-        const std::lock_guard lock(state_->mutex);
-        bytes.swap(state_->pending);
-        portNumber = state_->portNumber;
-        state_->posted = false;
-        state_->delivering = true;
-    }
     target_.receiveBytes(bytes.data(), bytes.size(), portNumber);
     const std::lock_guard lock(state_->mutex);
-    state_->delivering = false;
+    ++state_->delivered;
     // The GUI thread is serving events, so holding the monitor for it is safe again.
     state_->abandoned = false;
     state_->handled.notify_all();
-}
-
-void GuiThreadSink::waitUntilHandled()
-{
-    if (QThread::currentThread() == thread())
-        return;
-    const std::shared_ptr<HandOver> state = state_;
-    std::unique_lock lock(state->mutex);
-    state->handled.wait(lock, [&] { return state->abandoned || (!state->posted && !state->delivering); });
 }
 
 void GuiThreadSink::abandonDelivery()

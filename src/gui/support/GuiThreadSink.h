@@ -11,18 +11,15 @@
 
 namespace pw {
 
-// Hands what the monitor thread reads to `target` on the GUI thread, in order. The monitor does
-// not wait for the GUI thread after a read: it waits only before it writes the next frame
-// (`waitUntilHandled`), so every byte read is matched before the next frame goes out while the
-// read itself costs one wake-up of the GUI thread. Reads that arrive while one hand-over is on
-// its way join it. The hand-over goes ahead of the GUI's other posted events (progress, log
-// lines), which never hold a reply back. Construct it on the GUI thread.
+// Hands what each read brought from the monitor thread to `target` on the GUI thread, in one
+// hand-over and in order, and holds the monitor thread until all of it was handled there.
+// Construct it on the GUI thread.
 //
-// `abandonDelivery` (called when the port closes) releases a waiting monitor at once, so a
-// closing GUI thread never waits on its own monitor; the bytes are still delivered in order
-// when the GUI thread gets to them. Waiting comes back by itself as soon as the GUI thread
-// handles a hand-over again. Bytes still queued when the sink is destroyed are dropped, never
-// delivered to a dead target.
+// `abandonDelivery` (called when the port closes) releases the pending hand-over and every
+// later one at once, so a closing GUI thread never waits on its own monitor; the bytes are
+// still delivered in order when the GUI thread gets to them. Waiting comes back by itself as
+// soon as the GUI thread handles a hand-over again. Bytes still queued when the sink is
+// destroyed are dropped, never delivered to a dead target.
 class GuiThreadSink : public QObject, public ByteSink {
 public:
     explicit GuiThreadSink(ByteSink& target, QObject* parent = nullptr);
@@ -30,27 +27,21 @@ public:
 
     void receiveByte(std::uint8_t byte, std::uint32_t portNumber) override;
     void receiveBytes(const std::uint8_t* bytes, std::size_t count, std::uint32_t portNumber) override;
-    void waitUntilHandled() override;
     void abandonDelivery() override;
-
-protected:
-    bool event(QEvent* event) override;
 
 private:
     struct HandOver {
         std::mutex mutex;
         std::condition_variable handled;
-        std::vector<std::uint8_t> pending; // read, not yet taken by the GUI thread
-        std::uint32_t portNumber = 0;
-        bool posted = false;     // a hand-over event is on its way to the GUI thread
-        bool delivering = false; // the GUI thread is handing bytes to the target
+        std::uint64_t posted = 0;    // bytes queued so far
+        std::uint64_t delivered = 0; // bytes handled on the GUI thread so far
         bool abandoned = false;
     };
 
-    void deliver();
+    void deliver(const std::vector<std::uint8_t>& bytes, std::uint32_t portNumber);
 
     ByteSink& target_;
-    std::shared_ptr<HandOver> state_; // shared with a waiting monitor, which may outlive the sink
+    std::shared_ptr<HandOver> state_; // shared with the waiters, which may outlive the sink
 };
 
 } // namespace pw
