@@ -2,8 +2,9 @@
 
 namespace pw {
 
-SerialPort::SerialPort(MessageBoxes& boxes, const PortMap& portMap, const SerialFlagsDriver& flagsDriver)
-    : impl_(std::make_unique<Impl>(boxes, portMap, flagsDriver))
+SerialPort::SerialPort(MessageBoxes& boxes, const PortMap& portMap, const SerialFlagsDriver& flagsDriver,
+                       std::string sysTty)
+    : impl_(std::make_unique<Impl>(boxes, portMap, flagsDriver, std::move(sysTty)))
 {
 }
 
@@ -37,8 +38,11 @@ bool SerialPort::Open(ByteSink* owner, std::uint32_t portNumber, std::uint32_t b
         if (opened) {
             p.baud = baud;
             p.configure(baud, parity, dataBits, stopBits);
+            // Read before low-latency mode, which shows as a timer of 1 ms while it is on.
+            const std::optional<int> timerAtOpen = latencyTimerMs(p.device, p.sysTty);
             p.savedSerialFlags = enableLowLatency(p.fd, p.flagsDriver);
             p.adviseOnLatency();
+            p.setReplyEndAsEventCharacter(timerAtOpen);
             // Input only: our output was drained when the port was last closed, and flushing
             // output on a pseudo-terminal would throw away bytes its far side has not read yet.
             ::tcflush(p.fd, TCIFLUSH);

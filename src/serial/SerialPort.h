@@ -23,7 +23,9 @@ public:
     // What the "%s not found" refusal adds for a path that exists but is no serial line.
     static constexpr const char* kNoSerialDevice = " (is not a serial device)";
 
-    SerialPort(MessageBoxes& boxes, const PortMap& portMap, const SerialFlagsDriver& flagsDriver = kernelSerialFlags());
+    // `sysTty`: where the adapters' attributes are (tests stand in for sysfs there).
+    SerialPort(MessageBoxes& boxes, const PortMap& portMap, const SerialFlagsDriver& flagsDriver = kernelSerialFlags(),
+               std::string sysTty = "/sys/class/tty");
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;

@@ -81,9 +81,20 @@ void SerialPort::Impl::drainOutput()
 // Said once per device: an adapter whose timer stays above 1 ms even in low-latency mode.
 void SerialPort::Impl::adviseOnLatency()
 {
-    const std::optional<int> milliseconds = latencyTimerMs(device);
+    const std::optional<int> milliseconds = latencyTimerMs(device, sysTty);
     if (milliseconds && *milliseconds > 1 && notice && advised.insert(device).second)
         heldNotices.push_back(latencyAdvice(device, *milliseconds));
+}
+
+// Left set on close: it cannot be read back, so clearing it could undo what the udev rule set
+// for the next user of the adapter. The rule sets the latency timer to 1 ms at the same time,
+// so a timer already at 1 ms when the port opens says it has run, and silence is right there.
+void SerialPort::Impl::setReplyEndAsEventCharacter(std::optional<int> timerAtOpen)
+{
+    if (setEventCharacter(device, kReplyEnd, sysTty) != EventCharResult::NotWritable || timerAtOpen == 1)
+        return;
+    if (notice && eventCharAdvised.insert(device).second)
+        heldNotices.push_back(eventCharAdvice(device));
 }
 
 bool SerialPort::Impl::openDevice()

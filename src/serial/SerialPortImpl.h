@@ -5,6 +5,7 @@
 #include "serial/SerialPort.h"
 
 #include "serial/DebugTrace.h"
+#include "serial/EventCharacter.h"
 #include "serial/LineSettings.h"
 #include "serial/LowLatency.h"
 
@@ -38,14 +39,15 @@ inline std::string errorText(const char* step, const std::string& reason, std::u
 }
 
 struct SerialPort::Impl {
-    Impl(MessageBoxes& b, const PortMap& m, const SerialFlagsDriver& f)
-        : boxes(b), portMap(m), flagsDriver(f), wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    Impl(MessageBoxes& b, const PortMap& m, const SerialFlagsDriver& f, std::string tty)
+        : boxes(b), portMap(m), flagsDriver(f), sysTty(std::move(tty)), wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     {
     }
 
     MessageBoxes& boxes;
     const PortMap& portMap;
     const SerialFlagsDriver& flagsDriver;
+    const std::string sysTty;
     const int wakeFd; // write requests and shutdown reach the monitor thread here
 
     std::mutex lock; // the device, its saved settings and the write buffer
@@ -60,8 +62,9 @@ struct SerialPort::Impl {
     std::string device;     // path of the device now or last opened
     std::string lostDevice; // a device reported as gone; not reported again until it opens
     bool reopenAfterHangUp = false;
-    std::optional<int> savedSerialFlags; // the driver's flags before low-latency mode
-    std::set<std::string> advised;       // devices whose slow latency timer the user was told of
+    std::optional<int> savedSerialFlags;    // the driver's flags before low-latency mode
+    std::set<std::string> advised;          // devices whose slow latency timer the user was told of
+    std::set<std::string> eventCharAdvised; // devices whose event character could not be set
     std::function<void(const std::string&)> notice;
 
     std::atomic<ByteSink*> owner{nullptr};
@@ -155,6 +158,7 @@ struct SerialPort::Impl {
     bool writeAll(const std::uint8_t* data, std::size_t length);
     bool writeQueued(int purge);
     void adviseOnLatency();
+    void setReplyEndAsEventCharacter(std::optional<int> timerAtOpen);
     void markHungUp(const char* step, const std::string& reason);
 };
 

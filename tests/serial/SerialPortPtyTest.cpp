@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -320,6 +321,74 @@ INSTANTIATE_TEST_SUITE_P(
                       LowLatencyCase{"RefusedByTheDriver", ASYNC_SKIP_TEST, true, false},
                       LowLatencyCase{"NoSerialFlags", std::nullopt, false, false}),
     pw::test::rowName);
+
+// An FTDI adapter's sysfs folder, made here: the event character is set to 0xFF (enabled) as
+// the port opens; where the attribute cannot be written the user is told once, unless the
+// latency timer at 1 ms shows that the udev rule has set it already; nothing fails either way.
+enum class EventAttribute { Writable, ReadOnly, Missing };
+
+struct EventCharCase {
+    const char* name;
+    EventAttribute attribute;
+    int timerAtOpen;
+    bool told;
+};
+
+class SerialEventChar : public ::testing::TestWithParam<EventCharCase> {};
+
+TEST_P(SerialEventChar, IsSetOnOpenOrSaidOnce)
+{
+    const EventCharCase& c = GetParam();
+    FarEnd far;
+    const std::filesystem::path sysTty =
+        std::filesystem::temp_directory_path() / ("pw-sys-" + std::to_string(::getpid()));
+    const std::filesystem::path folder = sysTty / std::filesystem::canonical(far.slavePath()).filename() / "device";
+    std::filesystem::create_directories(folder);
+    {
+        std::ofstream(folder / "latency_timer") << c.timerAtOpen << "\n";
+    }
+    if (c.attribute != EventAttribute::Missing) {
+        std::ofstream(folder / "event_char").flush();
+        ::chmod((folder / "event_char").c_str(), c.attribute == EventAttribute::Writable ? 0200 : 0400);
+        ASSERT_EQ(::chown((folder / "event_char").c_str(), 65534, 65534), 0);
+    }
+    pw::test::RecordingBoxes boxes;
+    pw::PortMap map;
+    map.assign(kCom, far.slavePath());
+    pw::SerialPort port(boxes, map, pw::kernelSerialFlags(), sysTty.string());
+    std::vector<std::string> notices;
+    port.setNotice([&](const std::string& text) {
+        if (text.find("event character") != std::string::npos) // the slow timer has its own notice
+            notices.push_back(text);
+    });
+    ASSERT_EQ(::chmod(far.slavePath().c_str(), 0666), 0);
+    const uid_t fsuid = ::setfsuid(65534); // root writes whatever the mode says
+    for (int open = 0; open < 2; ++open)
+        EXPECT_TRUE(port.Open(nullptr, kCom, 9600, 'N', 8, 1, 128));
+    ::setfsuid(fsuid);
+    port.Close();
+    if (c.attribute == EventAttribute::Writable) {
+        std::ifstream written(folder / "event_char");
+        std::string value;
+        written >> value;
+        EXPECT_EQ(value, "511");
+    }
+    ASSERT_EQ(notices.size(), c.told ? 1u : 0u);
+    if (c.told) {
+        EXPECT_NE(notices[0].find(far.slavePath() + " sends each reply only when its latency timer runs out"),
+                  std::string::npos)
+            << notices[0];
+    }
+    EXPECT_TRUE(boxes.texts().empty());
+    std::filesystem::remove_all(sysTty);
+}
+
+INSTANTIATE_TEST_SUITE_P(Attributes, SerialEventChar,
+                         ::testing::Values(EventCharCase{"Writable", EventAttribute::Writable, 16, false},
+                                           EventCharCase{"ReadOnly", EventAttribute::ReadOnly, 16, true},
+                                           EventCharCase{"ReadOnlyButSetByTheRule", EventAttribute::ReadOnly, 1, false},
+                                           EventCharCase{"NotAnFtdiAdapter", EventAttribute::Missing, 16, false}),
+                         pw::test::rowName);
 
 // Boxes that touch the port while they are open, as a timer or a close on the GUI thread may
 // while a modal box runs its event loop.
