@@ -55,8 +55,10 @@ class BenchLink {
 public:
     // `paced` off: the simulator answers at memory speed, which leaves the software's own cost.
     // The application's pauses stay: they are part of what a user waits for.
-    explicit BenchLink(const std::string& folder, int index = 0, bool paced = true, std::uint32_t adapterLatencyMs = 0)
-        : link(boxes, options(paced, adapterLatencyMs))
+    // `eventChar`: the adapter model sends a reply on at its last byte, 0xFF, not at the tick.
+    explicit BenchLink(const std::string& folder, int index = 0, bool paced = true, std::uint32_t adapterLatencyMs = 0,
+                       bool eventChar = false)
+        : link(boxes, options(paced, adapterLatencyMs, eventChar))
     {
         if (!link.sim.started()) {
             std::fprintf(stderr, "simulator: %s\n", link.sim.sim().error().c_str());
@@ -77,10 +79,16 @@ public:
     template <typename Worker>
     OperationResult run(Worker worker)
     {
+        return run(worker, view);
+    }
+    // Through another view: a window's, whose every report is an event on its thread.
+    template <typename Worker>
+    OperationResult run(Worker worker, OperationView& through)
+    {
         sim().clearFrames();
         ctx.busy = 1;
         ctx.cancelEvent.reset();
-        return worker(ctx, view, imagePath_);
+        return worker(ctx, through, imagePath_);
     }
 
     // Seconds of the block walk as the target saw it: from the moment the first set-address
@@ -116,11 +124,12 @@ public:
     QuietView view;
 
 private:
-    static sim::SimOptions options(bool paced, std::uint32_t adapterLatencyMs)
+    static sim::SimOptions options(bool paced, std::uint32_t adapterLatencyMs, bool eventChar)
     {
         sim::SimOptions chosen;
         chosen.pacing = paced;
         chosen.adapterLatencyMs = adapterLatencyMs;
+        chosen.eventChar = eventChar;
         return chosen;
     }
 

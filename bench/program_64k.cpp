@@ -9,7 +9,10 @@
 //   bench_program_64k [--unpaced] [--adapter-latency=MS] [rate...]   (default: 9600 57600 115200)
 // --unpaced answers at memory speed: what is left is the cost of the program and the pty.
 // --adapter-latency=MS holds each reply as a USB serial adapter's latency timer would.
+// Without it the run ends with Program at 115200 through the USB adapter model: a latency timer
+// of 1 ms and of 16 ms, each without and with 0xFF as the adapter's event character.
 #include "BenchLink.h"
+#include "gui/dialogs/QueuedView.h"
 #include "gui/support/GuiThreadSink.h"
 #include "ops/LinkSteps.h"
 
@@ -36,14 +39,25 @@ struct Row {
 };
 
 // The run on the headless engine, or with the worker on a thread of its own while this thread
-// serves the GUI-thread hand-over, as in the window.
+// serves the GUI-thread hand-over and the window's view (every progress step and log line an
+// event on this thread, as in the window).
 pw::OperationResult runOn(BenchLink& link, const Row& row, bool guiPath)
 {
     if (!guiPath)
         return link.run(row.worker);
+    QObject window;
+    int position = 0;
+    pw::QueuedView::Handlers handlers;
+    handlers.appendLogLine = [](const std::string&) {};
+    handlers.setProgressRange = [](int, int) {};
+    handlers.setProgressPosition = [&position](int at) { position = at; };
+    handlers.setCancelEnabled = [](bool) {};
+    handlers.setProgressVisible = [](bool) {};
+    handlers.openTextViewer = [](const std::string&) {};
+    pw::QueuedView view(&window, handlers);
     pw::OperationResult result;
     std::thread worker([&] {
-        result = link.run(row.worker);
+        result = link.run(row.worker, view);
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
     });
     QCoreApplication::exec();
@@ -109,6 +123,27 @@ void measure(BenchLink& link, const Row& row, std::uint32_t rate, bool guiPath)
     std::fflush(stdout);
 }
 
+// Program 64 KiB at 115200 through the adapter model, headless.
+void measureAdapters(const std::string& folder, bool paced)
+{
+    std::printf("\nUSB adapter model, Program 64 KiB at 115200 (wire %.2f s)\n", pw::bench::wireSeconds(115200));
+    std::printf("%-14s %-16s %8s %9s\n", "latency timer", "event character", "walk s", "walk/wire");
+    const Row program{"Program", pw::LinkUse::Program, pw::bench::programImage};
+    for (const std::uint32_t latencyMs : {1u, 16u}) {
+        for (const bool eventChar : {false, true}) {
+            BenchLink link(folder, 0, paced, latencyMs, eventChar);
+            link.writeImage(pw::bench::benchImage(0x10000));
+            link.ctx.baudRate = 115200;
+            const pw::OperationResult result = link.run(program.worker);
+            const double walk = link.walkSeconds(115200);
+            std::printf("%11u ms %-16s %8.2f %8.3fx %s\n", latencyMs, eventChar ? "0xFF" : "none", walk,
+                        walk / pw::bench::wireSeconds(115200),
+                        result.outcome == pw::Outcome::Success ? "" : ("FAILED: " + result.message).c_str());
+            std::fflush(stdout);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -150,6 +185,8 @@ int main(int argc, char** argv)
             measure(link, row, rate, true);
         link.reopenFor(link.matcher);
     }
+    if (adapterLatencyMs == 0)
+        measureAdapters(folder, paced);
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -15,10 +15,14 @@ constexpr Clock::duration kMaxWriteCost = std::chrono::microseconds(50);
 } // namespace
 
 // A USB serial adapter hands what it received to the host when its latency timer runs out
-// (--adapter-latency): a reply off the wire waits for the timer's next tick.
-Clock::time_point Simulator::Impl::deliveredAt(Clock::time_point offTheWire) const
+// (--adapter-latency): a reply off the wire waits for the timer's next tick, unless its last
+// byte is the adapter's event character (--event-char) as the adapter hears it: a reply
+// garbled by a rate the program does not speak ends with noise and waits for the tick.
+Clock::time_point Simulator::Impl::deliveredAt(Clock::time_point offTheWire, const Reply& reply) const
 {
-    if (options.adapterLatencyMs == 0)
+    const bool endsWithEventChar =
+        options.eventChar && !reply.bytes.empty() && reply.bytes.back() == 0xFF && pty.slaveRate() == loader.lineRate();
+    if (options.adapterLatencyMs == 0 || endsWithEventChar)
         return offTheWire;
     const Clock::duration tick = std::chrono::milliseconds(options.adapterLatencyMs);
     const auto ticks = (offTheWire - startTime + tick - Clock::duration(1)) / tick;
@@ -40,7 +44,7 @@ void Simulator::Impl::writeDue(Clock::time_point now)
         }
         const Clock::duration step = pace();
         const Clock::time_point onWire = replyStart + step * static_cast<long>(reply.bytes.size());
-        const Clock::time_point lastByteDue = deliveredAt(onWire);
+        const Clock::time_point lastByteDue = deliveredAt(onWire, reply);
         if (now < lastByteDue - kSpinAhead)
             return;
         // The last stretch is waited out awake (a wake-up from sleep is tens of us late), and
@@ -84,9 +88,10 @@ std::optional<Clock::time_point> Simulator::Impl::nextDeadline() const
         deadline = inbound.front().due;
     if (!outbound.empty()) {
         const Clock::time_point next =
-            replyStarted
-                ? deliveredAt(replyStart + pace() * static_cast<long>(outbound.front().bytes.size())) - kSpinAhead
-                : outbound.front().notBefore;
+            replyStarted ? deliveredAt(replyStart + pace() * static_cast<long>(outbound.front().bytes.size()),
+                                       outbound.front()) -
+                               kSpinAhead
+                         : outbound.front().notBefore;
         deadline = deadline ? std::min(*deadline, next) : next;
     } else if (hangupPending) {
         deadline = Clock::now() + kHangupRecheck;

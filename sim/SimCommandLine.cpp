@@ -51,6 +51,9 @@ void describe(QCommandLineParser& parser)
          QStringLiteral("Hold each reply until the next tick of a USB serial adapter's latency timer of MS "
                         "milliseconds (16 is the common default, 1 in low-latency mode); 0: none."),
          QStringLiteral("MS")},
+        {QStringLiteral("event-char"),
+         QStringLiteral("With --adapter-latency: the adapter has 0xFF as its event character, so a reply that ends "
+                        "with it is handed over when its last byte arrives instead of at the timer's tick.")},
         {QStringLiteral("boards"),
          QStringLiteral("Play a production line of N boards: a board is taken away after it is told to leave ISP, "
                         "or --stay-ms after the program looks for a board again without that (a board that "
@@ -133,6 +136,7 @@ bool parseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
     result.help = parser.isSet(QStringLiteral("help"));
     result.version = parser.isSet(QStringLiteral("version"));
     result.options.pacing = !parser.isSet(QStringLiteral("no-pacing"));
+    result.options.eventChar = parser.isSet(QStringLiteral("event-char"));
     result.stats = parser.isSet(QStringLiteral("stats"));
     result.options.flashFile = parser.value(QStringLiteral("flash")).toStdString();
     result.options.logFile = parser.value(QStringLiteral("log")).toStdString();

@@ -36,6 +36,7 @@ struct SimOptions {
     std::vector<Fault> faults;
     std::string logFile;                // empty: no frame log file
     std::uint32_t adapterLatencyMs = 0; // replies held to the ticks of a USB adapter's latency timer
+    bool eventChar = false;             // the adapter hands a reply over when its last byte (0xFF) arrives
     // A line of boards that come and go (see BoardLine); 0: one board, for good.
     std::uint32_t boards = 0;
     std::uint32_t swapMinMs = 0; // each swap takes a time drawn from MIN to MAX

@@ -68,7 +68,7 @@ struct Simulator::Impl {
     void writeWire(std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to);
     void hangUpWhenDrained(Clock::time_point now);
     std::optional<Clock::time_point> nextDeadline() const;
-    Clock::time_point deliveredAt(Clock::time_point offTheWire) const;
+    Clock::time_point deliveredAt(Clock::time_point offTheWire, const Reply& reply) const;
     void waitForActivity(std::optional<Clock::time_point> deadline) const;
 
     void appendLog(FrameDirection direction, const std::vector<std::uint8_t>& bytes, Clock::time_point now);
