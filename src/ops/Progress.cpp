@@ -15,9 +15,12 @@ void ProgressPlan::apply(OperationView& view) const
     view.setProgressPosition(0);
 }
 
+// Said only when the position moves: a window shows each report as an event on its thread,
+// and one for each of 8192 blocks would compete with the replies for it.
 void ProgressPlan::afterBlock(OperationView& view, std::uint64_t block) const
 {
-    view.setProgressPosition(static_cast<int>(block / divisor));
+    if (block % divisor == 0)
+        view.setProgressPosition(static_cast<int>(block / divisor));
 }
 
 } // namespace pw

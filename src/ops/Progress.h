@@ -13,6 +13,7 @@ struct ProgressPlan {
     explicit ProgressPlan(std::uint64_t bytes);
     // Range 0..high, position 0.
     void apply(OperationView& view) const;
+    // After block `block` (from 0) of the walk: the position, where it has moved.
     void afterBlock(OperationView& view, std::uint64_t block) const;
 };
 

@@ -12,7 +12,9 @@
 namespace pw {
 
 // Hands what each read brought from the monitor thread to `target` on the GUI thread, in one
-// hand-over and in order, and holds the monitor thread until all of it was handled there.
+// hand-over and in order, ahead of the GUI's other posted events (a run's progress and log
+// lines), and holds the monitor thread until all of it was handled there: woken then, the
+// monitor is already running when the worker, woken by the same match, queues its next frame.
 // Construct it on the GUI thread.
 //
 // `abandonDelivery` (called when the port closes) releases the pending hand-over and every
@@ -28,6 +30,9 @@ public:
     void receiveByte(std::uint8_t byte, std::uint32_t portNumber) override;
     void receiveBytes(const std::uint8_t* bytes, std::size_t count, std::uint32_t portNumber) override;
     void abandonDelivery() override;
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     struct HandOver {
