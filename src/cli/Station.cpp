@@ -52,8 +52,9 @@ StationTotals Station::run()
     for (unsigned board = 1;; ++board) {
         BoardReport report;
         report.board = board;
-        if (!enter(State::Between) || !beforeBoard(report))
+        if (!enter(State::Between))
             break;
+        beforeBoard(report);
         if (!report.hook) {
             const std::optional<Arrival> arrival = awaitBoard(board, totals);
             if (!arrival)
@@ -136,15 +137,13 @@ bool Station::runHook(const std::string& command, const char* name, BoardReport&
     return false;
 }
 
-// False only when the station is to end; a hook that failed leaves report.hook set, and that
-// board is not run: the fixture it was to prepare may be wrong.
-bool Station::beforeBoard(BoardReport& report)
+// A hook that failed leaves report.hook set, and that board is not run: the fixture it was to
+// prepare may be wrong. Its FAIL is recorded even when a stop came meanwhile.
+void Station::beforeBoard(BoardReport& report)
 {
     report.outcome = unrunOutcome({Outcome::Success, "", 0, 0});
-    if (options_.beforeBoard.empty())
-        return true;
-    runHook(options_.beforeBoard, "before-board", report, "", "");
-    return !stopping();
+    if (!options_.beforeBoard.empty())
+        runHook(options_.beforeBoard, "before-board", report, "", "");
 }
 
 PortOutcome Station::unrunOutcome(const OperationResult& result) const

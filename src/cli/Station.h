@@ -55,7 +55,7 @@ private:
     bool stopping();
     bool runHook(const std::string& command, const char* name, BoardReport& report, const std::string& result,
                  const std::string& record);
-    bool beforeBoard(BoardReport& report);
+    void beforeBoard(BoardReport& report);
     std::optional<Arrival> awaitBoard(unsigned board, StationTotals& totals);
     bool pulseReset(StationTotals& totals);
     bool reserveSerial(std::optional<PlacedSerial>& serial, StationTotals& totals);
