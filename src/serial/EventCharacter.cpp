@@ -1,20 +1,19 @@
 #include "serial/EventCharacter.h"
 
+#include "serial/LowLatency.h"
+
 #include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
 #include <unistd.h>
 
 namespace pw {
 
 EventCharResult setEventCharacter(const std::string& device, std::uint8_t character, const std::string& sysTty)
 {
-    std::error_code error;
-    const std::filesystem::path node = std::filesystem::canonical(device, error);
-    if (error)
+    const std::optional<std::filesystem::path> attribute = adapterAttribute(device, "event_char", sysTty);
+    if (!attribute)
         return EventCharResult::NoSuchAttribute;
-    const std::filesystem::path attribute = std::filesystem::path(sysTty) / node.filename() / "device" / "event_char";
-    const int fd = ::open(attribute.c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(attribute->c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? EventCharResult::NoSuchAttribute : EventCharResult::NotWritable;
     const std::string value = std::to_string(0x100 | character) + "\n"; // bit 8: enabled

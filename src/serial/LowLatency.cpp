@@ -38,13 +38,22 @@ std::optional<int> enableLowLatency(int fd, const SerialFlagsDriver& driver)
     return flags;
 }
 
-std::optional<int> latencyTimerMs(const std::string& device, const std::string& sysTty)
+std::optional<std::filesystem::path> adapterAttribute(const std::string& device, const char* name,
+                                                      const std::string& sysTty)
 {
     std::error_code error;
     const std::filesystem::path node = std::filesystem::canonical(device, error);
     if (error)
         return std::nullopt;
-    std::ifstream timer(std::filesystem::path(sysTty) / node.filename() / "device" / "latency_timer");
+    return std::filesystem::path(sysTty) / node.filename() / "device" / name;
+}
+
+std::optional<int> latencyTimerMs(const std::string& device, const std::string& sysTty)
+{
+    const std::optional<std::filesystem::path> attribute = adapterAttribute(device, "latency_timer", sysTty);
+    if (!attribute)
+        return std::nullopt;
+    std::ifstream timer(*attribute);
     int milliseconds = 0;
     if (!(timer >> milliseconds))
         return std::nullopt;

@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -25,9 +26,16 @@ const SerialFlagsDriver& kernelSerialFlags();
 // driver does not support it or the flag was already set.
 std::optional<int> enableLowLatency(int fd, const SerialFlagsDriver& driver);
 
-// The adapter's latency timer in milliseconds where its driver exposes one in sysfs
-// (<sysTty>/<tty name>/device/latency_timer); `device` may be a link such as /dev/serial/by-id/...
-std::optional<int> latencyTimerMs(const std::string& device, const std::string& sysTty = "/sys/class/tty");
+// Where the kernel lists the terminals; tests stand in for it with a folder of their own.
+inline constexpr const char* kSysClassTty = "/sys/class/tty";
+
+// The path of an attribute of the adapter behind `device` (a node or a link such as
+// /dev/serial/by-id/...): <sysTty>/<tty name>/device/<name>; nothing when `device` does not exist.
+std::optional<std::filesystem::path> adapterAttribute(const std::string& device, const char* name,
+                                                      const std::string& sysTty);
+
+// The adapter's latency timer in milliseconds where its driver exposes one in sysfs.
+std::optional<int> latencyTimerMs(const std::string& device, const std::string& sysTty = kSysClassTty);
 
 // What to tell the user about a timer still above 1 ms: the figure and how to lower it.
 std::string latencyAdvice(const std::string& device, int milliseconds);

@@ -1,4 +1,6 @@
 #pragma once
+#include "serial/LowLatency.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,7 +11,7 @@ namespace pw {
 struct DeviceFolders {
     std::string dev = "/dev";
     std::string byId = "/dev/serial/by-id";
-    std::string sysTty = "/sys/class/tty";
+    std::string sysTty = kSysClassTty;
 };
 
 // Serial devices present on this machine: the stable /dev/serial/by-id links first, then

@@ -25,7 +25,7 @@ public:
 
     // `sysTty`: where the adapters' attributes are (tests stand in for sysfs there).
     SerialPort(MessageBoxes& boxes, const PortMap& portMap, const SerialFlagsDriver& flagsDriver = kernelSerialFlags(),
-               std::string sysTty = "/sys/class/tty");
+               std::string sysTty = kSysClassTty);
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
