@@ -310,7 +310,6 @@ bool Station::letBoardGo(const BoardReport& report)
                "waiting for board " + board + " to be removed from " + label_,
                {{"for", "removal"}, {"board", static_cast<qint64>(report.board)}});
     const WaitResult gone = waitUntilBoardGone(ctx, [this] { tick(); });
-    ctx.connectAnswered = false;
     if (gone == WaitResult::LineLost)
         return reopen();
     return gone == WaitResult::TimedOut;
