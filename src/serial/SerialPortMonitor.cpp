@@ -8,6 +8,7 @@ namespace pw {
 namespace {
 
 constexpr int kWriteTimeoutMs = 1000;
+constexpr const char* kHungUp = "the device hung up";
 
 } // namespace
 
@@ -49,11 +50,18 @@ std::string SerialPort::Impl::receivePass(short revents)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN)
-            return std::strerror(errno);
+        if (n < 0 && errno != EAGAIN) {
+            // A line that has hung up also fails its reads (EIO); whether the read or poll
+            // sees it first is chance, so ask poll once more and give the one reason.
+            const int error = errno;
+            pollfd now{fd, 0, 0};
+            if (::poll(&now, 1, 0) == 1 && (now.revents & POLLHUP) != 0)
+                return kHungUp;
+            return std::strerror(error);
+        }
         // With VMIN=VTIME=0 an empty line also reads 0, so only poll can tell a hang-up.
         if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-            return "the device hung up";
+            return kHungUp;
         return {};
     }
 }
