@@ -3,7 +3,7 @@
 // ports drawing from the pool at once.
 //   bench_serial_pool [folder] [boards]   (default: a new folder in the current one, 200)
 // The pool must lie on the disk the line would use: on tmpfs, fsync costs nothing.
-#include "cli/SerialPool.h"
+#include "line/SerialPool.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,7 +33,7 @@ double percentile(std::vector<double> values, double p)
 // Each port draws `boards` numbers: reserve, then used. Returns each board's milliseconds.
 std::vector<double> draw(const std::string& path, unsigned ports, unsigned boards)
 {
-    pw::cli::SerialPool pool;
+    pw::SerialPool pool;
     if (pool.open(path)) {
         std::fprintf(stderr, "cannot open %s\n", path.c_str());
         std::exit(1);
@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     for (const unsigned ports : {1u, 4u, 8u}) {
         const std::string path = folder + "/pool-" + std::to_string(ports) + ".jsonl";
         std::filesystem::remove(path);
-        if (pw::cli::SerialPool::create(path, {1, 1, std::nullopt})) {
+        if (pw::SerialPool::create(path, {1, 1, std::nullopt})) {
             std::fprintf(stderr, "cannot create %s\n", path.c_str());
             return 1;
         }

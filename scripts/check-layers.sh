@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Layers that only look down: every #include "folder/..." in src/ and sim/ must name the
 # file's own folder or one below it. The order, lowest first:
-#   base < serial < context < protocol < image < ops < settings < cli | gui
-# with gui in its own layers (support < controls < dialogs < panel < the window), cli and gui
-# side by side (neither includes the other), and sim beside them on the ground alone.
+#   base < serial < context < protocol < image < ops < settings < line < cli | gui
+# with gui in its own layers (support < controls < dialogs < panel < the windows, the
+# station's beside the main one), cli and gui side by side (neither includes the other), and
+# sim beside them on the ground alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,12 +17,13 @@ rank() {
     image) echo 4 ;;
     ops) echo 5 ;;
     settings) echo 6 ;;
-    cli) echo 7 ;;
-    gui/support) echo 7 ;;
-    gui/controls) echo 8 ;;
-    gui/dialogs) echo 9 ;;
-    gui/panel) echo 10 ;;
-    gui) echo 11 ;;
+    line) echo 7 ;;
+    cli) echo 8 ;;
+    gui/support) echo 8 ;;
+    gui/controls) echo 9 ;;
+    gui/dialogs) echo 10 ;;
+    gui/panel) echo 11 ;;
+    gui | gui/station) echo 12 ;;
     sim) echo 1 ;;
     *) echo -1 ;;
   esac

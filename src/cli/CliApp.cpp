@@ -2,9 +2,10 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
-#include "cli/ImageInput.h"
+#include "line/ImageInput.h"
 #include "cli/PortListing.h"
-#include "cli/PortSession.h"
+#include "cli/PortRun.h"
+#include "line/RunPreparation.h"
 #include "cli/Refusal.h"
 #include "cli/RunReport.h"
 #include "cli/SerialsCommand.h"
@@ -24,13 +25,6 @@
 namespace pw::cli {
 
 namespace {
-
-// A refusal of the arguments, the image or the ports: what it says and how it ends.
-struct Refusal {
-    const char* result; // for --json and --events
-    std::string message;
-    int exitCode;
-};
 
 // The engine's own range rules, asked before any port is touched.
 std::string checkPageRange(const CliOptions& options)
@@ -57,7 +51,7 @@ std::string checkOutputFolder(const CliOptions& options)
 
 std::optional<Refusal> checkArguments(const CliOptions& options)
 {
-    if (options.command == Command::Dump && options.ports.size() > 1)
+    if (options.command == Command::Dump && options.setup.ports.size() > 1)
         return Refusal{"refused", "dump reads one target: give at most one --port", ExitBadInput};
     for (const std::string& problem : {checkPageRange(options), checkOutputFolder(options)})
         if (!problem.empty())
@@ -65,18 +59,11 @@ std::optional<Refusal> checkArguments(const CliOptions& options)
     return std::nullopt;
 }
 
-// Without --port the run takes the window's port; on a machine where none was ever chosen
-// that would be /dev/ttyS0, and a time-out from it would say nothing useful.
-bool portConfigured(const CliOptions& options, const SettingsStore& store)
-{
-    return !options.ports.empty() || store.readValue("COMPort") || store.readPortMap().contains(1);
-}
-
 // The ports as the user knows them: as given, or the configured one.
 std::vector<std::string> portLabels(const CliOptions& options, const SettingsStore& store)
 {
-    if (!options.ports.empty())
-        return options.ports;
+    if (!options.setup.ports.empty())
+        return options.setup.ports;
     return {"COM" + std::to_string(portSetting(store))};
 }
 
@@ -90,106 +77,27 @@ bool needsImage(Command command)
 std::uint32_t runStart(const CliOptions& options, const SettingsStore& store)
 {
     const bool fromStart = options.command == Command::Auto ||
-                           (options.command == Command::Station && options.stationCommand == Command::Auto);
-    return fromStart ? options.startAddr.value_or(startAddressSetting(store)) : 0;
-}
-
-// The checks the workers make before their first frame, made before any port is opened: exit
-// code 3 means that nothing reached a target.
-std::optional<Refusal> prepareRunImage(const CliOptions& options, const SettingsStore& store, PreparedImage& image)
-{
-    std::string problem;
-    if (!prepareImage(options.file, image, problem))
-        return Refusal{"image-error", problem, ExitBadInput};
-    if (options.command == Command::Info)
-        return std::nullopt;
-    if (const auto refusal = imageRefusal(image.binaryPath, image.bytes, runStart(options, store), kChipFlashSizes[0]))
-        return Refusal{"image-error", refusal->text, ExitBadInput};
-    return std::nullopt;
-}
-
-// --serial: the field fits this image and the pool has a number for it, before any port is
-// opened; a pool that cannot be used sends nothing.
-std::optional<Refusal> prepareSerials(const CliOptions& options, const SettingsStore& store, const PreparedImage& image,
-                                      std::unique_ptr<BoardSerials>& serials)
-{
-    if (!options.serialField)
-        return std::nullopt;
-    if (const auto refusal =
-            serialFieldRefusal(*options.serialField, image.content, runStart(options, store), options.serialOverwrite))
-        return Refusal{"refused", *refusal, ExitBadInput};
-    serials = std::make_unique<BoardSerials>(*options.serialField);
-    if (const PoolProblem problem = serials->open(options.serialPool))
-        return Refusal{problem.exitCode == ExitBadInput ? "refused" : "serial-error", problem.text, problem.exitCode};
-    return std::nullopt;
-}
-
-// The device a port names, links and COM numbers followed, so that two names of one line
-// compare equal.
-std::string deviceOf(const std::string& port, const PortMap& map)
-{
-    const auto com = comPortNumber(port);
-    const std::string device = com ? map.deviceFor(*com) : port;
-    std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::weakly_canonical(device, error);
-    return error ? device : canonical.string();
-}
-
-// One run drives each line once: a second session on it would find it locked by the first.
-std::optional<Refusal> checkPortsDistinct(const std::vector<std::string>& given, const std::vector<std::string>& ports,
-                                          const SettingsStore& store)
-{
-    PortMap map;
-    map.replaceAll(store.readPortMap());
-    std::map<std::string, std::size_t> seen;
-    for (std::size_t k = 0; k < ports.size(); ++k) {
-        const auto [first, isNew] = seen.emplace(deviceOf(ports[k], map), k);
-        if (isNew)
-            continue;
-        const std::string& earlier = given[first->second];
-        const std::string said = earlier == given[k] ? "--port " + given[k] + " was given twice"
-                                                     : "--port " + earlier + " and --port " + given[k] +
-                                                           " name one port, " + first->first + ": it was given twice";
-        return Refusal{"refused", said, ExitBadInput};
-    }
-    return std::nullopt;
-}
-
-std::optional<Refusal> checkPorts(const CliOptions& options, const SettingsStore& store,
-                                  std::vector<std::string>& ports)
-{
-    if (!portConfigured(options, store))
-        return Refusal{"port-error",
-                       "no port configured: give --port DEVICE, or choose a port in the window's Configuration dialog",
-                       ExitPortError};
-    ResolvedPorts resolved = resolvePorts(options.ports);
-    if (resolved.error)
-        return Refusal{"port-error", *resolved.error, ExitPortError};
-    ports = std::move(resolved.ports);
-    if (auto twice = checkPortsDistinct(options.ports, ports, store))
-        return twice;
-    if (ports.empty())
-        ports.emplace_back(); // the configured port
-    return std::nullopt;
+                           (options.command == Command::Station && options.setup.operation == StationOperation::Auto);
+    return fromStart ? writeStart(options.setup, store) : 0;
 }
 
 int runOnPorts(const CliOptions& options, const std::vector<std::string>& ports, const PreparedImage& image,
                const SettingsStore& store, BoardSerials* serials)
 {
     Console console(ports.size(), consoleMode(options));
-    std::vector<std::unique_ptr<PortSession>> sessions;
+    std::vector<std::unique_ptr<PortRun>> runs;
     for (std::size_t slot = 0; slot < ports.size(); ++slot)
-        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store, serials));
+        runs.push_back(std::make_unique<PortRun>(options, ports[slot], slot, console, store, serials));
     const std::vector<PortOutcome> outcomes = sideBySide<PortOutcome>(
-        sessions.size(), [&](std::size_t slot) { return sessions[slot]->run(image.binaryPath, image.bytes); },
-        [&](std::size_t slot) { sessions[slot]->interrupt(); });
+        runs.size(), [&](std::size_t slot) { return runs[slot]->run(image.binaryPath, image.bytes); },
+        [&](std::size_t slot) { runs[slot]->interrupt(); });
     console.finish();
     if (!options.output.empty() && outcomes.front().exitCode == ExitSuccess && !moveDumpFile(options))
         return ExitNotKept; // the flash was read: the run kept nothing it was to keep
     printReport(outcomes, options);
     int worst = ExitSuccess;
     for (const PortOutcome& outcome : outcomes)
-        worst = std::max(worst, outcome.exitCode);
+        worst = std::max<int>(worst, outcome.exitCode);
     return worst;
 }
 
@@ -229,15 +137,16 @@ int runCli(const std::vector<std::string>& args)
         return refuse(*refusal);
     PreparedImage image;
     if (options.command == Command::Info || needsImage(options.command))
-        if (const auto refusal = prepareRunImage(options, store, image))
+        if (const auto refusal =
+                prepareRunImage(options.setup.image, runStart(options, store), options.command != Command::Info, image))
             return refuse(*refusal);
     if (const auto done = runWithoutPort(options, store, image))
         return *done;
     std::unique_ptr<BoardSerials> serials;
-    if (const auto refusal = prepareSerials(options, store, image, serials))
+    if (const auto refusal = prepareSerials(options.setup, runStart(options, store), image, serials))
         return refuse(*refusal);
     std::vector<std::string> ports;
-    if (const auto refusal = checkPorts(options, store, ports))
+    if (const auto refusal = resolveRunPorts(options.setup.ports, store, ports))
         return refuse(*refusal);
     if (options.command == Command::Station)
         return runStations(options, ports, labels, image, store, serials.get());

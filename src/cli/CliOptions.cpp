@@ -1,6 +1,8 @@
 #include "cli/CliOptions.h"
 
 #include "cli/OptionTable.h"
+#include "base/NumberText.h"
+#include "line/StationProfile.h"
 
 #include "base/ChipTable.h"
 #include "base/OperatingRates.h"
@@ -103,52 +105,31 @@ std::optional<std::string> value(const QCommandLineParser& parser, const char* n
     return toBytes(parser.value(option));
 }
 
-// "dtr", "rts:250"
-bool parseResetPulse(const std::string& text, CliOptions& options)
+// The options that set a key of the station's setup (every run takes what it needs of them);
+// empty when they are all fine. The command's operands and each --port come on their own.
+std::string readSetupValues(const QCommandLineParser& parser, CliOptions& options)
 {
-    const std::string line = text.substr(0, text.find(':'));
-    ResetPulse pulse;
-    if (line != "dtr" && line != "rts")
-        return false;
-    pulse.line = line == "dtr" ? ModemLine::Dtr : ModemLine::Rts;
-    if (line.size() < text.size()) {
-        const auto width = parseNumber(std::string_view(text).substr(line.size() + 1));
-        if (!width || *width == 0 || *width > 10000)
-            return false;
-        pulse.width = Millis(*width);
+    for (const QString& port : parser.values(QStringLiteral("port"))) {
+        if (port.isEmpty())
+            return "--port needs a value";
+        options.setup.ports.push_back(toBytes(port));
+        options.given.insert("port");
     }
-    options.resetPulse = pulse;
-    return true;
-}
-
-// The station's own options; empty when they are all fine.
-std::string readStationValues(const QCommandLineParser& parser, CliOptions& options)
-{
-    options.recordFile = value(parser, "record").value_or("");
-    options.beforeBoard = value(parser, "before-board").value_or("");
-    options.afterBoard = value(parser, "after-board").value_or("");
-    if (const auto retries = value(parser, "retries")) {
-        const auto count = parseNumber(*retries);
-        if (!count || *count > 100)
-            return "--retries takes a count from 0 to 100, not '" + *retries + "'";
-        options.retries = *count;
+    for (const std::string& key : stationKeys()) {
+        const QString name = QString::fromStdString(key);
+        if (key == "image" || key == "operation" || key == "port" || !parser.isSet(name))
+            continue;
+        const std::string text = isFlagKey(key) ? "true" : toBytes(parser.value(name));
+        if (std::string problem = setStationValue(options.setup, key, text); !problem.empty())
+            return "--" + key + " " + problem;
+        options.given.insert(key);
     }
-    if (const auto pulse = value(parser, "reset-pulse"); pulse && !parseResetPulse(*pulse, options))
-        return "--reset-pulse takes dtr or rts, and :MS from 1 to 10000, not '" + *pulse + "'";
     return {};
 }
 
-// --serial, --serial-pool and the numbers of serials init; empty when they are all fine.
-std::string readSerialValues(const QCommandLineParser& parser, CliOptions& options)
+// The numbers of serials init; empty when they are all fine.
+std::string readPoolValues(const QCommandLineParser& parser, CliOptions& options)
 {
-    if (const auto field = value(parser, "serial")) {
-        std::string problem;
-        options.serialField = parseSerialField(*field, problem);
-        if (!options.serialField)
-            return problem;
-    }
-    options.serialPool = value(parser, "serial-pool").value_or("");
-    options.serialOverwrite = parser.isSet(QStringLiteral("serial-overwrite"));
     const std::pair<const char*, std::uint64_t*> numbers[] = {{"start", &options.poolRange.start},
                                                               {"step", &options.poolRange.step}};
     for (const auto& [name, target] : numbers)
@@ -169,32 +150,17 @@ std::string readSerialValues(const QCommandLineParser& parser, CliOptions& optio
 // The options with values, checked; empty when they are all fine.
 std::string readValues(const QCommandLineParser& parser, CliOptions& options)
 {
-    for (const QString& port : parser.values(QStringLiteral("port"))) {
-        if (port.isEmpty())
-            return "--port needs a value";
-        options.ports.push_back(toBytes(port));
-    }
-    if (const auto baud = value(parser, "baud")) {
-        options.baud = parseNumber(*baud);
-        if (!options.baud || !isOperatingRate(*options.baud))
-            return "--baud must be 9600, 57600 or 115200, not '" + *baud + "'";
-    }
-    if (const auto start = value(parser, "start-addr")) {
-        options.startAddr = parseNumber(*start);
-        if (!options.startAddr || *options.startAddr > kWireAddressSpan || *options.startAddr % kBlockSize != 0)
-            return "--start-addr must be a multiple of 0x800 from 0 to 0x10000, not '" + *start + "'";
-    }
+    if (std::string problem = readSetupValues(parser, options); !problem.empty())
+        return problem;
     if (const auto pages = value(parser, "pages"); pages && !parsePageRange(*pages, options))
         return "--pages takes FROM:COUNT, not '" + *pages + "'";
     options.output = value(parser, "o").value_or("");
+    options.profile = value(parser, "profile").value_or("");
     options.dumpAsText = !parser.isSet(QStringLiteral("bin"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.json = parser.isSet(QStringLiteral("json"));
     options.events = parser.isSet(QStringLiteral("events"));
-    options.skipBlank = parser.isSet(QStringLiteral("skip-blank"));
-    if (std::string problem = readSerialValues(parser, options); !problem.empty())
-        return problem;
-    return readStationValues(parser, options);
+    return readPoolValues(parser, options);
 }
 
 // The command and its operands.
@@ -215,7 +181,7 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
     case Command::Info:
         if (operands != 1)
             return name + " takes one FILE";
-        options.file = toBytes(positional[1]);
+        options.setup.image = toBytes(positional[1]);
         break;
     case Command::Erase:
         if (operands != 0)
@@ -226,11 +192,14 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
             return "ports takes no operands";
         break;
     case Command::Station: {
+        if (operands == 0 && !options.profile.empty())
+            break; // the profile says what and which image
         const std::string what = operands == 2 ? toBytes(positional[1]) : "";
         if (what != "auto" && what != "program")
-            return "station takes auto or program, and FILE";
-        options.stationCommand = what == "auto" ? Command::Auto : Command::Program;
-        options.file = toBytes(positional[2]);
+            return "station takes auto or program, and FILE (or --profile FILE)";
+        setStationValue(options.setup, "operation", what);
+        options.setup.image = toBytes(positional[2]);
+        options.given.insert({"operation", "image"});
         break;
     }
     case Command::Serials: {
@@ -238,7 +207,7 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
         if (what != "init" && what != "show")
             return "serials takes init or show, and POOL";
         options.serialsAction = what == "init" ? SerialsAction::Init : SerialsAction::Show;
-        options.serialPool = toBytes(positional[2]);
+        options.setup.serialPool = toBytes(positional[2]);
         break;
     }
     case Command::Dump:
@@ -259,7 +228,7 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
 std::string checkCommandOptions(const QCommandLineParser& parser, const CliOptions& options)
 {
     const auto isSet = [&](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
-    for (const char* name : {"record", "retries", "before-board", "after-board", "reset-pulse"})
+    for (const char* name : {"record", "retries", "before-board", "after-board", "reset-pulse", "profile"})
         if (options.command != Command::Station && isSet(name))
             return std::string("--") + name + " is for station";
     const bool init = options.command == Command::Serials && options.serialsAction == SerialsAction::Init;
@@ -273,11 +242,7 @@ std::string checkCommandOptions(const QCommandLineParser& parser, const CliOptio
     for (const char* name : {"serial", "serial-pool", "serial-overwrite"})
         if (!flashes && isSet(name))
             return std::string("--") + name + " is for program, auto and station";
-    if (isSet("serial") != isSet("serial-pool"))
-        return "--serial and --serial-pool go together";
-    if (options.serialOverwrite && !options.serialField)
-        return "--serial-overwrite needs --serial";
-    return {};
+    return flashes ? stationSetupProblem(options.setup) : std::string();
 }
 
 } // namespace
@@ -300,10 +265,15 @@ ParseResult parseArguments(const std::vector<std::string>& args)
         return fail(std::move(problem));
     if (std::string problem = readCommand(parser.positionalArguments(), options); !problem.empty())
         return fail(std::move(problem));
-    if (options.command == Command::Dump && options.ports.size() > 1 && !options.output.empty())
+    if (options.command == Command::Dump && options.setup.ports.size() > 1 && !options.output.empty())
         return fail("-o cannot name one file for several ports");
+    if (!options.profile.empty() && options.command == Command::Station)
+        if (std::string problem = readStationProfile(options.profile, options.setup, options.given); !problem.empty())
+            return fail(std::move(problem));
     if (std::string problem = checkCommandOptions(parser, options); !problem.empty())
         return fail(std::move(problem));
+    if (options.command == Command::Station && options.setup.image.empty())
+        return fail("station takes auto or program, and FILE (or --profile FILE with an image)");
     return {options, {}};
 }
 

@@ -1,6 +1,6 @@
 #include "cli/Console.h"
 
-#include "cli/JsonWriter.h"
+#include "line/JsonWriter.h"
 
 #include <algorithm>
 #include <cmath>

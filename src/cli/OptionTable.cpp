@@ -41,6 +41,13 @@ QList<QCommandLineOption> optionTable()
                "JSON lines on stdout while the run goes, schema version 1: start, log, phase-begin, progress, "
                "phase-end, message and result (and, for a station, waiting, board and totals), each with the port. "
                "Every run begins with one start and ends with one result."),
+        option("profile",
+               "station: read the line from a station profile, an INI file whose [station] group holds the "
+               "station's options as keys without their dashes (image, operation, port with its ports separated "
+               "by commas, baud, start-addr, record, retries, before-board, after-board, reset-pulse, serial, "
+               "serial-pool, serial-overwrite and skip-blank as true or false). Options on the command line win "
+               "over the file. A key it does not know or a bad value is refused, naming the line.",
+               "FILE"),
         option("record",
                "station: append one JSON line per board (schema version 2) to FILE, opened before the first frame; "
                "each line is written whole under a lock and is on disk before the next board. Several stations may "
@@ -82,9 +89,9 @@ QList<QCommandLineOption> optionTable()
         option("start", "serials init: the pool's first number.", "N"),
         option("step", "serials init: the distance between numbers (default 1).", "K"),
         option("end", "serials init: the pool's last number (default: none).", "M"),
-        option("skip-blank",
-               "program, auto: do not send 8-byte blocks that are all 0xFF (they change nothing); verify still reads "
-               "everything."),
+        option("skip-blank", "program, auto, station: do not send 8-byte blocks that are all 0xFF (they change "
+                             "nothing); verify still reads "
+                             "everything."),
     };
 }
 

@@ -1,16 +1,16 @@
 #include "cli/Refusal.h"
 
 #include "cli/Console.h"
-#include "cli/JsonWriter.h"
-#include "cli/PortSession.h"
-#include "cli/RunReport.h"
+#include "line/JsonWriter.h"
+#include "cli/PortRun.h"
+#include "line/BoardRecord.h"
 
 #include <cstdio>
 
 namespace pw::cli {
 
 int refuseRun(const CliOptions& options, const std::vector<std::string>& ports, const char* result,
-              const std::string& message, int exitCode)
+              const std::string& message, ExitCode exitCode)
 {
     std::fprintf(stderr, "pagewise-cli: %s\n", message.c_str());
     if (!options.json && !options.events)

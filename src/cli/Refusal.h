@@ -10,6 +10,6 @@ namespace pw::cli {
 // --events, one `result` per port asked for, so a line controller hears of every run.
 // `result` is image-error, refused, port-error or record-error. Returns `exitCode`.
 int refuseRun(const CliOptions& options, const std::vector<std::string>& ports, const char* result,
-              const std::string& message, int exitCode);
+              const std::string& message, ExitCode exitCode);
 
 } // namespace pw::cli

@@ -1,6 +1,7 @@
 #include "cli/RunReport.h"
 
-#include "cli/JsonWriter.h"
+#include "line/BoardRecord.h"
+#include "line/JsonWriter.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,41 +18,6 @@ std::string firstLine(const std::string& text)
 }
 
 } // namespace
-
-const char* outcomeName(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Success: return "success";
-    case Outcome::Mismatch: return "mismatch";
-    case Outcome::TimedOut: return "timeout";
-    case Outcome::LineLost: return "hang-up";
-    case Outcome::Cancelled: return "cancelled";
-    case Outcome::ImageError: return "image-error";
-    case Outcome::Refused: return "refused";
-    case Outcome::WrongReply: return "wrong-reply";
-    }
-    return "unknown";
-}
-
-const char* resultName(const PortOutcome& outcome)
-{
-    if (outcome.exitCode == ExitPortError)
-        return "port-error";
-    if (outcome.exitCode == ExitNotKept)
-        return "serial-error";
-    return outcomeName(outcome.result.outcome);
-}
-
-QJsonObject resultObject(const PortOutcome& outcome)
-{
-    QJsonObject object{
-        {"operation", jsonText(outcome.operation)},           {"result", QString::fromLatin1(resultName(outcome))},
-        {"message", jsonText(outcome.result.message)},        {"seconds", jsonSeconds(outcome.result.seconds)},
-        {"bytes", static_cast<qint64>(outcome.result.bytes)}, {"exit", outcome.exitCode}};
-    if (outcome.serial)
-        insertSerialFields(object, *outcome.serial);
-    return object;
-}
 
 std::string jsonResultLine(const PortOutcome& outcome)
 {
@@ -122,6 +88,18 @@ bool moveDumpFile(const CliOptions& options)
         return false;
     }
     return true;
+}
+
+void printImageInfo(const PreparedImage& image, bool json)
+{
+    if (json) {
+        const QJsonObject info{{"image", jsonText(image.binaryPath)},
+                               {"size", jsonText(image.sizeText)},
+                               {"checksum", jsonText(image.checksumText)}};
+        std::printf("%s\n", jsonLine(info).c_str());
+        return;
+    }
+    std::printf("Size: %s\nCheck Sum: %s\n", image.sizeText.c_str(), image.checksumText.c_str());
 }
 
 } // namespace pw::cli

@@ -1,7 +1,8 @@
 #include "cli/SerialsCommand.h"
 
-#include "cli/JsonWriter.h"
-#include "cli/SerialPool.h"
+#include "line/JsonWriter.h"
+#include "line/RunPreparation.h"
+#include "line/SerialPool.h"
 
 #include <QJsonArray>
 
@@ -125,11 +126,11 @@ void printText(const std::string& path, const PoolState& state)
 
 int runSerialsCommand(const CliOptions& options)
 {
-    const std::string& path = options.serialPool;
+    const std::string& path = options.setup.serialPool;
     if (options.serialsAction == SerialsAction::Init) {
         if (const PoolProblem problem = SerialPool::create(path, options.poolRange)) {
             std::fprintf(stderr, "pagewise-cli: %s\n", problem.text.c_str());
-            return problem.exitCode;
+            return poolRefusal(problem).exitCode;
         }
         std::printf("serial pool %s created; its first number is %llu\n", path.c_str(),
                     static_cast<unsigned long long>(options.poolRange.start));
@@ -138,7 +139,7 @@ int runSerialsCommand(const CliOptions& options)
     SerialPool pool;
     if (const PoolProblem problem = pool.open(path)) {
         std::fprintf(stderr, "pagewise-cli: %s\n", problem.text.c_str());
-        return problem.exitCode;
+        return poolRefusal(problem).exitCode;
     }
     const PoolState state = pool.state();
     if (options.json)

@@ -1,37 +1,20 @@
 #include "cli/StationRun.h"
 
 #include "cli/Console.h"
-#include "cli/JsonWriter.h"
-#include "cli/PortListing.h"
+#include "cli/InterruptWatcher.h"
+#include "cli/PortRun.h"
 #include "cli/Refusal.h"
-#include "cli/SideBySide.h"
-#include "cli/Station.h"
-
-#include <QSysInfo>
-#include <QUuid>
+#include "cli/StationPresenter.h"
+#include "line/JsonWriter.h"
+#include "line/StationLine.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 namespace pw::cli {
 
 namespace {
-
-const char* stationResult(const StationTotals& totals)
-{
-    if (totals.serialStop)
-        return "serial-error";
-    switch (totals.exitCode) {
-    case ExitSuccess: return "success";
-    case ExitMismatch: return "failed";
-    case ExitBadInput: return "image-error";
-    case ExitPortError: return "port-error";
-    case ExitNotKept: return "record-error";
-    }
-    return "failed";
-}
 
 // Per port: the totals line (a `totals` event), then the station's `result` event.
 void reportTotals(Console& console, std::size_t slot, const std::string& label, const StationTotals& t)
@@ -47,7 +30,7 @@ void reportTotals(Console& console, std::size_t slot, const std::string& label, 
     QJsonObject result = totals;
     result.insert("operation", "station");
     result.insert("result", stationResult(t));
-    result.insert("exit", t.exitCode);
+    result.insert("exit", stationExit(t));
     result.insert("seconds", jsonSeconds(t.hours * 3600));
     console.event(slot, "result", result);
 }
@@ -58,37 +41,33 @@ int runStations(const CliOptions& options, const std::vector<std::string>& ports
                 const std::vector<std::string>& labels, const PreparedImage& image, const SettingsStore& store,
                 BoardSerials* serials)
 {
-    StationShared shared;
-    shared.identity = {QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString(),
-                       QSysInfo::machineHostName().toStdString(), &image};
-    if (!options.recordFile.empty()) {
-        if (const std::string failure = shared.records.open(options.recordFile); !failure.empty())
-            return refuseRun(options, labels, "record-error",
-                             "cannot open the record file " + options.recordFile + ": " + failure, ExitNotKept);
+    std::unique_ptr<RecordStore> records;
+    if (!options.setup.record.empty()) {
+        std::string failure;
+        records = openRecordStore(options.setup.record, failure);
+        if (!records)
+            return refuseRun(options, labels, traitsOf(StopReason::RecordNotKept).word,
+                             "cannot open the record file " + options.setup.record + ": " + failure, ExitNotKept);
     }
     Console console(ports.size(), consoleMode(options));
-    std::vector<std::unique_ptr<PortSession>> sessions;
-    std::vector<std::unique_ptr<Station>> stations;
-    for (std::size_t slot = 0; slot < ports.size(); ++slot) {
-        sessions.push_back(std::make_unique<PortSession>(options, ports[slot], slot, console, store, serials));
-        PortSession& session = *sessions.back();
-        IspContext& ctx = session.context();
-        console.setLabel(slot, session.label(), image.bytes);
-        stations.push_back(std::make_unique<Station>(session, slot, console, shared, options,
-                                                     adapterSerialOf(ctx.portMap.deviceFor(ctx.comPort))));
+    StationPresenter presenter(console, ports.size(), image);
+    StationLine line(options.setup, image, ports, store, presenter, records.get(), serials);
+    std::vector<std::string> names;
+    for (std::size_t slot = 0; slot < line.size(); ++slot) {
+        names.push_back(line.label(slot));
+        console.setLabel(slot, line.label(slot), image.bytes);
     }
-    shared.stopAll = [&stations] {
-        for (const auto& station : stations)
-            station->stop();
-    };
-    const std::vector<StationTotals> totals = sideBySide<StationTotals>(
-        stations.size(), [&](std::size_t slot) { return stations[slot]->run(); },
-        [&](std::size_t slot) { stations[slot]->stop(); });
+    presenter.setLabels(names);
+    std::vector<StationTotals> totals;
+    {
+        InterruptWatcher watcher([&line] { line.stop(); }); // Ctrl-C is Stop; a second one cancels the boards
+        totals = line.run();
+    }
     console.finish();
     int exitCode = ExitSuccess;
-    for (std::size_t slot = 0; slot < stations.size(); ++slot) {
-        reportTotals(console, slot, sessions[slot]->label(), totals[slot]);
-        exitCode = std::max(exitCode, totals[slot].exitCode);
+    for (std::size_t slot = 0; slot < totals.size(); ++slot) {
+        reportTotals(console, slot, names[slot], totals[slot]);
+        exitCode = std::max<int>(exitCode, stationExit(totals[slot]));
     }
     return exitCode;
 }

@@ -1,7 +1,7 @@
 #pragma once
-#include "cli/BoardSerials.h"
+#include "line/BoardSerials.h"
 #include "cli/CliOptions.h"
-#include "cli/ImageInput.h"
+#include "line/ImageInput.h"
 #include "settings/Settings.h"
 
 #include <string>

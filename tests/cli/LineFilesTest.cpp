@@ -1,6 +1,6 @@
 // What a station keeps and runs beside the wire: its record file and its fixture's hooks.
-#include "cli/BoardHook.h"
-#include "cli/SyncedLineFile.h"
+#include "line/BoardHook.h"
+#include "line/SyncedLineFile.h"
 #include "support/Files.h"
 #include "support/Tables.h"
 

@@ -1,6 +1,6 @@
 // Serial numbers per board: placed into the image in memory, taken from a pool that never
 // issues a number twice, across crashes, failures and processes at once.
-#include "cli/SerialPool.h"
+#include "line/SerialPool.h"
 #include "support/ChildProcess.h"
 #include "support/Files.h"
 #include "support/ScopedEnv.h"
@@ -343,12 +343,12 @@ TEST(SerialPool, ProcessesDrawingAtOnceNeverShareANumber)
 {
     TempDir dir;
     const std::string path = dir.file("pool.jsonl");
-    ASSERT_FALSE(cli::SerialPool::create(path, {7, 2, std::nullopt}));
+    ASSERT_FALSE(SerialPool::create(path, {7, 2, std::nullopt}));
     std::vector<pid_t> children;
     for (int child = 0; child < 8; ++child) {
         const pid_t pid = ::fork();
         if (pid == 0) {
-            cli::SerialPool pool;
+            SerialPool pool;
             if (pool.open(path))
                 ::_exit(2);
             for (int n = 0; n < 50; ++n) {
@@ -365,14 +365,14 @@ TEST(SerialPool, ProcessesDrawingAtOnceNeverShareANumber)
         ::waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    cli::SerialPool pool;
+    SerialPool pool;
     ASSERT_FALSE(pool.open(path));
-    const cli::PoolState state = pool.state();
+    const PoolState state = pool.state();
     ASSERT_EQ(state.numbers.size(), 400u);
     EXPECT_EQ(state.numbers.begin()->first, 7u);
     EXPECT_EQ(state.numbers.rbegin()->first, 7u + 2 * 399);
-    EXPECT_TRUE(std::ranges::all_of(state.numbers,
-                                    [](const auto& n) { return n.second.state == cli::PoolNumber::State::Used; }));
+    EXPECT_TRUE(
+        std::ranges::all_of(state.numbers, [](const auto& n) { return n.second.state == PoolNumber::State::Used; }));
 }
 
 struct PoolFileRow {

@@ -1,4 +1,4 @@
-#include "cli/SyncedLineFile.h"
+#include "line/SyncedLineFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace pw::cli {
+namespace pw {
 
 namespace {
 
@@ -103,4 +103,4 @@ std::string SyncedLineFile::append(const std::string& line, std::uint64_t* lineN
     return {};
 }
 
-} // namespace pw::cli
+} // namespace pw

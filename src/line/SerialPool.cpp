@@ -1,7 +1,7 @@
-#include "cli/SerialPool.h"
+#include "line/SerialPool.h"
 
-#include "cli/JsonWriter.h"
-#include "cli/SyncedLineFile.h"
+#include "line/JsonWriter.h"
+#include "line/SyncedLineFile.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace pw::cli {
+namespace pw {
 
 namespace {
 
@@ -92,14 +92,14 @@ void syncFolder(const std::string& path)
 PoolProblem SerialPool::create(const std::string& path, const PoolRange& range)
 {
     if (range.start > kLargestPoolNumber || (range.end && *range.end > kLargestPoolNumber))
-        return {"serial numbers go up to " + std::to_string(kLargestPoolNumber), ExitBadInput};
+        return {"serial numbers go up to " + std::to_string(kLargestPoolNumber), PoolFault::Refused};
     if (range.step == 0 || (range.end && *range.end < range.start))
-        return {"a pool needs --step of 1 or more and --end at or above --start", ExitBadInput};
+        return {"a pool needs --step of 1 or more and --end at or above --start", PoolFault::Refused};
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0 && errno == EEXIST)
-        return {"serial pool " + path + " exists already; a pool is never overwritten", ExitBadInput};
+        return {"serial pool " + path + " exists already; a pool is never overwritten", PoolFault::Refused};
     if (fd < 0)
-        return {"cannot create serial pool " + path + ": " + lastError(), ExitNotKept};
+        return {"cannot create serial pool " + path + ": " + lastError(), PoolFault::NotKept};
     QJsonObject head{{"event", "pool"},
                      {"v", 1},
                      {"start", static_cast<qint64>(range.start)},
@@ -111,7 +111,7 @@ PoolProblem SerialPool::create(const std::string& path, const PoolRange& range)
     ::close(fd);
     if (!failure.empty()) {
         ::unlink(path.c_str()); // a pool without its head is no pool: the next init may try again
-        return {"cannot write serial pool " + path + ": " + failure, ExitNotKept};
+        return {"cannot write serial pool " + path + ": " + failure, PoolFault::NotKept};
     }
     syncFolder(path);
     return {};
@@ -125,7 +125,7 @@ SerialPool::~SerialPool()
 
 PoolProblem SerialPool::failure(const std::string& what) const
 {
-    return {"serial pool " + path_ + ": " + what, ExitNotKept};
+    return {"serial pool " + path_ + ": " + what, PoolFault::NotKept};
 }
 
 PoolProblem SerialPool::open(const std::string& path)
@@ -136,7 +136,7 @@ PoolProblem SerialPool::open(const std::string& path)
     if (fd_ < 0 && errno == ENOENT)
         return {"serial pool " + path + " does not exist; create it with: pagewise-cli serials init " + path +
                     " --start N",
-                ExitBadInput};
+                PoolFault::Refused};
     if (fd_ < 0)
         return failure("cannot open it: " + lastError());
     return whileLocked([this] { return voidEnded(); });
@@ -250,7 +250,7 @@ bool PoolState::hasNext(std::uint64_t largest) const
 PoolProblem SerialPool::usedUp(std::uint64_t largest) const
 {
     if (!state_.hasNext(largest))
-        return {"serial pool " + path_ + " is used up", ExitNotKept};
+        return {"serial pool " + path_ + " is used up", PoolFault::NotKept};
     return {};
 }
 
@@ -311,4 +311,4 @@ PoolState SerialPool::state()
     return state_;
 }
 
-} // namespace pw::cli
+} // namespace pw

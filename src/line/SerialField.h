@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace pw::cli {
+namespace pw {
 
 // The numbers a pool hands out: start, start + step, ... up to end (inclusive) when given.
 struct PoolRange {
@@ -44,4 +44,4 @@ struct PlacedSerial {
 // Empty when the number does not fit the format.
 std::optional<PlacedSerial> placeSerial(const SerialField& field, std::uint64_t number);
 
-} // namespace pw::cli
+} // namespace pw

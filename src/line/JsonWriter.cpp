@@ -1,4 +1,4 @@
-#include "cli/JsonWriter.h"
+#include "line/JsonWriter.h"
 
 #include <QJsonDocument>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace pw::cli {
+namespace pw {
 
 std::string jsonLine(const QJsonObject& object)
 {
@@ -42,4 +42,4 @@ std::string utcTimeText()
     return text;
 }
 
-} // namespace pw::cli
+} // namespace pw

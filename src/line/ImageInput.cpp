@@ -1,15 +1,13 @@
-#include "cli/ImageInput.h"
+#include "line/ImageInput.h"
 
-#include "cli/JsonWriter.h"
 #include "image/ImageLoad.h"
 
 #include <QCryptographicHash>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
-namespace pw::cli {
+namespace pw {
 
 namespace {
 
@@ -57,16 +55,4 @@ bool prepareImage(const std::string& file, PreparedImage& image, std::string& pr
     return true;
 }
 
-void printImageInfo(const PreparedImage& image, bool json)
-{
-    if (json) {
-        const QJsonObject info{{"image", jsonText(image.binaryPath)},
-                               {"size", jsonText(image.sizeText)},
-                               {"checksum", jsonText(image.checksumText)}};
-        std::printf("%s\n", jsonLine(info).c_str());
-        return;
-    }
-    std::printf("Size: %s\nCheck Sum: %s\n", image.sizeText.c_str(), image.checksumText.c_str());
-}
-
-} // namespace pw::cli
+} // namespace pw

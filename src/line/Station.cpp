@@ -1,10 +1,9 @@
-#include "cli/Station.h"
+#include "line/Station.h"
 
-#include "cli/JsonWriter.h"
-#include "cli/RunReport.h"
+#include "line/JsonWriter.h"
 #include "protocol/BoardPresence.h"
 
-namespace pw::cli {
+namespace pw {
 
 namespace {
 
@@ -25,16 +24,11 @@ bool leftIsp(Outcome outcome)
     return outcome == Outcome::Success || outcome == Outcome::Mismatch || outcome == Outcome::Cancelled;
 }
 
-bool retryable(Outcome outcome)
-{
-    return outcome == Outcome::TimedOut || outcome == Outcome::LineLost;
-}
-
 } // namespace
 
-Station::Station(PortSession& session, std::size_t slot, Console& console, StationShared& shared,
-                 const CliOptions& options, std::string adapterSerial)
-    : session_(session), label_(session.label()), slot_(slot), console_(console), shared_(shared), options_(options),
+Station::Station(PortSession& session, std::size_t slot, StationObserver& observer, StationShared& shared,
+                 const StationSetup& setup, std::string adapterSerial)
+    : session_(session), label_(session.label()), slot_(slot), observer_(observer), shared_(shared), setup_(setup),
       adapterSerial_(std::move(adapterSerial))
 {
 }
@@ -43,10 +37,12 @@ StationTotals Station::run()
 {
     StationTotals totals;
     const Clock::time_point began = Clock::now();
-    session_.announceStart(shared_.identity.image->binaryPath, shared_.identity.image->bytes);
+    observer_.started(slot_);
     session_.showWrongConnectBox(false); // a board that answers wrongly is a FAIL of its own
-    if (!session_.open()) {
-        totals.exitCode = ExitPortError;
+    if (!session_.open()) {              // the other ports go on: this one's box has said why
+        totals.stop = StationStop{StopReason::PortGone, 1, {}, session_.lastBoxText()};
+        observer_.stopped(slot_, *totals.stop);
+        observer_.finished(slot_, totals);
         return totals;
     }
     for (unsigned board = 1;; ++board) {
@@ -65,6 +61,7 @@ StationTotals Station::run()
                 std::optional<PlacedSerial> serial;
                 if (!enter(State::OnBoard) || !reserveSerial(serial, totals))
                     break;
+                observer_.boardStarted(slot_, board);
                 report = runBoard(board, arrival->time, serial, totals);
             }
         }
@@ -74,6 +71,7 @@ StationTotals Station::run()
     session_.context().connectAnswered = false;
     session_.close();
     totals.hours = secondsSince(began) / 3600.0;
+    observer_.finished(slot_, totals);
     return totals;
 }
 
@@ -102,12 +100,11 @@ bool Station::stopping()
     return stopRequested_;
 }
 
-void Station::sayWaiting(const std::string& said, const std::string& reminded, const QJsonObject& fields)
+void Station::sayWaiting(StationWait wait)
 {
-    waitingText_ = reminded;
-    waitingFields_ = fields;
+    waiting_ = wait;
     waitingSaid_ = Clock::now();
-    console_.waiting(slot_, said, fields);
+    observer_.waiting(slot_, wait);
 }
 
 void Station::tick()
@@ -115,13 +112,24 @@ void Station::tick()
     if (Clock::now() - waitingSaid_ < kRemindEvery)
         return;
     waitingSaid_ = Clock::now();
-    console_.waiting(slot_, "still " + waitingText_, waitingFields_);
+    StationWait again = waiting_;
+    again.again = true;
+    observer_.waiting(slot_, again);
+}
+
+// Every station stops: nothing more may be programmed until a person has seen to it.
+void Station::stopFor(StationStop stop, StationTotals& totals)
+{
+    observer_.stopped(slot_, stop);
+    totals.stop = std::move(stop);
+    if (shared_.stopAll)
+        shared_.stopAll();
 }
 
 // A hook that fails or overruns makes the board's verdict FAIL, recorded with its status and
 // output.
 bool Station::runHook(const std::string& command, const char* name, BoardReport& report, const std::string& result,
-                      const std::string& record)
+                      const QJsonObject& record)
 {
     report.hookResult =
         runBoardHook(command,
@@ -129,7 +137,7 @@ bool Station::runHook(const std::string& command, const char* name, BoardReport&
                       {"PAGEWISE_BOARD", std::to_string(report.board)},
                       {"PAGEWISE_SERIAL", report.outcome.serial ? std::to_string(report.outcome.serial->number) : ""},
                       {"PAGEWISE_RESULT", result},
-                      {"PAGEWISE_RECORD", record}},
+                      {"PAGEWISE_RECORD", record.isEmpty() ? std::string() : jsonLine(record)}},
                      kHookLimit);
     if (report.hookResult.passed)
         return true;
@@ -142,27 +150,26 @@ bool Station::runHook(const std::string& command, const char* name, BoardReport&
 void Station::beforeBoard(BoardReport& report)
 {
     report.outcome = unrunOutcome({Outcome::Success, "", 0, 0});
-    if (!options_.beforeBoard.empty())
-        runHook(options_.beforeBoard, "before-board", report, "", "");
+    if (!setup_.beforeBoard.empty())
+        runHook(setup_.beforeBoard, "before-board", report, "", {});
 }
 
 PortOutcome Station::unrunOutcome(const OperationResult& result) const
 {
-    return {label_, commandName(options_.stationCommand), result, session_.exitCodeFor(result), std::nullopt};
+    return {label_, operationName(setup_.operation), result, session_.exitCodeFor(result), std::nullopt};
 }
 
 bool Station::pulseReset(StationTotals& totals)
 {
-    if (!options_.resetPulse)
+    if (!setup_.resetPulse)
         return true;
-    const ResetPulse& pulse = *options_.resetPulse;
+    const ResetPulse& pulse = *setup_.resetPulse;
     const std::string refused =
         session_.context().port.pulseModemLine(pulse.line, pulse.width, session_.context().cancelEvent);
     if (refused.empty())
         return true;
-    console_.message(slot_,
-                     std::string("cannot pulse ") + modemLineName(pulse.line) + " on " + label_ + ": " + refused);
-    totals.exitCode = std::max<int>(totals.exitCode, ExitPortError);
+    totals.stop = StationStop{StopReason::ResetLineFailed, waiting_.board, {}, refused, pulse.line};
+    observer_.stopped(slot_, *totals.stop);
     return false;
 }
 
@@ -171,8 +178,7 @@ std::optional<Station::Arrival> Station::awaitBoard(unsigned board, StationTotal
     if (!pulseReset(totals))
         return std::nullopt;
     session_.restartReplyMatcher();
-    const std::string text = "waiting for board " + std::to_string(board) + " on " + label_;
-    sayWaiting(text, text, {{"for", "board"}, {"board", static_cast<qint64>(board)}});
+    sayWaiting({StationWait::For::Board, board, false});
     const std::function<void()> ticks = [this] { tick(); };
     for (;;) {
         switch (waitForBoard(session_.context(), ticks)) {
@@ -200,9 +206,7 @@ bool Station::stopForPool(const PoolProblem& problem, StationTotals& totals)
 {
     if (!problem)
         return false;
-    totals.exitCode = std::max(totals.exitCode, problem.exitCode);
-    totals.serialStop = true;
-    shared_.stopAll();
+    stopFor({StopReason::SerialPool, waiting_.board, {}, problem.text}, totals);
     return true;
 }
 
@@ -213,58 +217,48 @@ BoardReport Station::runBoard(unsigned board, Clock::time_point answered, const 
     report.board = board;
     OperationResult result;
     for (;; ++report.attempt) {
-        result = session_.runOnce(options_.stationCommand, shared_.identity.image->binaryPath,
-                                  serial ? serial->patch : ImagePatch{});
+        result = session_.runOnce(
+            stationWork(setup_.operation, shared_.identity.image->binaryPath, serial ? serial->patch : ImagePatch{}));
         report.phases = session_.takePhaseSeconds();
-        if (!retryable(result.outcome) || report.attempt > options_.retries || stopping())
+        if (!traitsOf(result.outcome).retryable || report.attempt > setup_.retries || stopping())
             break;
-        console_.message(slot_, "board " + std::to_string(board) + " on " + label_ + ": attempt " +
-                                    std::to_string(report.attempt) + " ended in " + outcomeName(result.outcome) +
-                                    ", running it again");
+        observer_.retrying(slot_, board, report.attempt, result.outcome);
         if ((result.outcome == Outcome::LineLost && !reopen()) || !pulseReset(totals))
             break;
         session_.context().connectAnswered = false; // the next attempt begins at its own connect
         session_.restartReplyMatcher();
     }
-    report.outcome = {label_, commandName(options_.stationCommand), result, session_.exitCodeFor(result), serial};
+    report.outcome = {label_, operationName(setup_.operation), result, session_.exitCodeFor(result), serial};
     report.outcome.result.seconds = secondsSince(answered);
     return report;
 }
 
-std::string Station::recordText(const BoardReport& report) const
+QJsonObject Station::recordOf(const BoardReport& report) const
 {
-    return shared_.records.isOpen() ? jsonLine(boardRecord(report, shared_.identity, adapterSerial_)) : std::string();
+    return shared_.records ? boardRecord(report, shared_.identity, adapterSerial_) : QJsonObject();
 }
 
-// Counts the board, prints its line and event and writes its record; false when the record
-// could not be written: then every station stops, and this one exits with 5.
-bool Station::recordAndCount(const BoardReport& report, const std::string& recordLine, StationTotals& totals,
-                             std::uint64_t& lineNumber)
+// Counts the board, tells its verdict and keeps its record; false when the record could not
+// be kept: then every station stops.
+bool Station::recordAndCount(const BoardReport& report, const QJsonObject& record, StationTotals& totals,
+                             std::string& where)
 {
-    const bool passed = !errorClassOf(report);
-    (passed ? totals.passed : totals.failed) += 1;
-    if (!passed)
-        totals.exitCode = std::max<int>(totals.exitCode, ExitMismatch);
-    console_.resultLine(slot_, boardLine(report), "board", boardFields(report));
-    if (recordLine.empty())
+    (errorClassOf(report) ? totals.failed : totals.passed) += 1;
+    observer_.boardEnded(slot_, report, record);
+    if (record.isEmpty())
         return true;
-    const std::string failure = shared_.records.append(recordLine, &lineNumber);
+    const std::string failure = shared_.records->keep(record, where);
     if (failure.empty())
         return true;
-    console_.message(slot_, "the record of board " + std::to_string(report.board) + " on " + label_ +
-                                " could not be written to " + shared_.records.path() + ": " + failure +
-                                "; every station stops");
-    totals.exitCode = ExitNotKept;
-    shared_.stopAll();
+    stopFor({StopReason::RecordNotKept, report.board, shared_.records->name(), failure}, totals);
     return false;
 }
 
 // The board's number becomes used or void, with where its record is; false (every station
-// stops, exit 5) when the pool cannot be written.
-bool Station::settleSerial(const BoardReport& report, std::uint64_t recordLine, StationTotals& totals)
+// stops) when the pool cannot be written.
+bool Station::settleSerial(const BoardReport& report, const std::string& where, StationTotals& totals)
 {
-    const std::string record = recordLine ? shared_.records.path() + ":" + std::to_string(recordLine) : std::string();
-    return !stopForPool(session_.settleSerial(report.outcome, record), totals);
+    return !stopForPool(session_.settleSerial(report.outcome, where), totals);
 }
 
 // The after-board hook sees the record the board is to get; if it fails, the board's one
@@ -272,16 +266,17 @@ bool Station::settleSerial(const BoardReport& report, std::uint64_t recordLine, 
 bool Station::finishBoard(BoardReport& report, StationTotals& totals)
 {
     const bool imageError = report.outcome.result.outcome == Outcome::ImageError;
-    std::string recordLine = recordText(report);
-    if (!report.hook && !imageError && !options_.afterBoard.empty() &&
-        !runHook(options_.afterBoard, "after-board", report, resultName(report.outcome), recordLine))
-        recordLine = recordText(report);
-    std::uint64_t lineNumber = 0;
-    const bool recorded = recordAndCount(report, recordLine, totals, lineNumber);
-    if (!settleSerial(report, lineNumber, totals) || !recorded)
+    QJsonObject record = recordOf(report);
+    if (!report.hook && !imageError && !setup_.afterBoard.empty() &&
+        !runHook(setup_.afterBoard, "after-board", report, resultName(report.outcome), record))
+        record = recordOf(report);
+    std::string where;
+    const bool recorded = recordAndCount(report, record, totals, where);
+    if (!settleSerial(report, where, totals) || !recorded)
         return false;
-    if (imageError) {
-        totals.exitCode = std::max<int>(totals.exitCode, ExitBadInput); // every further board would fail alike
+    if (imageError) { // every further board would fail alike
+        totals.stop = StationStop{StopReason::ImageUnusable, report.board, {}, report.outcome.result.message};
+        observer_.stopped(slot_, *totals.stop);
         return false;
     }
     return true;
@@ -305,10 +300,7 @@ bool Station::letBoardGo(const BoardReport& report)
         return reopen();
     if (stays != WaitResult::Answered && stays != WaitResult::WrongReply)
         return stays == WaitResult::TimedOut;
-    const std::string board = std::to_string(report.board);
-    sayWaiting("remove board " + board + " from " + label_,
-               "waiting for board " + board + " to be removed from " + label_,
-               {{"for", "removal"}, {"board", static_cast<qint64>(report.board)}});
+    sayWaiting({StationWait::For::Removal, report.board, false});
     const WaitResult gone = waitUntilBoardGone(ctx, [this] { tick(); });
     if (gone == WaitResult::LineLost)
         return reopen();
@@ -320,15 +312,12 @@ bool Station::letBoardGo(const BoardReport& report)
 bool Station::reopen()
 {
     IspContext& ctx = session_.context();
-    const std::string previousText = waitingText_;
-    const QJsonObject previousFields = waitingFields_;
-    const std::string text = "waiting for " + label_ + " to come back";
-    sayWaiting(text, text, {{"for", "port"}});
+    const StationWait previous = waiting_;
+    sayWaiting({StationWait::For::Port, previous.board, false});
     for (;;) {
         session_.close();
         if (session_.open()) {
-            waitingText_ = previousText; // the wait it broke goes on, reminded on the same clock
-            waitingFields_ = previousFields;
+            waiting_ = previous; // the wait it broke goes on, reminded on the same clock
             return true;
         }
         if (ctx.cancelEvent.waitFor(kReopenInterval))
@@ -337,4 +326,4 @@ bool Station::reopen()
     }
 }
 
-} // namespace pw::cli
+} // namespace pw

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-namespace pw::cli {
+namespace pw {
 
 // An exclusive flock on a file for one scope, released on every way out. It does not keep out
 // the threads of its own process: callers hold a mutex as well.
@@ -52,4 +52,4 @@ private:
     std::mutex mutex_;
 };
 
-} // namespace pw::cli
+} // namespace pw

@@ -1,4 +1,4 @@
-#include "cli/BoardHook.h"
+#include "line/BoardHook.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -9,7 +9,7 @@
 
 extern char** environ;
 
-namespace pw::cli {
+namespace pw {
 
 namespace {
 
@@ -125,4 +125,4 @@ HookResult runBoardHook(const std::string& command, const std::vector<std::pair<
     return result;
 }
 
-} // namespace pw::cli
+} // namespace pw

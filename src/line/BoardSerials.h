@@ -1,15 +1,16 @@
 #pragma once
-#include "cli/SerialField.h"
-#include "cli/SerialPool.h"
+#include "line/SerialField.h"
+#include "line/SerialPool.h"
 
 #include <QJsonObject>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace pw::cli {
+namespace pw {
 
 // Why the serial field cannot go into this image, or nothing: it must lie inside the flash
 // (for Auto at or above `start`), and over bytes the image leaves 0xFF unless `overwrite`.
@@ -31,10 +32,10 @@ public:
 
 private:
     SerialField field_;
-    SerialPool pool_;
+    std::unique_ptr<NumberStore> pool_;
 };
 
 // serial, serial_text (null for a binary integer), serial_address, serial_bytes (hex).
 void insertSerialFields(QJsonObject& object, const PlacedSerial& placed);
 
-} // namespace pw::cli
+} // namespace pw

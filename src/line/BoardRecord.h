@@ -1,7 +1,7 @@
 #pragma once
-#include "cli/BoardHook.h"
-#include "cli/ImageInput.h"
-#include "cli/PortSession.h"
+#include "line/BoardHook.h"
+#include "line/ImageInput.h"
+#include "line/PortSession.h"
 
 #include <QJsonObject>
 
@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace pw::cli {
+namespace pw {
 
 // What a station's records share: one id per station run, the machine, the image.
 struct StationIdentity {
@@ -36,6 +36,9 @@ struct ErrorClass {
 };
 std::optional<ErrorClass> errorClassOf(const BoardReport& report);
 
+// The result of one run on one port: operation, result, message, seconds, bytes, exit; the
+// `result` event, and what a board's record is made from.
+QJsonObject resultObject(const PortOutcome& outcome);
 // The `board` event's fields: board, attempt, the result's fields, phases, error_class, retryable.
 QJsonObject boardFields(const BoardReport& report);
 // One line of --record, schema 2: the board's fields with the station's and the adapter's.
@@ -43,4 +46,4 @@ QJsonObject boardRecord(const BoardReport& report, const StationIdentity& statio
 // The PASS or FAIL line on stdout.
 std::string boardLine(const BoardReport& report);
 
-} // namespace pw::cli
+} // namespace pw

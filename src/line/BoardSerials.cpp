@@ -1,13 +1,13 @@
-#include "cli/BoardSerials.h"
+#include "line/BoardSerials.h"
 
-#include "cli/JsonWriter.h"
+#include "line/JsonWriter.h"
 #include "base/ChipTable.h"
 #include "ops/ImageGate.h"
 
 #include <cinttypes>
 #include <cstdio>
 
-namespace pw::cli {
+namespace pw {
 
 std::optional<std::string> serialFieldRefusal(const SerialField& field, const std::vector<std::uint8_t>& image,
                                               std::uint32_t start, bool overwrite)
@@ -31,15 +31,17 @@ std::optional<std::string> serialFieldRefusal(const SerialField& field, const st
 
 PoolProblem BoardSerials::open(const std::string& poolPath)
 {
-    if (PoolProblem problem = pool_.open(poolPath))
+    auto pool = std::make_unique<SerialPool>();
+    if (PoolProblem problem = pool->open(poolPath))
         return problem;
-    return pool_.checkNext(largestSerial(field_.format));
+    pool_ = std::move(pool);
+    return pool_->checkNext(largestSerial(field_.format));
 }
 
 PoolProblem BoardSerials::reserve(const std::string& port, PlacedSerial& placed)
 {
     std::uint64_t number = 0;
-    if (PoolProblem problem = pool_.reserve(port, largestSerial(field_.format), number))
+    if (PoolProblem problem = pool_->reserve(port, largestSerial(field_.format), number))
         return problem;
     placed = *placeSerial(field_, number); // the pool gave no number past the format's largest
     return {};
@@ -48,7 +50,7 @@ PoolProblem BoardSerials::reserve(const std::string& port, PlacedSerial& placed)
 PoolProblem BoardSerials::settle(const PlacedSerial& placed, const std::string& result, const std::string& record)
 {
     const bool used = result == "success";
-    return pool_.settle(placed.number, used, used ? "" : result, record);
+    return pool_->settle(placed.number, used, used ? "" : result, record);
 }
 
 void insertSerialFields(QJsonObject& object, const PlacedSerial& placed)
@@ -62,4 +64,4 @@ void insertSerialFields(QJsonObject& object, const PlacedSerial& placed)
     object.insert("serial_bytes", bytes);
 }
 
-} // namespace pw::cli
+} // namespace pw

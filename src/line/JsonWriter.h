@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace pw::cli {
+namespace pw {
 
 // Every JSON line pagewise-cli writes (--json, --events, the station's records, ports, info)
 // is built as a QJsonObject and written here, so escaping and number formats live in one place.
@@ -20,4 +20,4 @@ QJsonValue jsonSeconds(double seconds);
 // Now, as JSON records give it: UTC, ISO 8601, milliseconds ("2026-12-07T23:40:01.250Z").
 std::string utcTimeText();
 
-} // namespace pw::cli
+} // namespace pw

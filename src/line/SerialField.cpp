@@ -1,4 +1,4 @@
-#include "cli/SerialField.h"
+#include "line/SerialField.h"
 
 #include "base/NumberText.h"
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <map>
 
-namespace pw::cli {
+namespace pw {
 
 namespace {
 
@@ -53,7 +53,7 @@ std::string zeroPadded(std::uint64_t number, std::size_t digits)
 std::optional<SerialField> parseSerialField(const std::string& text, std::string& problem)
 {
     const auto colon = text.find(':');
-    problem = "--serial takes ADDR:FORMAT (u8, u16le, u16be, u32le, u32be, u64le, u64be, bcdN with N 1 to 10, decN "
+    problem = "takes ADDR:FORMAT (u8, u16le, u16be, u32le, u32be, u64le, u64be, bcdN with N 1 to 10, decN "
               "with N 1 to 20), not '" +
               text + "'";
     if (colon == std::string::npos)
@@ -113,4 +113,4 @@ std::optional<PlacedSerial> placeSerial(const SerialField& field, std::uint64_t 
     return placed;
 }
 
-} // namespace pw::cli
+} // namespace pw

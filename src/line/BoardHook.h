@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-namespace pw::cli {
+namespace pw {
 
 // What became of one --before-board or --after-board command.
 struct HookResult {
@@ -19,4 +19,4 @@ struct HookResult {
 HookResult runBoardHook(const std::string& command, const std::vector<std::pair<std::string, std::string>>& environment,
                         std::chrono::milliseconds limit);
 
-} // namespace pw::cli
+} // namespace pw

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace pw::cli {
+namespace pw {
 
 struct PreparedImage {
     std::string binaryPath; // the .bin the operation reads (written beside a .hex)
@@ -17,6 +17,5 @@ struct PreparedImage {
 // Loads FILE the way the panel's Load button does (a .hex is converted into the .bin beside
 // it), before any port is touched. False with the reason when the file cannot be used.
 bool prepareImage(const std::string& file, PreparedImage& image, std::string& problem);
-void printImageInfo(const PreparedImage& image, bool json);
 
-} // namespace pw::cli
+} // namespace pw

@@ -1,6 +1,6 @@
 #pragma once
-#include "cli/CliOptions.h"
-#include "cli/SerialField.h"
+#include "line/NumberStore.h"
+#include "line/SerialField.h"
 
 #include <cstdint>
 #include <functional>
@@ -10,14 +10,7 @@
 #include <set>
 #include <string>
 
-namespace pw::cli {
-
-// Why a pool could not be used, and the exit code that says so; empty text: nothing wrong.
-struct PoolProblem {
-    std::string text;
-    int exitCode = ExitSuccess;
-    explicit operator bool() const { return !text.empty(); }
-};
+namespace pw {
 
 // One number the pool issued and what became of it.
 struct PoolNumber {
@@ -44,25 +37,22 @@ struct PoolState {
 // A serial pool: an append-only journal of JSON lines shared by every port and process on the
 // machine. Every change takes the file's lock, reads what others appended, appends one line and
 // is on disk before the lock is let go; a number that was ever reserved is never issued again.
-class SerialPool {
+class SerialPool : public NumberStore {
 public:
     // Writes a new pool; refuses one that exists.
     static PoolProblem create(const std::string& path, const PoolRange& range);
 
     SerialPool() = default;
-    ~SerialPool();
+    ~SerialPool() override;
     SerialPool(const SerialPool&) = delete;
     SerialPool& operator=(const SerialPool&) = delete;
 
     // Opens an existing pool and voids the reservations of processes that ended without an
     // outcome.
     PoolProblem open(const std::string& path);
-    // The next number, at most `largest`, reserved for a board on `port`.
-    PoolProblem reserve(const std::string& port, std::uint64_t largest, std::uint64_t& number);
-    // Whether the next number is at most `largest` and within the range.
-    PoolProblem checkNext(std::uint64_t largest);
-    // A reserved number's outcome: used (record: where its record is, if anywhere) or void.
-    PoolProblem settle(std::uint64_t number, bool used, const std::string& why, const std::string& record);
+    PoolProblem reserve(const std::string& port, std::uint64_t largest, std::uint64_t& number) override;
+    PoolProblem checkNext(std::uint64_t largest) override;
+    PoolProblem settle(std::uint64_t number, bool used, const std::string& why, const std::string& record) override;
     PoolState state();
     const std::string& path() const { return path_; }
 
@@ -87,4 +77,4 @@ private:
     std::mutex mutex_;
 };
 
-} // namespace pw::cli
+} // namespace pw

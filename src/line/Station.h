@@ -1,9 +1,10 @@
 #pragma once
-#include "cli/BoardRecord.h"
-#include "cli/CliOptions.h"
-#include "cli/ImageInput.h"
-#include "cli/PortSession.h"
-#include "cli/SyncedLineFile.h"
+#include "line/BoardRecord.h"
+#include "line/ImageInput.h"
+#include "line/PortSession.h"
+#include "line/RecordStore.h"
+#include "line/StationObserver.h"
+#include "line/StationSetup.h"
 
 #include <chrono>
 #include <functional>
@@ -11,35 +12,27 @@
 #include <optional>
 #include <string>
 
-namespace pw::cli {
+namespace pw {
 
-// What the stations of one run share: the record file, opened before the first frame, the
-// station's identity for its records, and a way to stop every station at once.
+// What the stations of one line share: the record store (null without one), opened before
+// the first frame, the station's identity for its records, and a way to stop every station.
 struct StationShared {
-    SyncedLineFile records;
+    RecordStore* records = nullptr;
     StationIdentity identity;
     std::function<void()> stopAll;
 };
 
-struct StationTotals {
-    unsigned passed = 0;
-    unsigned failed = 0;
-    double hours = 0;
-    int exitCode = ExitSuccess; // 1 once a board failed; 3, 4 or 5 when the station had to stop
-    bool serialStop = false;    // the 5 came from the serial pool, not the record file
-};
-
-// One port of pagewise-cli station: waits for a board, runs the command on it from its
+// One port of a line: waits for a board, runs the command on it from its
 // handshake on (again after a time-out or hang-up, up to --retries), gives it one verdict,
 // PASS or FAIL (a failing hook makes it FAIL), records it, lets the board go, and again,
 // until stop().
 class Station {
 public:
-    Station(PortSession& session, std::size_t slot, Console& console, StationShared& shared, const CliOptions& options,
-            std::string adapterSerial);
+    Station(PortSession& session, std::size_t slot, StationObserver& observer, StationShared& shared,
+            const StationSetup& setup, std::string adapterSerial);
 
     StationTotals run();
-    // Ctrl-C: the station ends after the board it is on; asked again, it cancels that board.
+    // The station ends after the board it is on; asked again, it cancels that board.
     void stop();
 
 private:
@@ -54,7 +47,7 @@ private:
     bool enter(State state);
     bool stopping();
     bool runHook(const std::string& command, const char* name, BoardReport& report, const std::string& result,
-                 const std::string& record);
+                 const QJsonObject& record);
     void beforeBoard(BoardReport& report);
     std::optional<Arrival> awaitBoard(unsigned board, StationTotals& totals);
     bool pulseReset(StationTotals& totals);
@@ -65,30 +58,30 @@ private:
     // A board the station does not run: its before-board hook failed, or it answered wrongly.
     PortOutcome unrunOutcome(const OperationResult& result) const;
     bool finishBoard(BoardReport& report, StationTotals& totals);
-    bool settleSerial(const BoardReport& report, std::uint64_t recordLine, StationTotals& totals);
-    std::string recordText(const BoardReport& report) const;
-    bool recordAndCount(const BoardReport& report, const std::string& recordLine, StationTotals& totals,
-                        std::uint64_t& lineNumber);
+    bool settleSerial(const BoardReport& report, const std::string& where, StationTotals& totals);
+    QJsonObject recordOf(const BoardReport& report) const;
+    bool recordAndCount(const BoardReport& report, const QJsonObject& record, StationTotals& totals,
+                        std::string& where);
+    void stopFor(StationStop stop, StationTotals& totals);
     bool letBoardGo(const BoardReport& report);
     bool reopen();
-    // A wait begins: `said` at once, then "still " and `reminded` whenever the station has
-    // said nothing on what it waits for in 8 s (`tick`), across reopens of a port that has gone.
-    void sayWaiting(const std::string& said, const std::string& reminded, const QJsonObject& fields);
+    // A wait begins: said at once, then again whenever the station has said nothing on what it
+    // waits for in 8 s (`tick`), across reopens of a port that has gone.
+    void sayWaiting(StationWait wait);
     void tick();
 
     PortSession& session_;
     std::string label_;
     std::size_t slot_;
-    Console& console_;
+    StationObserver& observer_;
     StationShared& shared_;
-    const CliOptions& options_;
+    const StationSetup& setup_;
     std::string adapterSerial_;
     std::mutex mutex_;
     State state_ = State::Between;
     bool stopRequested_ = false;
-    std::string waitingText_; // station thread only
-    QJsonObject waitingFields_;
+    StationWait waiting_; // station thread only
     Clock::time_point waitingSaid_{};
 };
 
-} // namespace pw::cli
+} // namespace pw

@@ -1,11 +1,10 @@
-#include "cli/BoardRecord.h"
+#include "line/BoardRecord.h"
 
-#include "cli/JsonWriter.h"
-#include "cli/RunReport.h"
+#include "line/JsonWriter.h"
 
 #include <cstdio>
 
-namespace pw::cli {
+namespace pw {
 
 std::optional<ErrorClass> errorClassOf(const BoardReport& report)
 {
@@ -13,17 +12,21 @@ std::optional<ErrorClass> errorClassOf(const BoardReport& report)
         return ErrorClass{"fixture", false};
     if (report.outcome.exitCode == ExitPortError)
         return ErrorClass{"port", false};
-    switch (report.outcome.result.outcome) {
-    case Outcome::Success: return std::nullopt;
-    case Outcome::Mismatch: return ErrorClass{"target", false};
-    case Outcome::TimedOut: return ErrorClass{"target", true};
-    case Outcome::WrongReply: return ErrorClass{"target", false};
-    case Outcome::LineLost: return ErrorClass{"line", true};
-    case Outcome::Cancelled: return ErrorClass{"cancelled", false};
-    case Outcome::ImageError: return ErrorClass{"image", false};
-    case Outcome::Refused: return ErrorClass{"port", false};
-    }
-    return std::nullopt;
+    const OutcomeTraits& traits = traitsOf(report.outcome.result.outcome);
+    if (!traits.errorClass)
+        return std::nullopt;
+    return ErrorClass{traits.errorClass, traits.retryable};
+}
+
+QJsonObject resultObject(const PortOutcome& outcome)
+{
+    QJsonObject object{
+        {"operation", jsonText(outcome.operation)},           {"result", QString::fromLatin1(resultName(outcome))},
+        {"message", jsonText(outcome.result.message)},        {"seconds", jsonSeconds(outcome.result.seconds)},
+        {"bytes", static_cast<qint64>(outcome.result.bytes)}, {"exit", outcome.exitCode}};
+    if (outcome.serial)
+        insertSerialFields(object, *outcome.serial);
+    return object;
 }
 
 QJsonObject boardFields(const BoardReport& report)
@@ -77,4 +80,4 @@ std::string boardLine(const BoardReport& report)
     return std::string(head) + " " + resultName(report.outcome) + ": " + report.outcome.result.message;
 }
 
-} // namespace pw::cli
+} // namespace pw
