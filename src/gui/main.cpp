@@ -1,6 +1,6 @@
 #include "base/ChipTable.h"
 #include "context/IspContext.h"
-#include "gui/AppIcon.h"
+#include "gui/support/AppIcon.h"
 #include "gui/DemoRun.h"
 #include "gui/MainWindow.h"
 #include "gui/support/GuiMessageBoxes.h"

@@ -77,9 +77,17 @@ StationTotals Station::run()
 
 void Station::stop()
 {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopRequested_ && state_ == State::OnBoard)
+            session_.interrupt();
+    }
+    endAfterBoard();
+}
+
+void Station::endAfterBoard()
+{
     std::lock_guard lock(mutex_);
-    if (stopRequested_ && state_ == State::OnBoard)
-        session_.interrupt();
     stopRequested_ = true;
     if (state_ == State::Between)
         session_.context().cancelEvent.set();

@@ -34,6 +34,8 @@ public:
     StationTotals run();
     // The station ends after the board it is on; asked again, it cancels that board.
     void stop();
+    // As the first stop only: the board now on the fixture still ends as it would.
+    void endAfterBoard();
 
 private:
     using Clock = std::chrono::steady_clock;

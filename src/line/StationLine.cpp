@@ -52,4 +52,10 @@ void StationLine::stop()
         station->stop();
 }
 
+void StationLine::endAfterBoards()
+{
+    for (const auto& station : stations_)
+        station->endAfterBoard();
+}
+
 } // namespace pw

@@ -29,6 +29,8 @@ public:
     std::vector<StationTotals> run();
     // Every station ends after the board it is on; asked again, they cancel those boards.
     void stop();
+    // Every station ends after the board it is on, however often it is asked.
+    void endAfterBoards();
 
 private:
     StationShared shared_;

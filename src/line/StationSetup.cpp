@@ -64,6 +64,14 @@ struct Key {
     Getter get;
 };
 
+// An empty value leaves a key unset: the settings' value, or none.
+template <typename T>
+std::string unset(std::optional<T>& field)
+{
+    field.reset();
+    return {};
+}
+
 std::string hexOrEmpty(const std::optional<std::uint32_t>& value)
 {
     return value ? "0x" + hexText(*value) : std::string();
@@ -105,6 +113,8 @@ const std::vector<Key>& keyTable()
          [](const StationSetup& s) { return std::string(operationName(s.operation)); }},
         {"port",
          [](StationSetup& s, const std::string& v) {
+             if (v.empty())
+                 return std::string(); // none: the configured port
              std::size_t begin = 0;
              for (;;) {
                  const std::size_t comma = std::min(v.find(',', begin), v.size());
@@ -127,6 +137,8 @@ const std::vector<Key>& keyTable()
          }},
         {"baud",
          [](StationSetup& s, const std::string& v) {
+             if (v.empty())
+                 return unset(s.baud);
              s.baud = parseNumber(v);
              if (!s.baud || !isOperatingRate(*s.baud))
                  return notThis("must be 9600, 57600 or 115200", v);
@@ -135,6 +147,8 @@ const std::vector<Key>& keyTable()
          [](const StationSetup& s) { return s.baud ? std::to_string(*s.baud) : std::string(); }},
         {"start-addr",
          [](StationSetup& s, const std::string& v) {
+             if (v.empty())
+                 return unset(s.startAddr);
              s.startAddr = parseNumber(v);
              if (!s.startAddr || *s.startAddr > kWireAddressSpan || *s.startAddr % kBlockSize != 0)
                  return notThis("must be a multiple of 0x800 from 0 to 0x10000", v);
@@ -155,6 +169,8 @@ const std::vector<Key>& keyTable()
         textKey("after-board", &StationSetup::afterBoard),
         {"reset-pulse",
          [](StationSetup& s, const std::string& v) {
+             if (v.empty())
+                 return unset(s.resetPulse);
              s.resetPulse = parseResetPulse(v);
              if (!s.resetPulse)
                  return notThis("takes dtr or rts, and :MS from 1 to 10000", v);
@@ -163,6 +179,8 @@ const std::vector<Key>& keyTable()
          [](const StationSetup& s) { return s.resetPulse ? resetPulseText(*s.resetPulse) : std::string(); }},
         {"serial",
          [](StationSetup& s, const std::string& v) {
+             if (v.empty())
+                 return unset(s.serial);
              std::string problem;
              s.serial = parseSerialField(v, problem);
              return s.serial ? std::string() : problem;

@@ -41,7 +41,7 @@ struct StationSetup {
 const std::vector<std::string>& stationKeys();
 bool isFlagKey(const std::string& key); // serial-overwrite, skip-blank: true or false
 // Sets one key from its text (a flag from "true" or "false"; port: one or more, separated by
-// commas, added to those there are). Empty when it is set, else what is wrong with the value,
+// commas, added to those there are; an empty value leaves a key unset). Empty when it is set, else what is wrong with the value,
 // to follow the key's name: "must be 9600, 57600 or 115200, not '1200'".
 std::string setStationValue(StationSetup& setup, const std::string& key, const std::string& value);
 // The key's value as a profile writes it; empty when it is not set.

@@ -1,4 +1,4 @@
-#include "gui/AppIcon.h"
+#include "gui/support/AppIcon.h"
 
 namespace pw {
 

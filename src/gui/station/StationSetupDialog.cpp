@@ -1,0 +1,277 @@
+#include "gui/station/StationSetupDialog.h"
+
+#include "line/ImageInput.h"
+#include "line/LinePorts.h"
+#include "line/StationProfile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <set>
+
+namespace pw {
+
+namespace {
+
+QString fromBytes(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// A line edit with a Browse button beside it.
+QWidget* withBrowse(QLineEdit* edit, QWidget* parent, const std::function<void()>& browse)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(edit, 1);
+    auto* button = new QPushButton(StationSetupDialog::tr("Browse..."), row);
+    QObject::connect(button, &QPushButton::clicked, row, browse);
+    layout->addWidget(button);
+    return row;
+}
+
+// The one local .hex or .bin file a drop carries, if that is what it carries.
+QString droppedImage(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    const QString path = data->urls().front().toLocalFile();
+    return path.endsWith(QStringLiteral(".hex"), Qt::CaseInsensitive) ||
+                   path.endsWith(QStringLiteral(".bin"), Qt::CaseInsensitive)
+               ? path
+               : QString();
+}
+
+} // namespace
+
+StationSetupDialog::StationSetupDialog(const StationSetup& setup, const QString& profilePath,
+                                       const SettingsStore& store, MessageBoxes& boxes, QWidget* parent)
+    : QDialog(parent), setup_(setup), profilePath_(profilePath), boxes_(boxes), image_(new QLineEdit(this)),
+      imageFacts_(new QLabel(this)), operation_(new QComboBox(this)), ports_(new QListWidget(this)),
+      otherPorts_(new QLineEdit(this)), baud_(new QComboBox(this)), startAddr_(new QLineEdit(this)),
+      record_(new QLineEdit(this)), serial_(new QLineEdit(this)), serialPool_(new QLineEdit(this)),
+      serialOverwrite_(new QCheckBox(tr("Write the serial number over image data"), this)),
+      retries_(new QSpinBox(this)), beforeBoard_(new QLineEdit(this)), afterBoard_(new QLineEdit(this)),
+      resetPulse_(new QLineEdit(this)), skipBlank_(new QCheckBox(tr("Leave out blocks that are all 0xFF"), this))
+{
+    setWindowTitle(tr("Station Setup"));
+    setAcceptDrops(true);
+    imageFacts_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    operation_->addItem(tr("Auto (erase, program, verify)"), QStringLiteral("auto"));
+    operation_->addItem(tr("Program"), QStringLiteral("program"));
+    baud_->addItem(tr("From the settings"), QString());
+    for (const char* rate : {"9600", "57600", "115200"})
+        baud_->addItem(QString::fromLatin1(rate), QString::fromLatin1(rate));
+    retries_->setRange(0, 100);
+    startAddr_->setPlaceholderText(tr("from the settings"));
+    serial_->setPlaceholderText(tr("ADDR:FORMAT, e.g. 0x7FF0:u32le"));
+    resetPulse_->setPlaceholderText(tr("dtr or rts[:MS]"));
+    otherPorts_->setPlaceholderText(tr("other ports, separated by commas"));
+
+    image_->setText(fromBytes(setup.image));
+    operation_->setCurrentIndex(setup.operation == StationOperation::Auto ? 0 : 1);
+    baud_->setCurrentIndex(std::max(0, baud_->findData(fromBytes(stationValue(setup, "baud")))));
+    startAddr_->setText(fromBytes(stationValue(setup, "start-addr")));
+    record_->setText(fromBytes(setup.record));
+    serial_->setText(fromBytes(stationValue(setup, "serial")));
+    serialPool_->setText(fromBytes(setup.serialPool));
+    serialOverwrite_->setChecked(setup.serialOverwrite);
+    retries_->setValue(static_cast<int>(setup.retries));
+    beforeBoard_->setText(fromBytes(setup.beforeBoard));
+    afterBoard_->setText(fromBytes(setup.afterBoard));
+    resetPulse_->setText(fromBytes(stationValue(setup, "reset-pulse")));
+    skipBlank_->setChecked(setup.skipBlank);
+    fillPorts(store);
+    showImageFacts();
+    connect(image_, &QLineEdit::editingFinished, this, &StationSetupDialog::showImageFacts);
+
+    const auto chooseFile = [this](QLineEdit* edit, const QString& filter, bool forSaving) {
+        return [this, edit, filter, forSaving] {
+            const QString path = forSaving ? QFileDialog::getSaveFileName(this, {}, edit->text(), filter, nullptr,
+                                                                          QFileDialog::DontConfirmOverwrite)
+                                           : QFileDialog::getOpenFileName(this, {}, edit->text(), filter);
+            if (!path.isEmpty())
+                edit->setText(path);
+            showImageFacts();
+        };
+    };
+    auto* form = new QFormLayout;
+    form->addRow(tr("Image:"), withBrowse(image_, this, chooseFile(image_, tr("Images (*.hex *.bin)"), false)));
+    form->addRow(QString(), imageFacts_);
+    form->addRow(tr("Operation:"), operation_);
+    form->addRow(tr("Ports:"), ports_);
+    form->addRow(QString(), otherPorts_);
+    form->addRow(tr("Rate:"), baud_);
+    form->addRow(tr("Start address:"), startAddr_);
+    form->addRow(tr("Record file:"), withBrowse(record_, this, chooseFile(record_, tr("Records (*.jsonl)"), true)));
+    form->addRow(tr("Serial pool:"),
+                 withBrowse(serialPool_, this, chooseFile(serialPool_, tr("Serial pools (*.jsonl)"), false)));
+    form->addRow(tr("Serial field:"), serial_);
+    form->addRow(QString(), serialOverwrite_);
+    form->addRow(tr("Retries:"), retries_);
+    form->addRow(tr("Before each board:"), beforeBoard_);
+    form->addRow(tr("After each board:"), afterBoard_);
+    form->addRow(tr("Reset pulse:"), resetPulse_);
+    form->addRow(QString(), skipBlank_);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    QPushButton* saveButton = buttons->addButton(tr("Save"), QDialogButtonBox::ActionRole);
+    QPushButton* saveAsButton = buttons->addButton(tr("Save As..."), QDialogButtonBox::ActionRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &StationSetupDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    const auto saveAs = [this] {
+        const QString path = QFileDialog::getSaveFileName(this, tr("Save Station Profile"), profilePath_,
+                                                          tr("Station profiles (*.ini)"));
+        if (!path.isEmpty())
+            save(path);
+    };
+    connect(saveButton, &QPushButton::clicked, this, [this, saveAs] {
+        if (profilePath_.isEmpty())
+            saveAs();
+        else
+            save(profilePath_);
+    });
+    connect(saveAsButton, &QPushButton::clicked, this, saveAs);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+void StationSetupDialog::fillPorts(const SettingsStore& store)
+{
+    std::set<std::string> shown;
+    const auto addPort = [this, &shown](const std::string& saved, const QString& text) {
+        auto* item = new QListWidgetItem(text, ports_);
+        item->setData(Qt::UserRole, fromBytes(saved));
+        const bool chosen = std::find(setup_.ports.begin(), setup_.ports.end(), saved) != setup_.ports.end();
+        item->setCheckState(chosen ? Qt::Checked : Qt::Unchecked);
+        shown.insert(saved);
+    };
+    const ListedPorts listed = listPorts(store);
+    for (const SerialDeviceInfo& info : listed.devices) {
+        const std::string saved = info.serial.empty() ? info.node : "usb:" + info.serial;
+        const std::string description = deviceDescription(info);
+        addPort(saved, fromBytes(info.node + (description.empty() ? "" : "  " + description)));
+    }
+    for (const auto& [name, device] : listed.configured)
+        addPort(device, fromBytes(device + "  (" + name + " in the settings)"));
+    QStringList others;
+    for (const std::string& port : setup_.ports)
+        if (!shown.contains(port))
+            others << fromBytes(port);
+    otherPorts_->setText(others.join(QLatin1Char(',')));
+}
+
+void StationSetupDialog::setImage(const QString& path)
+{
+    image_->setText(path);
+    showImageFacts();
+}
+
+void StationSetupDialog::showImageFacts()
+{
+    if (image_->text().isEmpty()) {
+        imageFacts_->setText(tr("Choose a .hex or .bin file, or drop one here."));
+        return;
+    }
+    PreparedImage image;
+    std::string problem;
+    if (!prepareImage(image_->text().toStdString(), image, problem)) {
+        imageFacts_->setText(fromBytes(problem));
+        return;
+    }
+    imageFacts_->setText(tr("Size %1   Check Sum %2\nSHA-256 %3")
+                             .arg(fromBytes(image.sizeText), fromBytes(image.checksumText), fromBytes(image.sha256)));
+}
+
+std::optional<StationSetup> StationSetupDialog::readFields()
+{
+    QStringList ports;
+    for (int row = 0; row < ports_->count(); ++row)
+        if (ports_->item(row)->checkState() == Qt::Checked)
+            ports << ports_->item(row)->data(Qt::UserRole).toString();
+    if (!otherPorts_->text().trimmed().isEmpty())
+        ports << otherPorts_->text().trimmed();
+    const std::pair<const char*, QString> fields[] = {
+        {"image", image_->text()},
+        {"operation", operation_->currentData().toString()},
+        {"port", ports.join(QLatin1Char(','))},
+        {"baud", baud_->currentData().toString()},
+        {"start-addr", startAddr_->text().trimmed()},
+        {"record", record_->text()},
+        {"retries", QString::number(retries_->value())},
+        {"before-board", beforeBoard_->text()},
+        {"after-board", afterBoard_->text()},
+        {"reset-pulse", resetPulse_->text().trimmed()},
+        {"serial", serial_->text().trimmed()},
+        {"serial-pool", serialPool_->text()},
+        {"serial-overwrite", serialOverwrite_->isChecked() ? QStringLiteral("true") : QStringLiteral("false")},
+        {"skip-blank", skipBlank_->isChecked() ? QStringLiteral("true") : QStringLiteral("false")},
+    };
+    StationSetup read;
+    for (const auto& [key, text] : fields) {
+        if (const std::string problem = setStationValue(read, key, text.toStdString()); !problem.empty()) {
+            showErrorBox(boxes_, std::string(key) + " " + problem);
+            return std::nullopt;
+        }
+    }
+    if (const std::string problem = stationSetupProblem(read); !problem.empty()) {
+        showErrorBox(boxes_, problem);
+        return std::nullopt;
+    }
+    return read;
+}
+
+bool StationSetupDialog::save(const QString& path)
+{
+    const std::optional<StationSetup> read = readFields();
+    if (!read)
+        return false;
+    if (const std::string problem = writeStationProfile(path.toStdString(), *read); !problem.empty()) {
+        showErrorBox(boxes_, problem);
+        return false;
+    }
+    setup_ = *read;
+    profilePath_ = path;
+    return true;
+}
+
+void StationSetupDialog::accept()
+{
+    const std::optional<StationSetup> read = readFields();
+    if (!read)
+        return;
+    setup_ = *read;
+    QDialog::accept();
+}
+
+void StationSetupDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedImage(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void StationSetupDialog::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedImage(event->mimeData());
+    if (path.isEmpty())
+        return;
+    setImage(path);
+    event->acceptProposedAction();
+}
+
+} // namespace pw
