@@ -3,10 +3,16 @@
 // the steady state, from each port's first board to its last: boards per hour per port and in
 // total, beside the ideal: one board's wire time and the pauses its run requires, and then the
 // swap or the reopening at the end of the run, whichever is longer (the board is swapped while
-// the port is reopened).
+// the port is reopened). Last, the station window's line beside the CLI's at four ports, in
+// the same run: the window only shows what the same engine reports.
 //   bench_station [boards per port]      (default 4)
 #include "BenchLink.h"
+#include "gui/station/StationWindow.h"
 #include "support/ChildProcess.h"
+#include "support/GuiTestApp.h"
+#include "support/RecordingBoxes.h"
+
+#include <QApplication>
 
 #include <csignal>
 #include <filesystem>
@@ -36,6 +42,17 @@ struct StationRun {
     bool failed = false;
 };
 
+// Boards per hour per port from each port's board end times, the slowest port's.
+double perPortPerHour(const std::map<std::string, std::vector<Clock::time_point>>& endedAt)
+{
+    double slowest = 0;
+    for (const auto& [port, times] : endedAt)
+        if (times.size() > 1)
+            slowest = std::max(slowest, std::chrono::duration<double>(times.back() - times.front()).count() /
+                                            static_cast<double>(times.size() - 1));
+    return slowest > 0 ? 3600.0 / slowest : 0;
+}
+
 StationRun runStations(const std::string& image, int ports, int boards, std::uint32_t swapMs)
 {
     std::vector<std::unique_ptr<pw::sim::Simulator>> lines;
@@ -62,14 +79,54 @@ StationRun runStations(const std::string& image, int ports, int boards, std::uin
     }
     station.signal(SIGINT);
     station.wait();
-    double slowest = 0, total = 0;
-    for (const auto& [port, times] : endedAt) {
-        const double cycle = std::chrono::duration<double>(times.back() - times.front()).count() / (times.size() - 1);
-        slowest = std::max(slowest, cycle);
-        total += 3600.0 / cycle;
-    }
-    run.perPortPerHour = slowest > 0 ? 3600.0 / slowest : 0;
+    double total = 0;
+    for (const auto& [port, times] : endedAt)
+        total += 3600.0 * static_cast<double>(times.size() - 1) /
+                 std::chrono::duration<double>(times.back() - times.front()).count();
+    run.perPortPerHour = perPortPerHour(endedAt);
     run.totalPerHour = total;
+    return run;
+}
+
+// The same line through pagewise-station's window, in this process.
+StationRun runWindowStations(const std::string& image, int ports, int boards, std::uint32_t swapMs)
+{
+    pw::test::ensureGuiApplication();
+    std::vector<std::unique_ptr<pw::sim::Simulator>> lines;
+    pw::StationSetup setup;
+    setup.image = image;
+    setup.operation = pw::StationOperation::Program;
+    setup.baud = kRate;
+    for (int k = 0; k < ports; ++k) {
+        pw::sim::SimOptions options;
+        options.boards = static_cast<std::uint32_t>(boards);
+        options.swapMinMs = options.swapMaxMs = swapMs;
+        lines.push_back(std::make_unique<pw::sim::Simulator>(options));
+        if (!lines.back()->start())
+            return {0, 0, true};
+        setup.ports.push_back(lines.back()->slavePath());
+    }
+    pw::test::RecordingBoxes boxes;
+    const pw::SettingsStore store;
+    pw::StationWindow window(store, boxes);
+    window.setSetup(setup);
+    window.start();
+    std::map<std::string, std::vector<Clock::time_point>> endedAt;
+    StationRun run;
+    const auto deadline = Clock::now() + std::chrono::seconds(120) * boards;
+    for (int seen = 0; seen < ports * boards && Clock::now() < deadline;) {
+        QApplication::processEvents(QEventLoop::AllEvents, 2);
+        for (; seen < window.historyRows(); ++seen) {
+            const int row = window.historyRows() - 1 - seen; // the newest row is the first
+            run.failed |= window.historyCell(row, 3) != QStringLiteral("PASS");
+            endedAt[window.historyCell(row, 1).toStdString()].push_back(Clock::now());
+        }
+    }
+    window.stop();
+    window.stop();
+    while (window.running())
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    run.perPortPerHour = perPortPerHour(endedAt);
     return run;
 }
 
@@ -99,6 +156,16 @@ int main(int argc, char** argv)
                 std::printf("%-22s %8s %6s %13.3fx\n", "8 ports / (8 x 1 port)", "", "",
                             run.totalPerHour / (8 * single));
         }
+    }
+    std::printf("\n%-22s %8s %6s %14s %14s %10s\n", "window beside CLI", "swap ms", "ports", "CLI b/h/port",
+                "window b/h/port", "window/CLI");
+    for (const std::uint32_t swapMs : {300u, 3000u}) {
+        const StationRun cli = runStations(image, 4, boards, swapMs);
+        const StationRun window = runWindowStations(image, 4, boards, swapMs);
+        failed |= cli.failed || window.failed;
+        std::printf("%-22s %8u %6d %14.0f %14.0f %9.3fx%s\n", "", swapMs, 4, cli.perPortPerHour, window.perPortPerHour,
+                    cli.perPortPerHour > 0 ? window.perPortPerHour / cli.perPortPerHour : 0,
+                    cli.failed || window.failed ? "  FAILED" : "");
     }
     std::filesystem::remove_all(folder);
     return failed ? 1 : 0;

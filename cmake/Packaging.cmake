@@ -4,7 +4,7 @@ include(GNUInstallDirs)
 
 set(_programs pagewise-cli pagewise-sim)
 if(PW_BUILD_GUI)
-  list(APPEND _programs pagewise)
+  list(APPEND _programs pagewise pagewise-station)
 endif()
 install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
@@ -28,8 +28,8 @@ add_custom_target(pw_filled_docs ALL DEPENDS ${_filled}/pagewise-cli.1 ${_filled
 # Manual pages and the changelog, compressed as Debian wants them (-n: no time stamp).
 find_program(PW_GZIP gzip REQUIRED)
 set(_compressed)
-foreach(_source ${PROJECT_SOURCE_DIR}/man/pagewise.1 ${_filled}/pagewise-cli.1 ${PROJECT_SOURCE_DIR}/man/pagewise-sim.1
-        ${PROJECT_SOURCE_DIR}/data/debian/changelog.Debian)
+foreach(_source ${PROJECT_SOURCE_DIR}/man/pagewise.1 ${PROJECT_SOURCE_DIR}/man/pagewise-station.1
+        ${_filled}/pagewise-cli.1 ${PROJECT_SOURCE_DIR}/man/pagewise-sim.1 ${PROJECT_SOURCE_DIR}/data/debian/changelog.Debian)
   get_filename_component(_name ${_source} NAME)
   set(_gz ${CMAKE_BINARY_DIR}/compressed/${_name}.gz)
   add_custom_command(OUTPUT ${_gz}
@@ -40,7 +40,8 @@ foreach(_source ${PROJECT_SOURCE_DIR}/man/pagewise.1 ${_filled}/pagewise-cli.1 $
 endforeach()
 add_custom_target(pw_compressed_docs ALL DEPENDS ${_compressed})
 if(NOT PW_BUILD_GUI)
-  list(REMOVE_ITEM _compressed ${CMAKE_BINARY_DIR}/compressed/pagewise.1.gz)
+  list(REMOVE_ITEM _compressed ${CMAKE_BINARY_DIR}/compressed/pagewise.1.gz
+       ${CMAKE_BINARY_DIR}/compressed/pagewise-station.1.gz)
 endif()
 list(FILTER _compressed INCLUDE REGEX "\\.1\\.gz$")
 install(FILES ${_compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -50,7 +51,8 @@ install(FILES ${CMAKE_BINARY_DIR}/compressed/changelog.Debian.gz DESTINATION ${C
 install(FILES data/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pagewise)
 
 if(PW_BUILD_GUI)
-  install(FILES data/pagewise.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES data/pagewise.desktop data/pagewise-station.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES data/completion/pagewise-station DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
 install(FILES ${_filled}/completion/pagewise-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 # udev reads /usr/lib/udev/rules.d; the prefix /usr gives that path.
@@ -64,9 +66,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "Pagewise talks to the boot loader of the HZ41C120 over a serial line: it"
   "loads Intel HEX or binary images, erases, programs, verifies by read-back,"
   "runs all three in one pass and dumps flash. It comes as a window (pagewise),"
-  "a command line for scripts and production lines (pagewise-cli, with gang"
-  "runs, station mode and JSON output) and a simulated target on a"
-  "pseudo-terminal (pagewise-sim).")
+  "a window for a production line's operator (pagewise-station), a command"
+  "line for scripts and production lines (pagewise-cli, with gang runs, station"
+  "mode and JSON output) and a simulated target on a pseudo-terminal"
+  "(pagewise-sim).")
 # The window needs Qt's platform plugins, which no binary links against.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

@@ -29,13 +29,14 @@ cd "$work" # nothing of the source or build tree is on hand
 /usr/bin/pagewise-cli --version
 /usr/bin/pagewise-sim --version
 QT_QPA_PLATFORM=offscreen /usr/bin/pagewise --version
+QT_QPA_PLATFORM=offscreen /usr/bin/pagewise-station --version
 XDG_CONFIG_HOME="$work/config" /usr/bin/pagewise-cli ports
-desktop-file-validate /usr/share/applications/pagewise.desktop
-for page in pagewise pagewise-cli pagewise-sim; do
+desktop-file-validate /usr/share/applications/pagewise.desktop /usr/share/applications/pagewise-station.desktop
+for page in pagewise pagewise-station pagewise-cli pagewise-sim; do
   warnings=$(MANWIDTH=80 man --warnings=w "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || { echo "man $page: $warnings" >&2; exit 1; }
 done
-if grep -l "$OLDPWD" /usr/bin/pagewise /usr/bin/pagewise-cli /usr/bin/pagewise-sim; then
+if grep -l "$OLDPWD" /usr/bin/pagewise /usr/bin/pagewise-station /usr/bin/pagewise-cli /usr/bin/pagewise-sim; then
   echo "a program holds a path of the build tree" >&2
   exit 1
 fi

@@ -3,7 +3,8 @@
 # on a virtual display with a window manager (title bars and captions in the pictures) against
 # an in-process simulated target: main window idle, during Program, after Auto and with Dump
 # and Export shown; Configuration while it checks; Page Erase with its base list open; Dump
-# while it dumps; About; an error box. The image is ~/firmware/blinky.hex in a home of a fixed
+# while it dumps; About; an error box; the station window's setup, a line of four ports and its
+# stop box. The image is ~/firmware/blinky.hex in a home of a fixed
 # name, /home/engineer where it can be made, so a picture changes only when its window does.
 # BUILD_DIR picks the build folder (default: build).
 set -euo pipefail

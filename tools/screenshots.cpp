@@ -1,11 +1,12 @@
 // Pictures of every window and state for docs/, on a real display (xvfb-run, with a window
 // manager), against an in-process paced simulator: the main window idle, during Program and after Auto; the
 // Configuration dialog while it checks; Page Erase with its base list open; Dump while it
-// dumps; About; and an error box. Run by scripts/screenshot.sh, once at 1x and once with
+// dumps; About; an error box; and the station window's setup, a line of four ports (one
+// PASS, one FAIL, one programming, one waiting) and its stop box. Run by scripts/screenshot.sh, once at 1x and once with
 // QT_SCALE_FACTOR=2.
 //   pagewise-screenshots FOLDER SUFFIX     e.g. docs "" or docs "@2x"
 #include "context/IspContext.h"
-#include "gui/AppIcon.h"
+#include "gui/support/AppIcon.h"
 #include "gui/MainWindow.h"
 #include "gui/controls/BaseDropList.h"
 #include "gui/controls/BusySpinner.h"
@@ -15,6 +16,9 @@
 #include "gui/dialogs/DumpDialog.h"
 #include "gui/dialogs/PageEraseDialog.h"
 #include "gui/panel/IspPanel.h"
+#include "gui/station/PortTile.h"
+#include "gui/station/StationSetupDialog.h"
+#include "gui/station/StationWindow.h"
 #include "gui/support/GuiMessageBoxes.h"
 #include "settings/Settings.h"
 #include "sim/Simulator.h"
@@ -37,6 +41,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -112,6 +117,63 @@ bool writeHexImage(const std::string& path, int length)
     }
     out << ":00000001FF\n";
     return static_cast<bool>(out);
+}
+
+// The station window on four simulated fixtures: a board that passes, a dead one, one that
+// is being programmed (paced, slow) and one that never answers.
+void shootStation(pw::GuiMessageBoxes& boxes, const pw::SettingsStore& store, const std::string& image)
+{
+    std::vector<std::unique_ptr<pw::sim::Simulator>> lines;
+    pw::StationSetup setup;
+    setup.image = image;
+    setup.operation = pw::StationOperation::Program;
+    setup.baud = 9600;
+    for (int k = 0; k < 4; ++k) {
+        pw::sim::SimOptions options;
+        options.boards = 2;
+        options.swapMinMs = options.swapMaxMs = 60000;
+        options.pacing = k == 2;
+        if (k == 1 || k == 3) {
+            options.faults = {{pw::sim::Fault::Kind::SilentAfter, k == 1 ? 12u : 0u}};
+            options.faultyBoard = 1;
+        }
+        lines.push_back(std::make_unique<pw::sim::Simulator>(options));
+        if (!lines.back()->start())
+            return;
+        const QString device = QDir::homePath() + QStringLiteral("/ttySIM%1").arg(k + 1);
+        QFile::remove(device);
+        QFile::link(QString::fromStdString(lines.back()->slavePath()), device);
+        setup.ports.push_back(device.toStdString());
+    }
+    {
+        pw::StationSetupDialog dialog(setup, QDir::homePath() + "/line.ini", store, boxes);
+        dialog.move(40, 40);
+        dialog.show();
+        shoot("station-setup", {&dialog});
+    }
+    pw::StationWindow window(store, boxes);
+    window.setSetup(setup);
+    window.resize(1280, 800);
+    window.move(0, 0);
+    window.show();
+    window.start();
+    serveUntil([&] {
+        return window.tile(0)->word() == "PASS" && window.tile(1)->word() == "FAIL" &&
+               window.tile(2)->state() == pw::PortTile::State::Running && window.tile(2)->detail().size() > 0;
+    });
+    settle();
+    shoot("station-running", {&window});
+    whenShown<QMessageBox>([&](QMessageBox& box) {
+        shoot("station-stop-box", {&box});
+        box.accept();
+    });
+    pw::StationStop stop{pw::StopReason::RecordNotKept, 7, "/media/line/records.jsonl", "No space left on device"};
+    boxes.show("Pagewise", pw::stopText(setup.ports[0], stop).toStdString(), pw::BoxIcon::Stop);
+    window.stop();
+    window.stop();
+    serveUntil([&] { return !window.running(); });
+    for (int k = 1; k <= 4; ++k)
+        QFile::remove(QDir::homePath() + QStringLiteral("/ttySIM%1").arg(k));
 }
 
 } // namespace
@@ -202,5 +264,9 @@ int main(int argc, char** argv)
         box.accept();
     });
     boxes.show("Pagewise", "Wait COM port timeout, pls check MCU and COM port status!", pw::BoxIcon::Stop);
+    const std::string lineImage = (QDir::homePath() + "/firmware/station.hex").toStdString();
+    if (!writeHexImage(lineImage, 0x4000))
+        return 1;
+    shootStation(boxes, store, lineImage);
     return 0;
 }

@@ -10,11 +10,13 @@ namespace pw {
 ListedPorts listPorts(const SettingsStore& store)
 {
     ListedPorts listed{describeSerialDevices(), {}};
-    for (const auto& [port, device] : store.readPortMap()) {
-        const bool present = std::ranges::any_of(
-            listed.devices, [&](const SerialDeviceInfo& info) { return info.node == device || info.byId == device; });
+    for (const auto& entry : store.readPortMap()) {
+        const std::string& device = entry.second;
+        const bool present = std::ranges::any_of(listed.devices, [&device](const SerialDeviceInfo& info) {
+            return info.node == device || info.byId == device;
+        });
         if (!present)
-            listed.configured.emplace_back("COM" + std::to_string(port), device);
+            listed.configured.emplace_back("COM" + std::to_string(entry.first), device);
     }
     return listed;
 }

@@ -90,6 +90,12 @@ void PortTile::showRunning(unsigned board, const QString& phase)
     setState(State::Running, phase, tr("board %1").arg(board));
 }
 
+void PortTile::showPhase(const QString& phase)
+{
+    if (state_ == State::Running)
+        word_->setText(phase);
+}
+
 void PortTile::showProgress(int percent)
 {
     progress_->setValue(percent);
@@ -123,7 +129,7 @@ void PortTile::showStopped(const QString& reason)
 
 void PortTile::showBoards(unsigned count)
 {
-    boards_->setText(tr("%n board(s)", nullptr, static_cast<int>(count)));
+    boards_->setText(count == 1 ? tr("1 board") : tr("%1 boards").arg(count));
 }
 
 QString PortTile::word() const

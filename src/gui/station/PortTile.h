@@ -18,6 +18,7 @@ public:
 
     void showWaiting(unsigned board);
     void showRunning(unsigned board, const QString& phase);
+    void showPhase(const QString& phase); // of the board that runs
     void showProgress(int percent);
     void showPassed(unsigned board, const QString& serial, double seconds);
     void showFailed(unsigned board, const QString& reason, const QString& detail);

@@ -80,7 +80,8 @@ StationSetupDialog::StationSetupDialog(const StationSetup& setup, const QString&
     startAddr_->setPlaceholderText(tr("from the settings"));
     serial_->setPlaceholderText(tr("ADDR:FORMAT, e.g. 0x7FF0:u32le"));
     resetPulse_->setPlaceholderText(tr("dtr or rts[:MS]"));
-    otherPorts_->setPlaceholderText(tr("other ports, separated by commas"));
+    otherPorts_->setPlaceholderText(tr("more ports, separated by commas"));
+    ports_->setMaximumHeight(150);
 
     image_->setText(fromBytes(setup.image));
     operation_->setCurrentIndex(setup.operation == StationOperation::Auto ? 0 : 1);
@@ -169,11 +170,9 @@ void StationSetupDialog::fillPorts(const SettingsStore& store)
     }
     for (const auto& [name, device] : listed.configured)
         addPort(device, fromBytes(device + "  (" + name + " in the settings)"));
-    QStringList others;
-    for (const std::string& port : setup_.ports)
+    for (const std::string& port : setup_.ports) // a pseudo-terminal, an adapter not plugged in
         if (!shown.contains(port))
-            others << fromBytes(port);
-    otherPorts_->setText(others.join(QLatin1Char(',')));
+            addPort(port, fromBytes(port));
 }
 
 void StationSetupDialog::setImage(const QString& path)

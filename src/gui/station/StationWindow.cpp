@@ -135,7 +135,8 @@ StationWindow::StationWindow(const SettingsStore& store, MessageBoxes& boxes, QW
     history_->setHorizontalHeaderLabels(kHistoryColumns);
     history_->verticalHeader()->hide();
     history_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    history_->horizontalHeader()->setStretchLastSection(true);
+    history_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    history_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch); // the port
     history_->setMaximumHeight(180);
 
     auto* buttons = new QHBoxLayout;
@@ -195,6 +196,8 @@ void StationWindow::buildTiles(const std::vector<std::string>& labels)
         tileGrid_->addWidget(tile, static_cast<int>(slot) / columns, static_cast<int>(slot) % columns);
         tiles_.push_back(tile);
     }
+    for (int column = 0; column < 4; ++column)
+        tileGrid_->setColumnStretch(column, column < columns ? 1 : 0); // tiles of one size
 }
 
 // The checks the command line makes before its first frame, and the stores opened.
@@ -331,9 +334,7 @@ void StationWindow::showBoardStarted(std::size_t slot, unsigned board)
 
 void StationWindow::showPhase(std::size_t slot, Phase phase)
 {
-    PortTile* tile = tiles_.at(slot);
-    if (tile->state() == PortTile::State::Running)
-        tile->showRunning(0, phaseWord(phase));
+    tiles_.at(slot)->showPhase(phaseWord(phase));
 }
 
 void StationWindow::showProgress(std::size_t slot, int percent)
