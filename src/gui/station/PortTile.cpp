@@ -44,9 +44,14 @@ PortTile::PortTile(const QString& port, const QString& adapterSerial, QWidget* p
     large.setPointSizeF(large.pointSizeF() * 3.2); // readable from two metres
     large.setBold(true);
     word_->setFont(large);
+    // The tile's width is the grid's to give: long words wrap instead of widening the window,
+    // so eight tiles fit in 1280 x 800.
+    for (QLabel* label : {port_, word_, detail_}) {
+        label->setWordWrap(true);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
     word_->setAlignment(Qt::AlignCenter);
     detail_->setAlignment(Qt::AlignCenter);
-    detail_->setWordWrap(true);
     progress_->setRange(0, 100);
     progress_->setFormat(QStringLiteral("%p %"));
     auto* layout = new QVBoxLayout(this);
@@ -57,7 +62,7 @@ PortTile::PortTile(const QString& port, const QString& adapterSerial, QWidget* p
     layout->addWidget(detail_);
     layout->addStretch(1);
     layout->addWidget(boards_);
-    setMinimumSize(280, 200);
+    setMinimumSize(240, 200);
     showBoards(0);
     setState(State::Idle, tr("Stopped"), {});
 }
