@@ -53,19 +53,28 @@ double perPortPerHour(const std::map<std::string, std::vector<Clock::time_point>
     return slowest > 0 ? 3600.0 / slowest : 0;
 }
 
-StationRun runStations(const std::string& image, int ports, int boards, std::uint32_t swapMs)
+// One paced simulated line of `boards` per port.
+bool startLines(std::vector<std::unique_ptr<pw::sim::Simulator>>& lines, int ports, int boards, std::uint32_t swapMs)
 {
-    std::vector<std::unique_ptr<pw::sim::Simulator>> lines;
-    std::vector<std::string> args = {"-q", "--baud", std::to_string(kRate)};
     for (int k = 0; k < ports; ++k) {
         pw::sim::SimOptions options;
         options.boards = static_cast<std::uint32_t>(boards);
         options.swapMinMs = options.swapMaxMs = swapMs;
         lines.push_back(std::make_unique<pw::sim::Simulator>(options));
         if (!lines.back()->start())
-            return {0, 0, true};
-        args.insert(args.end(), {"--port", lines.back()->slavePath()});
+            return false;
     }
+    return true;
+}
+
+StationRun runStations(const std::string& image, int ports, int boards, std::uint32_t swapMs)
+{
+    std::vector<std::unique_ptr<pw::sim::Simulator>> lines;
+    if (!startLines(lines, ports, boards, swapMs))
+        return {0, 0, true};
+    std::vector<std::string> args = {"-q", "--baud", std::to_string(kRate)};
+    for (const auto& line : lines)
+        args.insert(args.end(), {"--port", line->slavePath()});
     args.insert(args.end(), {"station", "program", image});
     pw::test::ChildProcess station(pw::test::binFolder() + "pagewise-cli", args);
     std::map<std::string, std::vector<Clock::time_point>> endedAt;
@@ -93,19 +102,14 @@ StationRun runWindowStations(const std::string& image, int ports, int boards, st
 {
     pw::test::ensureGuiApplication();
     std::vector<std::unique_ptr<pw::sim::Simulator>> lines;
+    if (!startLines(lines, ports, boards, swapMs))
+        return {0, 0, true};
     pw::StationSetup setup;
     setup.image = image;
     setup.operation = pw::StationOperation::Program;
     setup.baud = kRate;
-    for (int k = 0; k < ports; ++k) {
-        pw::sim::SimOptions options;
-        options.boards = static_cast<std::uint32_t>(boards);
-        options.swapMinMs = options.swapMaxMs = swapMs;
-        lines.push_back(std::make_unique<pw::sim::Simulator>(options));
-        if (!lines.back()->start())
-            return {0, 0, true};
-        setup.ports.push_back(lines.back()->slavePath());
-    }
+    for (const auto& line : lines)
+        setup.ports.push_back(line->slavePath());
     pw::test::RecordingBoxes boxes;
     const pw::SettingsStore store;
     pw::StationWindow window(store, boxes);
