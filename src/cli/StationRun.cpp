@@ -6,6 +6,7 @@
 #include "cli/Refusal.h"
 #include "cli/StationPresenter.h"
 #include "line/JsonWriter.h"
+#include "line/RunPreparation.h"
 #include "line/StationLine.h"
 
 #include <algorithm>
@@ -42,13 +43,8 @@ int runStations(const CliOptions& options, const std::vector<std::string>& ports
                 BoardSerials* serials)
 {
     std::unique_ptr<RecordStore> records;
-    if (!options.setup.record.empty()) {
-        std::string failure;
-        records = openRecordStore(options.setup.record, failure);
-        if (!records)
-            return refuseRun(options, labels, traitsOf(StopReason::RecordNotKept).word,
-                             "cannot open the record file " + options.setup.record + ": " + failure, ExitNotKept);
-    }
+    if (const auto refusal = openRecords(options.setup.record, records))
+        return refuseRun(options, labels, refusal->result, refusal->message, refusal->exitCode);
     Console console(ports.size(), consoleMode(options));
     StationPresenter presenter(console, ports.size(), image);
     StationLine line(options.setup, image, ports, store, presenter, records.get(), serials);

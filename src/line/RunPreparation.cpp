@@ -69,6 +69,18 @@ std::optional<Refusal> prepareRunImage(const std::string& file, std::uint32_t st
     return std::nullopt;
 }
 
+std::optional<Refusal> openRecords(const std::string& where, std::unique_ptr<RecordStore>& records)
+{
+    if (where.empty())
+        return std::nullopt;
+    std::string failure;
+    records = openRecordStore(where, failure);
+    if (records)
+        return std::nullopt;
+    return Refusal{traitsOf(StopReason::RecordNotKept).word, "cannot open the record file " + where + ": " + failure,
+                   ExitNotKept};
+}
+
 Refusal poolRefusal(const PoolProblem& problem)
 {
     if (problem.fault == PoolFault::Refused)

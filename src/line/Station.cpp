@@ -167,7 +167,7 @@ PortOutcome Station::unrunOutcome(const OperationResult& result) const
     return {label_, operationName(setup_.operation), result, session_.exitCodeFor(result), std::nullopt};
 }
 
-bool Station::pulseReset(StationTotals& totals)
+bool Station::pulseReset(unsigned board, StationTotals& totals)
 {
     if (!setup_.resetPulse)
         return true;
@@ -176,14 +176,14 @@ bool Station::pulseReset(StationTotals& totals)
         session_.context().port.pulseModemLine(pulse.line, pulse.width, session_.context().cancelEvent);
     if (refused.empty())
         return true;
-    totals.stop = StationStop{StopReason::ResetLineFailed, waiting_.board, {}, refused, pulse.line};
+    totals.stop = StationStop{StopReason::ResetLineFailed, board, {}, refused, pulse.line};
     observer_.stopped(slot_, *totals.stop);
     return false;
 }
 
 std::optional<Station::Arrival> Station::awaitBoard(unsigned board, StationTotals& totals)
 {
-    if (!pulseReset(totals))
+    if (!pulseReset(board, totals))
         return std::nullopt;
     session_.restartReplyMatcher();
     sayWaiting({StationWait::For::Board, board, false});
@@ -231,7 +231,7 @@ BoardReport Station::runBoard(unsigned board, Clock::time_point answered, const 
         if (!traitsOf(result.outcome).retryable || report.attempt > setup_.retries || stopping())
             break;
         observer_.retrying(slot_, board, report.attempt, result.outcome);
-        if ((result.outcome == Outcome::LineLost && !reopen()) || !pulseReset(totals))
+        if ((result.outcome == Outcome::LineLost && !reopen()) || !pulseReset(board, totals))
             break;
         session_.context().connectAnswered = false; // the next attempt begins at its own connect
         session_.restartReplyMatcher();

@@ -52,7 +52,7 @@ private:
                  const QJsonObject& record);
     void beforeBoard(BoardReport& report);
     std::optional<Arrival> awaitBoard(unsigned board, StationTotals& totals);
-    bool pulseReset(StationTotals& totals);
+    bool pulseReset(unsigned board, StationTotals& totals);
     bool reserveSerial(std::optional<PlacedSerial>& serial, StationTotals& totals);
     bool stopForPool(const PoolProblem& problem, StationTotals& totals);
     BoardReport runBoard(unsigned board, Clock::time_point answered, const std::optional<PlacedSerial>& serial,

@@ -10,6 +10,13 @@ namespace {
 constexpr int kWriteTimeoutMs = 1000;
 constexpr const char* kHungUp = "the device hung up";
 
+// Whether poll reports the line as hung up now.
+bool lineHungUp(int lineFd)
+{
+    pollfd now{lineFd, 0, 0};
+    return ::poll(&now, 1, 0) == 1 && (now.revents & POLLHUP) != 0;
+}
+
 } // namespace
 
 void SerialPort::Impl::run()
@@ -54,10 +61,7 @@ std::string SerialPort::Impl::receivePass(short revents)
             // A line that has hung up also fails its reads (EIO); whether the read or poll
             // sees it first is chance, so ask poll once more and give the one reason.
             const int error = errno;
-            pollfd now{fd, 0, 0};
-            if (::poll(&now, 1, 0) == 1 && (now.revents & POLLHUP) != 0)
-                return kHungUp;
-            return std::strerror(error);
+            return lineHungUp(fd) ? kHungUp : std::strerror(error);
         }
         // With VMIN=VTIME=0 an empty line also reads 0, so only poll can tell a hang-up.
         if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
@@ -78,8 +82,12 @@ void SerialPort::Impl::sendPass()
             return;
         error = errno;
     }
-    // An adapter pulled mid-write answers EIO (or ENXIO, ENODEV) before poll sees the hang-up.
-    if (error == EIO || error == ENXIO || error == ENODEV)
+    // A line that hung up is said once, by the read that the next poll brings; an adapter
+    // pulled mid-write answers EIO (or ENXIO, ENODEV) before poll sees the hang-up.
+    const bool gone = error == EIO || error == ENXIO || error == ENODEV;
+    if (gone && lineHungUp(fd))
+        return;
+    if (gone)
         markHungUp("write()", std::strerror(error));
     else
         report("write()", std::strerror(error), true);

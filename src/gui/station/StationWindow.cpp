@@ -212,13 +212,8 @@ bool StationWindow::prepare()
     std::optional<Refusal> refusal = prepareRunImage(setup_.image, start, true, image_);
     if (!refusal)
         refusal = prepareSerials(setup_, start, image_, serials_);
-    if (!refusal && !setup_.record.empty()) {
-        std::string failure;
-        records_ = openRecordStore(setup_.record, failure);
-        if (!records_)
-            refusal =
-                Refusal{"record-error", "cannot open the record file " + setup_.record + ": " + failure, ExitNotKept};
-    }
+    if (!refusal)
+        refusal = openRecords(setup_.record, records_);
     if (!refusal)
         refusal = resolveRunPorts(setup_.ports, store_, devices);
     if (refusal) {
