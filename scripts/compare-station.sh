@@ -35,7 +35,7 @@ line() { # BIN OUT
 mask() {
   sed -E "s#$work/(old|new)#DIR#g; s/[0-9]+\.[0-9]+ s/N s/g; s/, [0-9]+ boards per hour/, N boards per hour/;
           s/elapsed time : [0-9.]+/elapsed time : N/;
-          s/\"(time|start_id|seconds|boards_per_hour|pid)\":(\"[^\"]*\"|[0-9.]+)/\"\1\":X/g;
+          s/\"(time|start_id|record_id|seconds|boards_per_hour|pid)\":(\"[^\"]*\"|[0-9.]+)/\"\1\":X/g;
           s/\"(erase|program|verify)\":[0-9.]+/\"\1\":X/g" "$1"
 }
 

@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  libpq-dev                  # the line's database client (libpq)
+  postgresql                 # a server the database tests start of their own
   librsvg2-bin               # the icon's PNG sizes, drawn from its SVG at build time
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev   # fuzz targets

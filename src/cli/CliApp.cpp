@@ -8,6 +8,7 @@
 #include "line/RunPreparation.h"
 #include "cli/Refusal.h"
 #include "cli/RunReport.h"
+#include "cli/DbSetup.h"
 #include "cli/SerialsCommand.h"
 #include "cli/SideBySide.h"
 #include "cli/StationRun.h"
@@ -110,6 +111,7 @@ std::optional<int> runWithoutPort(const CliOptions& options, const SettingsStore
     case Command::Ports: printPorts(store, options.json); return ExitSuccess;
     case Command::Info: printImageInfo(image, options.json); return ExitSuccess;
     case Command::Serials: return runSerialsCommand(options);
+    case Command::Db: return runDbSetup(options.setup.database);
     default: return std::nullopt;
     }
 }

@@ -3,6 +3,7 @@
 #include "cli/OptionTable.h"
 #include "base/NumberText.h"
 #include "line/StationProfile.h"
+#include "line/StoreName.h"
 
 #include "base/ChipTable.h"
 #include "base/OperatingRates.h"
@@ -20,7 +21,7 @@ const std::map<std::string, Command> kCommands{
     {"program", Command::Program}, {"verify", Command::Verify},   {"auto", Command::Auto},
     {"erase", Command::Erase},     {"dump", Command::Dump},       {"info", Command::Info},
     {"ports", Command::Ports},     {"station", Command::Station}, {"serials", Command::Serials},
-    {"help", Command::Help},
+    {"db", Command::Db},           {"help", Command::Help},
 };
 
 const char* const kDescription = R"(Flash programmer for the HZ41C120 boot loader.
@@ -41,11 +42,18 @@ Commands:
   serials init POOL --start N [--step K] [--end M]
                             create a serial pool (never over one that exists)
   serials show POOL [--json] the next number, the numbers used and void, and the gaps
+  db setup [--database CONN] create the line's tables in its PostgreSQL database, or bring
+                            them up to this version (nothing else changes)
 
 program, auto and station write a serial number into each board with --serial ADDR:FORMAT
 and --serial-pool POOL: a number from the pool, never issued twice, patched into the image in
 memory. FORMAT is u8, u16le, u16be, u32le, u32be, u64le, u64be, bcdN (N bytes of packed BCD)
 or decN (N ASCII digits).
+
+A pool or a record line named db:NAME is kept in the line's PostgreSQL database, shared by
+every station PC: --database CONN gives libpq's connection string or URI; without it libpq's
+own defaults apply (PGHOST, PGDATABASE, PGUSER, ~/.pgpass), so no password need be typed.
+NAME is 1 to 63 printable ASCII characters without spaces; ./db:x names a file.
 
 Numbers are decimal, or hexadecimal after 0x: page 0x7F is the last page (the Dump dialog
 shows page numbers in hexadecimal without the 0x).
@@ -207,9 +215,14 @@ std::string readCommand(const QStringList& positional, CliOptions& options)
         if (what != "init" && what != "show")
             return "serials takes init or show, and POOL";
         options.serialsAction = what == "init" ? SerialsAction::Init : SerialsAction::Show;
-        options.setup.serialPool = toBytes(positional[2]);
-        break;
+        return setStationValue(options.setup, "serial-pool", toBytes(positional[2])).empty()
+                   ? std::string()
+                   : "POOL " + storeNameProblem(toBytes(positional[2]));
     }
+    case Command::Db:
+        if (operands != 1 || positional[1] != QStringLiteral("setup"))
+            return "db takes setup";
+        break;
     case Command::Dump:
         if (operands != 2)
             return "dump takes FROM and COUNT (pages)";
@@ -242,6 +255,8 @@ std::string checkCommandOptions(const QCommandLineParser& parser, const CliOptio
     for (const char* name : {"serial", "serial-pool", "serial-overwrite"})
         if (!flashes && isSet(name))
             return std::string("--") + name + " is for program, auto and station";
+    if (!flashes && options.command != Command::Serials && options.command != Command::Db && isSet("database"))
+        return "--database is for program, auto, station, serials and db";
     return flashes ? stationSetupProblem(options.setup) : std::string();
 }
 

@@ -10,7 +10,7 @@
 
 namespace pw::cli {
 
-enum class Command { Program, Verify, Auto, Erase, Dump, Info, Ports, Station, Serials, Help, Version };
+enum class Command { Program, Verify, Auto, Erase, Dump, Info, Ports, Station, Serials, Db, Help, Version };
 enum class SerialsAction { Init, Show };
 
 struct CliOptions {

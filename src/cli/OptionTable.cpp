@@ -41,17 +41,19 @@ QList<QCommandLineOption> optionTable()
                "JSON lines on stdout while the run goes, schema version 1: start, log, phase-begin, progress, "
                "phase-end, message and result (and, for a station, waiting, board and totals), each with the port. "
                "Every run begins with one start and ends with one result."),
-        option("profile",
-               "station: read the line from a station profile, an INI file whose [station] group holds the "
-               "station's options as keys without their dashes (image, operation, port with its ports separated "
-               "by commas, baud, start-addr, record, retries, before-board, after-board, reset-pulse, serial, "
-               "serial-pool, serial-overwrite and skip-blank as true or false). Options on the command line win "
-               "over the file. A key it does not know or a bad value is refused, naming the line.",
-               "FILE"),
+        option(
+            "profile",
+            "station: read the line from a station profile, an INI file whose [station] group holds the "
+            "station's options as keys without their dashes (image, operation, port with its ports separated "
+            "by commas, baud, start-addr, record, retries, before-board, after-board, reset-pulse, serial, "
+            "serial-pool, database, serial-overwrite and skip-blank as true or false). Options on the command line win "
+            "over the file. A key it does not know or a bad value is refused, naming the line.",
+            "FILE"),
         option("record",
                "station: append one JSON line per board (schema version 2) to FILE, opened before the first frame; "
                "each line is written whole under a lock and is on disk before the next board. Several stations may "
-               "share the file.",
+               "share the file. db:LINE: one row per board in the database's record table instead, committed "
+               "before the next board.",
                "FILE"),
         option("retries",
                "station: run a board again from its connect after a time-out or a hang-up, up to N times "
@@ -81,8 +83,14 @@ QList<QCommandLineOption> optionTable()
         option("serial-pool",
                "The pool the numbers come from. Each number is reserved (on disk, under a lock) before the board is "
                "written and never issued again; it becomes used when the board passes, void when it fails or its "
-               "process dies.",
+               "process dies. db:NAME: a pool in the line's database, shared by stations on several PCs.",
                "POOL"),
+        option("database",
+               "The line's PostgreSQL database for db: pools and records, as a libpq connection string or URI "
+               "(host=... dbname=... or postgresql://...). Without it libpq's defaults apply: PGHOST, PGDATABASE, "
+               "PGUSER, PGSSLMODE and ~/.pgpass, which keeps the password off the command line. Messages name the "
+               "server and the database, never the password.",
+               "CONN"),
         option("serial-overwrite",
                "Write the serial number over image data on purpose (without it the field must be 0xFF in the "
                "image)."),

@@ -32,6 +32,7 @@ PortSession::Work workFor(const CliOptions& options, const std::string& imagePat
         case Command::Ports:
         case Command::Station:
         case Command::Serials:
+        case Command::Db:
         case Command::Help:
         case Command::Version: break;
         }
@@ -54,6 +55,7 @@ const char* commandName(Command command)
     case Command::Ports: return "ports";
     case Command::Station: return "station";
     case Command::Serials: return "serials";
+    case Command::Db: return "db";
     case Command::Help: return "help";
     case Command::Version: return "version";
     }

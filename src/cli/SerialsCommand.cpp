@@ -2,7 +2,7 @@
 
 #include "line/JsonWriter.h"
 #include "line/RunPreparation.h"
-#include "line/SerialPool.h"
+#include "line/NumberStore.h"
 
 #include <QJsonArray>
 
@@ -59,6 +59,7 @@ void printJson(const std::string& path, const PoolState& state)
                                    {"state", stateName(number.state)},
                                    {"port", jsonText(number.port)},
                                    {"time", jsonText(number.time)},
+                                   {"host", jsonTextOrNull(number.host)},
                                    {"why", jsonTextOrNull(number.why)},
                                    {"record", jsonTextOrNull(number.record)}});
     }
@@ -95,7 +96,9 @@ void printNumbers(const PoolState& state, PoolNumber::State which, const char* h
     for (const auto& [serial, number] : state.numbers) {
         if (number.state != which)
             continue;
-        const std::string& detail = which == PoolNumber::State::Used ? number.record : number.why;
+        const std::string& detail = which == PoolNumber::State::Used   ? number.record
+                                    : which == PoolNumber::State::Void ? number.why
+                                                                       : number.host;
         std::printf("  %-12llu %-20s %-25s %s\n", static_cast<unsigned long long>(serial), number.port.c_str(),
                     number.time.c_str(), detail.c_str());
     }
@@ -115,7 +118,7 @@ void printText(const std::string& path, const PoolState& state)
         std::printf("next: %llu\n", static_cast<unsigned long long>(state.next));
     printNumbers(state, PoolNumber::State::Used, "used (port, time, record)");
     printNumbers(state, PoolNumber::State::Void, "void (port, time, why)");
-    printNumbers(state, PoolNumber::State::Reserved, "reserved, outcome not known yet (port, time)");
+    printNumbers(state, PoolNumber::State::Reserved, "reserved, outcome not known yet (port, time, host)");
     std::string gaps;
     for (const NumberRun& run : gapsOf(state))
         gaps += (gaps.empty() ? "" : ", ") + runText(run);
@@ -127,8 +130,9 @@ void printText(const std::string& path, const PoolState& state)
 int runSerialsCommand(const CliOptions& options)
 {
     const std::string& path = options.setup.serialPool;
+    const std::string& database = options.setup.database;
     if (options.serialsAction == SerialsAction::Init) {
-        if (const PoolProblem problem = SerialPool::create(path, options.poolRange)) {
+        if (const PoolProblem problem = createNumberStore(path, database, options.poolRange)) {
             std::fprintf(stderr, "pagewise-cli: %s\n", problem.text.c_str());
             return poolRefusal(problem).exitCode;
         }
@@ -136,12 +140,15 @@ int runSerialsCommand(const CliOptions& options)
                     static_cast<unsigned long long>(options.poolRange.start));
         return ExitSuccess;
     }
-    SerialPool pool;
-    if (const PoolProblem problem = pool.open(path)) {
+    PoolProblem problem;
+    PoolState state;
+    const std::unique_ptr<NumberStore> pool = openNumberStore(path, database, problem);
+    if (pool && !problem)
+        problem = pool->readState(state);
+    if (problem) {
         std::fprintf(stderr, "pagewise-cli: %s\n", problem.text.c_str());
         return poolRefusal(problem).exitCode;
     }
-    const PoolState state = pool.state();
     if (options.json)
         printJson(path, state);
     else

@@ -61,7 +61,10 @@ void StationPresenter::stopped(std::size_t slot, const StationStop& stop)
                                    " could not be written to " + stop.store + ": " + stop.detail +
                                    "; every station stops");
         break;
-    case StopReason::SerialPool: console_.message(slot, stop.detail); break;
+    case StopReason::SerialPool:
+        console_.message(slot, "board " + std::to_string(stop.board) + " on " + labels_[slot] + ": " + stop.detail +
+                                   "; every station stops");
+        break;
     case StopReason::ResetLineFailed:
         console_.message(slot, std::string("cannot pulse ") + modemLineName(stop.line) + " on " + labels_[slot] + ": " +
                                    stop.detail);

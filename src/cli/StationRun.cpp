@@ -43,7 +43,7 @@ int runStations(const CliOptions& options, const std::vector<std::string>& ports
                 BoardSerials* serials)
 {
     std::unique_ptr<RecordStore> records;
-    if (const auto refusal = openRecords(options.setup.record, records))
+    if (const auto refusal = openRecords(options.setup, records))
         return refuseRun(options, labels, refusal->result, refusal->message, refusal->exitCode);
     Console console(ports.size(), consoleMode(options));
     StationPresenter presenter(console, ports.size(), image);

@@ -59,6 +59,9 @@ QJsonObject boardRecord(const BoardReport& report, const StationIdentity& statio
     record.insert("port", jsonText(report.outcome.port));
     record.insert("adapter_serial", jsonText(adapterSerial));
     record.insert("start_id", jsonText(station.startId));
+    // Unique across every station's records: a record sent twice is known for the same one.
+    record.insert("record_id", jsonText(station.startId + ":" + report.outcome.port + ":" +
+                                        std::to_string(report.board) + ":" + std::to_string(report.attempt)));
     record.insert("host", jsonText(station.host));
     record.insert("image", jsonText(station.image->binaryPath));
     record.insert("size", jsonText(station.image->sizeText));

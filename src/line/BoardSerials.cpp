@@ -29,12 +29,12 @@ std::optional<std::string> serialFieldRefusal(const SerialField& field, const st
     return std::nullopt;
 }
 
-PoolProblem BoardSerials::open(const std::string& poolPath)
+PoolProblem BoardSerials::open(const std::string& pool, const std::string& database)
 {
-    auto pool = std::make_unique<SerialPool>();
-    if (PoolProblem problem = pool->open(poolPath))
+    PoolProblem problem;
+    pool_ = openNumberStore(pool, database, problem);
+    if (problem)
         return problem;
-    pool_ = std::move(pool);
     return pool_->checkNext(largestSerial(field_.format));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "line/SerialField.h"
-#include "line/SerialPool.h"
+#include "line/NumberStore.h"
 
 #include <QJsonObject>
 
@@ -23,8 +23,9 @@ class BoardSerials {
 public:
     explicit BoardSerials(const SerialField& field) : field_(field) {}
 
-    // Opens the pool; a problem too when it has no number left for the field.
-    PoolProblem open(const std::string& poolPath);
+    // Opens the pool (a file, or db:NAME in `database`); a problem too when it has no number
+    // left for the field.
+    PoolProblem open(const std::string& pool, const std::string& database);
     // Reserves the next number for a board on `port`: on disk before the board is written.
     PoolProblem reserve(const std::string& port, PlacedSerial& placed);
     // "success" makes the number used, any other result void (never issued again either way).

@@ -13,13 +13,4 @@ std::string RecordFile::keep(const QJsonObject& record, std::string& where)
     return failure;
 }
 
-std::unique_ptr<RecordStore> openRecordStore(const std::string& where, std::string& problem)
-{
-    auto file = std::make_unique<RecordFile>();
-    problem = file->open(where);
-    if (!problem.empty())
-        return nullptr;
-    return file;
-}
-
 } // namespace pw

@@ -3,6 +3,7 @@
 #include "base/ChipTable.h"
 #include "base/NumberText.h"
 #include "line/LinePorts.h"
+#include "line/StoreName.h"
 #include "ops/ImageGate.h"
 
 #include <filesystem>
@@ -69,15 +70,16 @@ std::optional<Refusal> prepareRunImage(const std::string& file, std::uint32_t st
     return std::nullopt;
 }
 
-std::optional<Refusal> openRecords(const std::string& where, std::unique_ptr<RecordStore>& records)
+std::optional<Refusal> openRecords(const StationSetup& setup, std::unique_ptr<RecordStore>& records)
 {
-    if (where.empty())
+    if (setup.record.empty())
         return std::nullopt;
     std::string failure;
-    records = openRecordStore(where, failure);
+    records = openRecordStore(setup.record, setup.database, failure);
     if (records)
         return std::nullopt;
-    return Refusal{traitsOf(StopReason::RecordNotKept).word, "cannot open the record file " + where + ": " + failure,
+    const std::string what = databaseName(setup.record) ? "the record line " : "the record file ";
+    return Refusal{traitsOf(StopReason::RecordNotKept).word, "cannot open " + what + setup.record + ": " + failure,
                    ExitNotKept};
 }
 
@@ -96,7 +98,7 @@ std::optional<Refusal> prepareSerials(const StationSetup& setup, std::uint32_t s
     if (const auto refusal = serialFieldRefusal(*setup.serial, image.content, start, setup.serialOverwrite))
         return Refusal{"refused", *refusal, ExitBadInput};
     serials = std::make_unique<BoardSerials>(*setup.serial);
-    if (const PoolProblem problem = serials->open(setup.serialPool))
+    if (const PoolProblem problem = serials->open(setup.serialPool, setup.database))
         return poolRefusal(problem);
     return std::nullopt;
 }

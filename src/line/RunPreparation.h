@@ -34,8 +34,8 @@ std::optional<Refusal> prepareSerials(const StationSetup& setup, std::uint32_t s
 // is given (refused when none is configured either).
 std::optional<Refusal> resolveRunPorts(const std::vector<std::string>& given, const SettingsStore& store,
                                        std::vector<std::string>& ports);
-// The record store a station names (none when `where` is empty), opened before any frame.
-std::optional<Refusal> openRecords(const std::string& where, std::unique_ptr<RecordStore>& records);
+// The record store a station names (none when it names none), opened before any frame.
+std::optional<Refusal> openRecords(const StationSetup& setup, std::unique_ptr<RecordStore>& records);
 // How a pool's problem ends a run.
 Refusal poolRefusal(const PoolProblem& problem);
 

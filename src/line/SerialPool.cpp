@@ -22,8 +22,6 @@ namespace pw {
 
 namespace {
 
-// JSON carries the numbers as 64-bit signed integers.
-constexpr std::uint64_t kLargestPoolNumber = std::numeric_limits<std::int64_t>::max();
 constexpr const char* kEndedWhy = "its process ended before the board's outcome";
 
 std::string lastError()
@@ -91,10 +89,8 @@ void syncFolder(const std::string& path)
 
 PoolProblem SerialPool::create(const std::string& path, const PoolRange& range)
 {
-    if (range.start > kLargestPoolNumber || (range.end && *range.end > kLargestPoolNumber))
-        return {"serial numbers go up to " + std::to_string(kLargestPoolNumber), PoolFault::Refused};
-    if (range.step == 0 || (range.end && *range.end < range.start))
-        return {"a pool needs --step of 1 or more and --end at or above --start", PoolFault::Refused};
+    if (PoolProblem problem = rangeProblem(range))
+        return problem;
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0 && errno == EEXIST)
         return {"serial pool " + path + " exists already; a pool is never overwritten", PoolFault::Refused};
@@ -134,9 +130,7 @@ PoolProblem SerialPool::open(const std::string& path)
     path_ = path;
     fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd_ < 0 && errno == ENOENT)
-        return {"serial pool " + path + " does not exist; create it with: pagewise-cli serials init " + path +
-                    " --start N",
-                PoolFault::Refused};
+        return poolMissing(path);
     if (fd_ < 0)
         return failure("cannot open it: " + lastError());
     return whileLocked([this] { return voidEnded(); });
@@ -242,15 +236,10 @@ PoolProblem SerialPool::voidEnded()
     return {};
 }
 
-bool PoolState::hasNext(std::uint64_t largest) const
-{
-    return !overflowed && next <= largest && next <= kLargestPoolNumber && (!range.end || next <= *range.end);
-}
-
 PoolProblem SerialPool::usedUp(std::uint64_t largest) const
 {
     if (!state_.hasNext(largest))
-        return {"serial pool " + path_ + " is used up", PoolFault::NotKept};
+        return poolUsedUp(path_);
     return {};
 }
 
@@ -303,6 +292,12 @@ PoolProblem SerialPool::settle(std::uint64_t number, bool used, const std::strin
         event.insert("record", jsonText(record));
     std::lock_guard guard(mutex_);
     return whileLocked([&] { return appendEvent(jsonLine(event)); });
+}
+
+PoolProblem SerialPool::readState(PoolState& state)
+{
+    state = this->state();
+    return {};
 }
 
 PoolState SerialPool::state()

@@ -12,28 +12,6 @@
 
 namespace pw {
 
-// One number the pool issued and what became of it.
-struct PoolNumber {
-    enum class State { Reserved, Used, Void };
-    State state = State::Reserved;
-    std::string port;
-    std::string time;   // of the last event
-    std::string why;    // void: the board's result, or that its process ended
-    std::string record; // used: FILE:LINE of the station's record, when there was one
-    std::string host;   // reserved: the process that holds it
-    std::int64_t pid = 0;
-    std::uint64_t pidStart = 0;
-};
-
-struct PoolState {
-    PoolRange range;
-    std::uint64_t next = 0;
-    bool overflowed = false; // next would pass the largest number a journal holds
-    std::map<std::uint64_t, PoolNumber> numbers;
-    // Whether `next` may still be issued, to a field that holds numbers up to `largest`.
-    bool hasNext(std::uint64_t largest) const;
-};
-
 // A serial pool: an append-only journal of JSON lines shared by every port and process on the
 // machine. Every change takes the file's lock, reads what others appended, appends one line and
 // is on disk before the lock is let go; a number that was ever reserved is never issued again.
@@ -53,6 +31,7 @@ public:
     PoolProblem reserve(const std::string& port, std::uint64_t largest, std::uint64_t& number) override;
     PoolProblem checkNext(std::uint64_t largest) override;
     PoolProblem settle(std::uint64_t number, bool used, const std::string& why, const std::string& record) override;
+    PoolProblem readState(PoolState& state) override;
     PoolState state();
     const std::string& path() const { return path_; }
 

@@ -59,7 +59,7 @@ StationTotals Station::run()
                 report.outcome = unrunOutcome({Outcome::WrongReply, kWrongConnectReason, 0, 0});
             } else {
                 std::optional<PlacedSerial> serial;
-                if (!enter(State::OnBoard) || !reserveSerial(serial, totals))
+                if (!enter(State::OnBoard) || !recordsReachable(totals) || !reserveSerial(serial, totals))
                     break;
                 observer_.boardStarted(slot_, board);
                 report = runBoard(board, arrival->time, serial, totals);
@@ -200,6 +200,18 @@ std::optional<Station::Arrival> Station::awaitBoard(unsigned board, StationTotal
         case WaitResult::Cancelled: return std::nullopt;
         }
     }
+}
+
+// The board has answered; it is not touched when its record could not be kept.
+bool Station::recordsReachable(StationTotals& totals)
+{
+    if (!shared_.records)
+        return true;
+    const std::string failure = shared_.records->reachable();
+    if (failure.empty())
+        return true;
+    stopFor({StopReason::RecordNotKept, waiting_.board, shared_.records->name(), failure}, totals);
+    return false;
 }
 
 // The board has answered: its number is on disk before its first write. A pool that cannot

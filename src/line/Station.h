@@ -53,6 +53,7 @@ private:
     void beforeBoard(BoardReport& report);
     std::optional<Arrival> awaitBoard(unsigned board, StationTotals& totals);
     bool pulseReset(unsigned board, StationTotals& totals);
+    bool recordsReachable(StationTotals& totals);
     bool reserveSerial(std::optional<PlacedSerial>& serial, StationTotals& totals);
     bool stopForPool(const PoolProblem& problem, StationTotals& totals);
     BoardReport runBoard(unsigned board, Clock::time_point answered, const std::optional<PlacedSerial>& serial,

@@ -1,6 +1,7 @@
 #include "line/StationProfile.h"
 
 #include "image/ReplaceFile.h"
+#include "line/StoreName.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,7 +29,7 @@ bool isPathKey(const std::string& key)
 
 std::string fromFolder(const std::filesystem::path& folder, const std::string& value)
 {
-    if (value.empty() || std::filesystem::path(value).is_absolute())
+    if (value.empty() || std::filesystem::path(value).is_absolute() || databaseName(value))
         return value;
     return (folder / value).lexically_normal().string();
 }

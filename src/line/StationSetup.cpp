@@ -3,6 +3,7 @@
 #include "base/ChipTable.h"
 #include "base/NumberText.h"
 #include "base/OperatingRates.h"
+#include "line/StoreName.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -75,6 +76,17 @@ std::string unset(std::optional<T>& field)
 std::string hexOrEmpty(const std::optional<std::uint32_t>& value)
 {
     return value ? "0x" + hexText(*value) : std::string();
+}
+
+// A record store or a pool: a file's path, or db:NAME.
+Key storeKey(const char* name, std::string StationSetup::*member)
+{
+    return {name,
+            [member](StationSetup& s, const std::string& v) {
+                s.*member = v;
+                return storeNameProblem(v);
+            },
+            [member](const StationSetup& s) { return s.*member; }};
 }
 
 Key textKey(const char* name, std::string StationSetup::*member)
@@ -155,7 +167,7 @@ const std::vector<Key>& keyTable()
              return std::string();
          },
          [](const StationSetup& s) { return hexOrEmpty(s.startAddr); }},
-        textKey("record", &StationSetup::record),
+        storeKey("record", &StationSetup::record),
         {"retries",
          [](StationSetup& s, const std::string& v) {
              const auto count = parseNumber(v);
@@ -186,7 +198,8 @@ const std::vector<Key>& keyTable()
              return s.serial ? std::string() : problem;
          },
          [](const StationSetup& s) { return s.serial ? serialFieldText(*s.serial) : std::string(); }},
-        textKey("serial-pool", &StationSetup::serialPool),
+        storeKey("serial-pool", &StationSetup::serialPool),
+        textKey("database", &StationSetup::database),
         flagKey("serial-overwrite", &StationSetup::serialOverwrite),
         flagKey("skip-blank", &StationSetup::skipBlank),
     };

@@ -26,13 +26,14 @@ struct StationSetup {
     std::vector<std::string> ports;                      // port: COMn, device paths, usb:SERIAL
     std::optional<std::uint32_t> baud;                   // baud: else the settings'
     std::optional<std::uint32_t> startAddr;              // start-addr: else the settings'
-    std::string record;                                  // record: where each board's record goes
+    std::string record;                                  // record: a file of JSON lines, or db:LINE
     unsigned retries = 0;                                // retries: after a time-out or a hang-up
     std::string beforeBoard;                             // before-board, after-board: shell commands
     std::string afterBoard;
     std::optional<ResetPulse> resetPulse; // reset-pulse: dtr|rts[:MS]
     std::optional<SerialField> serial;    // serial: ADDR:FORMAT
-    std::string serialPool;               // serial-pool
+    std::string serialPool;               // serial-pool: a journal file, or db:NAME
+    std::string database;                 // database: libpq's connection string for db: names
     bool serialOverwrite = false;         // serial-overwrite
     bool skipBlank = false;               // skip-blank: leave out blocks that are all 0xFF
 };

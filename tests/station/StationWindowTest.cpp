@@ -3,6 +3,7 @@
 #include "support/ChildProcess.h"
 #include "support/Files.h"
 #include "support/GuiTestApp.h"
+#include "support/PgServer.h"
 #include "support/RecordingBoxes.h"
 #include "support/ScopedEnv.h"
 #include "support/SimHarness.h"
@@ -170,6 +171,42 @@ TEST_F(StationWindowTest, ARecordThatCannotBeWrittenStopsTheLineWithTheBox)
     EXPECT_TRUE(oneStopped);
 }
 
+// The line's database stopped after the first board's record: the next board is not
+// touched, and the stop box names it, the server and what to do.
+TEST_F(StationWindowTest, ADatabaseThatGoesAwayStopsTheLineWithTheBox)
+{
+    PgServer server;
+    ASSERT_EQ(server.problem(), "");
+    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+    sim::SimOptions options = boards(3);
+    options.swapMinMs = options.swapMaxMs = 1500; // the server is down before the next board comes
+    SimHarness line(options);
+    StationWindow window(store, boxes);
+    StationSetup setup = setupFor({&line});
+    setup.record = "db:l";
+    setup.database = server.conninfo();
+    window.setSetup(setup);
+    QSignalSpy ended(&window, &StationWindow::lineEnded);
+    window.start();
+    ASSERT_TRUE(window.running()) << (boxes.texts().empty() ? "" : boxes.texts().front());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.historyRows() == 1; }, kWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return server.query("SELECT count(*) FROM pagewise.record") == "1\n"; }, kWaitMs));
+    const std::size_t framesBefore = line.programFrames().size();
+    server.stopImmediately();
+    ASSERT_TRUE(ended.wait(kWaitMs));
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes().front().icon, BoxIcon::Stop);
+    const std::string text = boxes.texts().front();
+    for (const std::string& part :
+         {std::string("The record of board 2 on "), "database line on " + server.socketFolder(),
+          std::string("Bring the database back")})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+    const std::vector<std::string> frames = line.programFrames();
+    EXPECT_TRUE(std::none_of(frames.begin() + static_cast<std::ptrdiff_t>(framesBefore), frames.end(),
+                             [](const std::string& frame) { return frame.starts_with("0F 09 "); }));
+}
+
 TEST_F(StationWindowTest, AProfileWithABadKeyIsRefused)
 {
     StationWindow window(store, boxes);
@@ -213,7 +250,7 @@ TEST_F(StationWindowTest, AProfileSavedByTheWindowRunsInTheCliWithTheSameRecords
     for (std::size_t k = 0; k < 2; ++k) {
         QJsonObject a = fromWindow[k];
         QJsonObject b = fromCli[k];
-        for (const char* varies : {"time", "start_id", "seconds", "phases"}) {
+        for (const char* varies : {"time", "start_id", "record_id", "seconds", "phases"}) {
             EXPECT_TRUE(a.contains(varies) && b.contains(varies)) << varies;
             a.remove(varies);
             b.remove(varies);

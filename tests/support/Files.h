@@ -10,6 +10,9 @@ namespace pw::test {
 
 // A fresh folder, removed again with its contents.
 struct TempDir : QTemporaryDir {
+    TempDir() = default;
+    // Named after `templatePath`, whose XXXXXX becomes unique.
+    explicit TempDir(const std::string& templatePath) : QTemporaryDir(QString::fromStdString(templatePath)) {}
     std::string file(const std::string& name) const { return filePath(QString::fromStdString(name)).toStdString(); }
 };
 

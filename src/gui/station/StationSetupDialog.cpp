@@ -64,6 +64,7 @@ StationSetupDialog::StationSetupDialog(const StationSetup& setup, const QString&
       imageFacts_(new QLabel(this)), operation_(new QComboBox(this)), ports_(new QListWidget(this)),
       otherPorts_(new QLineEdit(this)), baud_(new QComboBox(this)), startAddr_(new QLineEdit(this)),
       record_(new QLineEdit(this)), serial_(new QLineEdit(this)), serialPool_(new QLineEdit(this)),
+      database_(new QLineEdit(this)),
       serialOverwrite_(new QCheckBox(tr("Write the serial number over image data"), this)),
       retries_(new QSpinBox(this)), beforeBoard_(new QLineEdit(this)), afterBoard_(new QLineEdit(this)),
       resetPulse_(new QLineEdit(this)), skipBlank_(new QCheckBox(tr("Leave out blocks that are all 0xFF"), this))
@@ -81,6 +82,11 @@ StationSetupDialog::StationSetupDialog(const StationSetup& setup, const QString&
     serial_->setPlaceholderText(tr("ADDR:FORMAT, e.g. 0x7FF0:u32le"));
     resetPulse_->setPlaceholderText(tr("dtr or rts[:MS]"));
     otherPorts_->setPlaceholderText(tr("more ports, separated by commas"));
+    record_->setPlaceholderText(tr("a file, or db:LINE for rows in the database"));
+    serialPool_->setPlaceholderText(tr("a file, or db:NAME for a pool in the database"));
+    database_->setPlaceholderText(tr("host=... dbname=...; empty: PGHOST, PGDATABASE, ~/.pgpass"));
+    database_->setToolTip(tr("The line's PostgreSQL database for db: names, as a libpq connection string. Keep "
+                             "the password in ~/.pgpass: the profile is a plain file."));
     ports_->setMaximumHeight(150);
 
     image_->setText(fromBytes(setup.image));
@@ -90,6 +96,7 @@ StationSetupDialog::StationSetupDialog(const StationSetup& setup, const QString&
     record_->setText(fromBytes(setup.record));
     serial_->setText(fromBytes(stationValue(setup, "serial")));
     serialPool_->setText(fromBytes(setup.serialPool));
+    database_->setText(fromBytes(setup.database));
     serialOverwrite_->setChecked(setup.serialOverwrite);
     retries_->setValue(static_cast<int>(setup.retries));
     beforeBoard_->setText(fromBytes(setup.beforeBoard));
@@ -118,9 +125,10 @@ StationSetupDialog::StationSetupDialog(const StationSetup& setup, const QString&
     form->addRow(QString(), otherPorts_);
     form->addRow(tr("Rate:"), baud_);
     form->addRow(tr("Start address:"), startAddr_);
-    form->addRow(tr("Record file:"), withBrowse(record_, this, chooseFile(record_, tr("Records (*.jsonl)"), true)));
+    form->addRow(tr("Records:"), withBrowse(record_, this, chooseFile(record_, tr("Records (*.jsonl)"), true)));
     form->addRow(tr("Serial pool:"),
                  withBrowse(serialPool_, this, chooseFile(serialPool_, tr("Serial pools (*.jsonl)"), false)));
+    form->addRow(tr("Database:"), database_);
     form->addRow(tr("Serial field:"), serial_);
     form->addRow(QString(), serialOverwrite_);
     form->addRow(tr("Retries:"), retries_);
@@ -218,6 +226,7 @@ std::optional<StationSetup> StationSetupDialog::readFields()
         {"reset-pulse", resetPulse_->text().trimmed()},
         {"serial", serial_->text().trimmed()},
         {"serial-pool", serialPool_->text()},
+        {"database", database_->text().trimmed()},
         {"serial-overwrite", serialOverwrite_->isChecked() ? QStringLiteral("true") : QStringLiteral("false")},
         {"skip-blank", skipBlank_->isChecked() ? QStringLiteral("true") : QStringLiteral("false")},
     };

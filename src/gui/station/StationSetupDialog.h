@@ -5,7 +5,6 @@
 
 #include <QDialog>
 
-#include <map>
 #include <optional>
 
 class QCheckBox;
@@ -19,7 +18,8 @@ namespace pw {
 
 // The line's setup: its image (chosen or dropped, with size, checksum and SHA-256), the
 // operation, the ports (adapters with a USB serial saved as usb:SERIAL, so a re-plugged one is
-// found again), rate, start address, records, serial numbers, retries, hooks and reset pulse.
+// found again), rate, start address, records and serial pool (files, or db: names in the line's
+// database), serial numbers, retries, hooks and reset pulse.
 // Save and Save As write the station profile.
 class StationSetupDialog : public QDialog {
     Q_OBJECT
@@ -57,6 +57,7 @@ private:
     QLineEdit* record_;
     QLineEdit* serial_;
     QLineEdit* serialPool_;
+    QLineEdit* database_;
     QCheckBox* serialOverwrite_;
     QSpinBox* retries_;
     QLineEdit* beforeBoard_;

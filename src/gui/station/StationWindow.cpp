@@ -6,6 +6,7 @@
 #include "line/LinePorts.h"
 #include "line/RunPreparation.h"
 #include "line/StationProfile.h"
+#include "line/StoreName.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -87,7 +88,9 @@ QString stopText(const std::string& port, const StationStop& stop)
     case StopReason::RecordNotKept:
         happened = StationWindow::tr("The record of %1 could not be written to %2: %3.")
                        .arg(where, fromBytes(stop.store), detail);
-        todo = StationWindow::tr("Make room on the disk or choose another record file, then press Start.");
+        todo = databaseName(stop.store)
+                   ? StationWindow::tr("Bring the database back, or check its connection in Edit, then press Start.")
+                   : StationWindow::tr("Make room on the disk or choose another record file, then press Start.");
         break;
     case StopReason::SerialPool:
         happened = StationWindow::tr("No serial number for %1: %2.").arg(where, detail);
@@ -213,7 +216,7 @@ bool StationWindow::prepare()
     if (!refusal)
         refusal = prepareSerials(setup_, start, image_, serials_);
     if (!refusal)
-        refusal = openRecords(setup_.record, records_);
+        refusal = openRecords(setup_, records_);
     if (!refusal)
         refusal = resolveRunPorts(setup_.ports, store_, devices);
     if (refusal) {

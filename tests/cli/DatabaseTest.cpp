@@ -1,0 +1,390 @@
+// Serial numbers and records in the line's PostgreSQL database: a real server of the test's
+// own, several processes and PCs' worth of stations at once, killed stations, a server that goes
+// away, a lost acknowledgement, and what a station's role may not do.
+#include "line/DatabasePool.h"
+#include "support/ChildProcess.h"
+#include "support/Files.h"
+#include "support/PgProxy.h"
+#include "support/PgServer.h"
+#include "support/ScopedEnv.h"
+#include "support/SimHarness.h"
+#include "support/Tables.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+#include <set>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace pw::test {
+namespace {
+
+// 0x808 bytes: the serial field goes past the image's end.
+const std::string kImage = std::string(0x800, '\x11') + "12345678";
+
+class DatabaseFixture : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(server.problem(), ""); }
+    ChildResult cli(std::vector<std::string> args, const std::string& database) const
+    {
+        args.insert(args.end(), {"--database", database});
+        return ChildProcess(binFolder() + "pagewise-cli", args).wait();
+    }
+    void makePool(const std::string& pool, std::uint64_t start) const
+    {
+        const ChildResult made =
+            cli({"serials", "init", pool, "--start", std::to_string(start)}, server.conninfo("admin"));
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+    }
+    QJsonObject show(const std::string& pool) const
+    {
+        const ChildResult shown = cli({"serials", "show", pool, "--json"}, server.conninfo());
+        EXPECT_EQ(shown.exitCode, 0) << shown.err;
+        return QJsonDocument::fromJson(QByteArray::fromStdString(shown.out)).object();
+    }
+    std::string image() const { return writeFile(dir.file("fw.bin"), kImage); }
+    // The pool's numbers in a state: "used", "void" or "reserved".
+    std::set<qint64> numbers(const std::string& pool, const char* state) const
+    {
+        std::set<qint64> found;
+        for (const QJsonValue& value : show(pool).value(state).toArray())
+            found.insert(value.toInteger());
+        return found;
+    }
+
+    PgServer server;
+    TempDir dir;
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
+};
+
+struct CommandRow {
+    const char* name;
+    bool tables;                   // db setup and the grants first, and a pool db:p from 1
+    std::vector<std::string> args; // "$image": the image
+    const char* user;              // whose connection: "admin", "pagewise_station", or "wrong" password
+    int exitCode;
+    const char* said;    // a part of stdout or stderr
+    const char* notSaid; // in no output
+};
+using pw::test::PrintTo;
+
+class DbCommand : public DatabaseFixture, public ::testing::WithParamInterface<CommandRow> {};
+
+// What a command does to the tables (nothing, when it is refused), and what it says.
+TEST_P(DbCommand, DoesWhatItMayAndSaysWhy)
+{
+    const CommandRow& row = GetParam();
+    if (row.tables) {
+        ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+        ASSERT_NO_FATAL_FAILURE(makePool("db:p", 1));
+    }
+    const std::string snapshot =
+        "SELECT string_agg(relname || ':' || relkind::text, ',' ORDER BY relname) FROM pg_class "
+        "WHERE relnamespace = 'pagewise'::regnamespace";
+    const std::string tablesBefore = row.tables ? server.query(snapshot) : "";
+    const std::string rowsBefore = row.tables ? server.query("SELECT * FROM pagewise.pool") : "";
+    const std::string who = row.user;
+    std::string conninfo =
+        who == "wrong" ? server.conninfo("pagewise_station", "not-the-pw-3e1d") : server.conninfo(who);
+    if (who == "pagewise_station" && std::string(row.name) == "no_server_there")
+        conninfo.replace(0, conninfo.find(' '), "host=/nonexistent-pw");
+    SimHarness target;
+    std::vector<std::string> args = {"--port", target.slavePath()};
+    for (const std::string& arg : row.args)
+        args.push_back(arg == "$image" ? image() : arg);
+    if (args[2] == "db" || args[2] == "serials")
+        args.erase(args.begin(), args.begin() + 2);
+    const ChildResult run = cli(args, conninfo);
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.out << run.err;
+    EXPECT_NE((run.out + run.err).find(row.said), std::string::npos) << run.out << run.err;
+    EXPECT_EQ((run.out + run.err).find(row.notSaid), std::string::npos) << run.out << run.err;
+    if (row.tables) {
+        EXPECT_EQ(server.query(snapshot), tablesBefore);
+        if (row.exitCode != 0) {
+            EXPECT_EQ(server.query("SELECT * FROM pagewise.pool"), rowsBefore);
+        }
+    }
+    if (row.exitCode != 0) {
+        EXPECT_TRUE(target.programFrames().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, DbCommand,
+    ::testing::Values(CommandRow{"setup_on_an_empty_database",
+                                 false,
+                                 {"db", "setup"},
+                                 "admin",
+                                 0,
+                                 "made the Pagewise tables, version 1",
+                                 "password"},
+                      CommandRow{"setup_again_changes_nothing",
+                                 true,
+                                 {"db", "setup"},
+                                 "admin",
+                                 0,
+                                 "are at version 1 already; nothing was changed",
+                                 "password"},
+                      CommandRow{"a_run_never_makes_tables",
+                                 false,
+                                 {"--serial", "0x900:u8", "--serial-pool", "db:p", "program", "$image"},
+                                 "pagewise_station",
+                                 5,
+                                 "it has no Pagewise tables; make them with: pagewise-cli db setup",
+                                 "password"},
+                      CommandRow{"a_wrong_password",
+                                 true,
+                                 {"--serial", "0x900:u8", "--serial-pool", "db:p", "program", "$image"},
+                                 "wrong",
+                                 5,
+                                 "password authentication failed for user \"pagewise_station\"",
+                                 "not-the-pw-3e1d"},
+                      CommandRow{"no_server_there",
+                                 false,
+                                 {"serials", "show", "db:p"},
+                                 "pagewise_station",
+                                 5,
+                                 "serial pool db:p: database line on /nonexistent-pw:5432:",
+                                 "station-pw"},
+                      CommandRow{
+                          "a_pool_that_is_not_there",
+                          true,
+                          {"--serial", "0x900:u8", "--serial-pool", "db:q", "program", "$image"},
+                          "pagewise_station",
+                          3,
+                          "serial pool db:q does not exist; create it with: pagewise-cli serials init db:q --start N",
+                          "password"},
+                      CommandRow{"a_station_may_not_make_pools",
+                                 true,
+                                 {"serials", "init", "db:q", "--start", "1"},
+                                 "pagewise_station",
+                                 5,
+                                 "permission denied for table pool",
+                                 "station-pw"},
+                      CommandRow{"a_pool_made_twice",
+                                 true,
+                                 {"serials", "init", "db:p", "--start", "9"},
+                                 "admin",
+                                 3,
+                                 "serial pool db:p exists already",
+                                 "password"},
+                      CommandRow{"a_name_that_is_sql",
+                                 true,
+                                 {"serials", "init", "db:x');DROP\"TABLE--", "--start", "5"},
+                                 "admin",
+                                 0,
+                                 "serial pool db:x');DROP\"TABLE-- created",
+                                 "ERROR"},
+                      CommandRow{"a_name_with_a_space",
+                                 true,
+                                 {"serials", "show", "db:a b"},
+                                 "admin",
+                                 3,
+                                 "POOL takes db:NAME with 1 to 63 printable ASCII characters",
+                                 "password"}),
+    rowName);
+
+// Eight processes drawing 50 numbers each at once: 400 distinct numbers, every one used.
+// Forked before the test starts a thread.
+TEST_F(DatabaseFixture, EightProcessesDrawingAtOnceNeverShareANumber)
+{
+    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+    ASSERT_NO_FATAL_FAILURE(makePool("db:p", 7));
+    std::vector<pid_t> children;
+    for (int child = 0; child < 8; ++child) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            DatabasePool pool;
+            if (pool.open(server.conninfo(), "p"))
+                ::_exit(2);
+            for (int n = 0; n < 50; ++n) {
+                std::uint64_t number = 0;
+                if (pool.reserve("child", UINT64_MAX, number) || pool.settle(number, true, "", ""))
+                    ::_exit(3);
+            }
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_EQ(server.query("SELECT count(*), count(DISTINCT number), min(number), max(number) FROM "
+                           "pagewise.serial_number WHERE state = 'used'"),
+              "400|400|7|406\n");
+}
+
+// A station killed after its reservation: the number becomes void once its session has ended
+// and is never issued again.
+TEST_F(DatabaseFixture, AKilledStationsNumberIsVoidOnceItsSessionEnds)
+{
+    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+    ASSERT_NO_FATAL_FAILURE(makePool("db:p", 100));
+    SimHarness target(SimHarness::withFaults({{sim::Fault::Kind::Slow, 300}}));
+    ChildProcess run(binFolder() + "pagewise-cli",
+                     {"-q", "--port", target.slavePath(), "--database", server.conninfo(), "--serial", "0x900:u8",
+                      "--serial-pool", "db:p", "program", image()});
+    ASSERT_TRUE(target.waitForProgramFrames(13)); // connect, handshake, masks, address, a write
+    EXPECT_EQ(server.query("SELECT number, state FROM pagewise.serial_number"), "100|reserved\n");
+    run.signal(SIGKILL);
+    EXPECT_EQ(run.wait().exitCode, -1);
+    // The server notices the closed connection on its own time: each look is a new run's.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (numbers("db:p", "void") != std::set<qint64>{100} && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(numbers("db:p", "void"), std::set<qint64>{100});
+    EXPECT_EQ(server.query("SELECT why FROM pagewise.serial_number"),
+              "its station's database session ended before the board's outcome\n");
+
+    SimHarness next;
+    const ChildResult again =
+        cli({"-q", "--port", next.slavePath(), "--serial", "0x900:u8", "--serial-pool", "db:p", "program", image()},
+            server.conninfo());
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(next.sim().flash()[0x900], 101);
+}
+
+// Stations of the same line, as two processes on two ports each, sharing a pool whose name is
+// no plain word and one record line: every board holds its own number, and there is one row
+// per board that names it.
+TEST_F(DatabaseFixture, TwoStationProcessesShareOnePoolAndOneRecordLine)
+{
+    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+    const std::string pool = "db:line'7;\"a\"";
+    ASSERT_NO_FATAL_FAILURE(makePool(pool, 5000));
+    std::vector<std::unique_ptr<SimHarness>> lines;
+    std::vector<std::unique_ptr<ChildProcess>> stations;
+    for (int process = 0; process < 2; ++process) {
+        std::vector<std::string> args = {"-q",       "--database",   server.conninfo(),
+                                         "--serial", "0xFFF0:u32le", "--serial-pool",
+                                         pool,       "--record",     "db:line7"};
+        for (int port = 0; port < 2; ++port) {
+            sim::SimOptions options = SimHarness::unpaced();
+            options.boards = 4;
+            options.swapMinMs = options.swapMaxMs = 200;
+            lines.push_back(std::make_unique<SimHarness>(options));
+            args.insert(args.end(), {"--port", lines.back()->slavePath()});
+        }
+        args.insert(args.end(), {"station", "program", image()});
+        stations.push_back(std::make_unique<ChildProcess>(binFolder() + "pagewise-cli", args));
+    }
+    for (auto& station : stations) {
+        for (int board = 0; board < 8; ++board)
+            ASSERT_TRUE(station->readLine(std::chrono::seconds(60)).starts_with("PASS ")) << "board " << board;
+        station->signal(SIGINT);
+        const ChildResult run = station->wait();
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+    }
+    std::map<std::string, std::vector<sim::FlashBytes>> flashes;
+    for (const auto& line : lines)
+        flashes[line->slavePath()] = line->sim().boardFlashes();
+    const std::string rows = server.query("SELECT port, board, serial, result, record->>'serial' FROM pagewise.record "
+                                          "WHERE line = 'line7' ORDER BY serial");
+    std::istringstream lines16(rows);
+    std::set<std::uint64_t> seen;
+    int count = 0;
+    for (std::string row; std::getline(lines16, row); ++count) {
+        std::istringstream fields(row);
+        std::string port, board, serial, result, recorded;
+        std::getline(fields, port, '|');
+        std::getline(fields, board, '|');
+        std::getline(fields, serial, '|');
+        std::getline(fields, result, '|');
+        std::getline(fields, recorded, '|');
+        const sim::FlashBytes& flash = flashes.at(port).at(std::stoul(board) - 1);
+        const std::uint64_t number = flash[0xFFF0] | flash[0xFFF1] << 8 | flash[0xFFF2] << 16 | flash[0xFFF3] << 24;
+        EXPECT_EQ(std::to_string(number), serial) << row;
+        EXPECT_EQ(recorded, serial) << row;
+        EXPECT_EQ(result, "success") << row;
+        seen.insert(number);
+    }
+    EXPECT_EQ(count, 16);
+    EXPECT_EQ(seen.size(), 16u);
+    EXPECT_EQ(*seen.begin(), 5000u);
+    EXPECT_EQ(*seen.rbegin(), 5015u);
+    EXPECT_EQ(server.query("SELECT count(*) FROM pagewise.serial_number WHERE state = 'used' AND record LIKE "
+                           "'db:line7:%'"),
+              "16\n");
+}
+
+// The server stopped at once in the middle of a line: the station stops before it touches the
+// next board, naming it; started again, the next run takes the next number.
+TEST_F(DatabaseFixture, AServerThatGoesAwayStopsTheStationBeforeTheNextBoard)
+{
+    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+    ASSERT_NO_FATAL_FAILURE(makePool("db:p", 1));
+    sim::SimOptions options = SimHarness::unpaced();
+    options.boards = 5;
+    options.swapMinMs = options.swapMaxMs = 1500; // the stop is over before the next board comes
+    SimHarness line(options);
+    ChildProcess station(binFolder() + "pagewise-cli",
+                         {"-q", "--port", line.slavePath(), "--database", server.conninfo(), "--serial", "0x900:u8",
+                          "--serial-pool", "db:p", "--record", "db:l", "station", "program", image()});
+    for (int board = 0; board < 2; ++board)
+        ASSERT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with("PASS ")) << "board " << board;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (server.query("SELECT count(*) FROM pagewise.serial_number WHERE state = 'used'") != "2\n" &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::size_t framesBefore = line.programFrames().size();
+    server.stopImmediately();
+    ASSERT_EQ(server.problem(), "");
+    const ChildResult run = station.wait();
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_NE(run.err.find("board 3"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("database line on " + server.socketFolder()), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("station-pw"), std::string::npos) << run.err;
+    const std::vector<std::string> frames = line.programFrames();
+    EXPECT_TRUE(std::none_of(frames.begin() + static_cast<std::ptrdiff_t>(framesBefore), frames.end(),
+                             [](const std::string& frame) { return frame.starts_with("0F 09 "); }))
+        << "a block was written to the board after the server went away";
+
+    server.start();
+    ASSERT_EQ(server.problem(), "");
+    SimHarness next;
+    const ChildResult again =
+        cli({"-q", "--port", next.slavePath(), "--serial", "0x900:u8", "--serial-pool", "db:p", "program", image()},
+            server.conninfo());
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(next.sim().flash()[0x900], 3);
+    EXPECT_EQ(server.query("SELECT count(*) FROM pagewise.record"), "2\n");
+}
+
+// A record's commit whose acknowledgement never came back is sent again, and found: one row
+// per board, none doubled, and the station goes on.
+TEST_F(DatabaseFixture, ARecordSentAgainAfterALostAcknowledgementIsNotDoubled)
+{
+    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+    TempDir proxyFolder;
+    PgProxy proxy(proxyFolder.path().toStdString(), server.socketFolder());
+    std::string through = server.conninfo();
+    through.replace(through.find(server.socketFolder()), server.socketFolder().size(),
+                    proxyFolder.path().toStdString());
+    proxy.loseReplyTo("INSERT INTO pagewise.record");
+    sim::SimOptions options = SimHarness::unpaced();
+    options.boards = 3;
+    options.swapMinMs = options.swapMaxMs = 100;
+    SimHarness line(options);
+    ChildProcess station(binFolder() + "pagewise-cli", {"-q", "--port", line.slavePath(), "--database", through,
+                                                        "--record", "db:l", "station", "program", image()});
+    for (int board = 0; board < 3; ++board)
+        ASSERT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with("PASS ")) << "board " << board;
+    station.signal(SIGINT);
+    const ChildResult run = station.wait();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(proxy.cut());
+    EXPECT_EQ(server.query("SELECT board, count(*) FROM pagewise.record GROUP BY board ORDER BY board"),
+              "1|1\n2|1\n3|1\n");
+}
+
+} // namespace
+} // namespace pw::test
