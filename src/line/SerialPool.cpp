@@ -190,6 +190,12 @@ PoolProblem SerialPool::applyLine(const std::string& line)
     const std::uint64_t serial = numberOf(object, "serial", ok);
     if (!ok)
         return damaged;
+    // Whatever the journal says of a number, it has been issued: next goes past it, even for an
+    // outcome whose reservation is missing.
+    if (serial >= state_.next) {
+        state_.overflowed = serial > kLargestPoolNumber - state_.range.step;
+        state_.next = serial + state_.range.step;
+    }
     PoolNumber& number = state_.numbers[serial];
     number.time = textOf(object, "time");
     if (event == "reserved") {
@@ -198,10 +204,6 @@ PoolProblem SerialPool::applyLine(const std::string& line)
         number.pid = static_cast<std::int64_t>(numberOf(object, "pid", ok));
         number.pidStart = numberOf(object, "pid_start", ok);
         pending_.insert(serial);
-        if (serial >= state_.next) {
-            state_.overflowed = serial > kLargestPoolNumber - state_.range.step;
-            state_.next = serial + state_.range.step;
-        }
         return ok ? PoolProblem{} : damaged;
     }
     if (event != "used" && event != "void")
