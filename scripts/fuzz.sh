@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a while on its seed corpus.
-#   scripts/fuzz.sh [SECONDS]   (default 60 per target)
+#   scripts/fuzz.sh [SECONDS]   (default 30 per target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-60}
+seconds=${1:-30}
 scripts/install-deps.sh
 
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DPW_FUZZ=ON -DPW_BUILD_GUI=OFF -DBUILD_TESTING=ON >/dev/null

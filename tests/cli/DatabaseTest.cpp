@@ -1,7 +1,7 @@
 // Serial numbers and records in the line's PostgreSQL database: a real server of the test's
 // own, several processes and PCs' worth of stations at once, killed stations, a server that goes
 // away, a lost acknowledgement, and what a station's role may not do.
-#include "line/DatabasePool.h"
+#include "line/NumberStore.h"
 #include "support/ChildProcess.h"
 #include "support/Files.h"
 #include "support/PgProxy.h"
@@ -191,25 +191,30 @@ INSTANTIATE_TEST_SUITE_P(
                                  "password"}),
     rowName);
 
-// Eight processes drawing 50 numbers each at once: 400 distinct numbers, every one used.
-// Forked before the test starts a thread.
-TEST_F(DatabaseFixture, EightProcessesDrawingAtOnceNeverShareANumber)
+class DrawingAtOnce : public DatabaseFixture, public ::testing::WithParamInterface<bool> {};
+
+// Eight processes drawing 50 numbers each from one pool at once, from the file journal or the
+// database: 400 distinct numbers, each used, none skipped. Forked before the test starts a thread.
+TEST_P(DrawingAtOnce, EightProcessesNeverShareANumber)
 {
-    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
-    ASSERT_NO_FATAL_FAILURE(makePool("db:p", 7));
+    const bool inDatabase = GetParam();
+    const std::string pool = inDatabase ? "db:p" : dir.file("pool.jsonl");
+    if (inDatabase) {
+        ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+    }
+    ASSERT_FALSE(createNumberStore(pool, server.conninfo("admin"), {7, 2, std::nullopt}));
     std::vector<pid_t> children;
     for (int child = 0; child < 8; ++child) {
         const pid_t pid = ::fork();
         if (pid == 0) {
-            DatabasePool pool;
-            if (pool.open(server.conninfo(), "p"))
-                ::_exit(2);
-            for (int n = 0; n < 50; ++n) {
+            PoolProblem problem;
+            const std::unique_ptr<NumberStore> numbers = openNumberStore(pool, server.conninfo(), problem);
+            for (int n = 0; numbers && n < 50; ++n) {
                 std::uint64_t number = 0;
-                if (pool.reserve("child", UINT64_MAX, number) || pool.settle(number, true, "", ""))
+                if (numbers->reserve("child", UINT64_MAX, number) || numbers->settle(number, true, "", ""))
                     ::_exit(3);
             }
-            ::_exit(0);
+            ::_exit(numbers ? 0 : 2);
         }
         children.push_back(pid);
     }
@@ -218,10 +223,20 @@ TEST_F(DatabaseFixture, EightProcessesDrawingAtOnceNeverShareANumber)
         ::waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
-    EXPECT_EQ(server.query("SELECT count(*), count(DISTINCT number), min(number), max(number) FROM "
-                           "pagewise.serial_number WHERE state = 'used'"),
-              "400|400|7|406\n");
+    PoolProblem problem;
+    PoolState state;
+    const std::unique_ptr<NumberStore> numbers = openNumberStore(pool, server.conninfo(), problem);
+    ASSERT_TRUE(numbers) << problem.text;
+    ASSERT_FALSE(numbers->readState(state));
+    ASSERT_EQ(state.numbers.size(), 400u);
+    EXPECT_EQ(state.numbers.begin()->first, 7u);
+    EXPECT_EQ(state.numbers.rbegin()->first, 7u + 2 * 399);
+    EXPECT_TRUE(
+        std::ranges::all_of(state.numbers, [](const auto& n) { return n.second.state == PoolNumber::State::Used; }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, DrawingAtOnce, ::testing::Values(false, true),
+                         [](const auto& row) { return row.param ? "database" : "file"; });
 
 // A station killed after its reservation: the number becomes void once its session has ended
 // and is never issued again.

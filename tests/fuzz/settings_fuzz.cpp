@@ -3,10 +3,10 @@
 #include "context/IspContext.h"
 #include "base/MessageBoxes.h"
 #include "settings/Settings.h"
+#include "tests/fuzz/FuzzInput.h"
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -17,17 +17,6 @@ public:
     void show(const std::string&, const std::string&, pw::BoxIcon) override {}
 };
 
-std::string scratchFolder()
-{
-    static const std::string folder = [] {
-        std::string pattern = "/tmp/pw_settings_fuzz_XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        return pattern;
-    }();
-    return folder;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -35,14 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A new name per input: QSettings keeps what it parsed of a file for a while, and a reused
     // name could hand back the previous input's values.
     static unsigned serial = 0;
-    const std::string user = scratchFolder() + "/Pagewise" + std::to_string(serial++) + ".conf";
-    {
-        std::ofstream out(user, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    const std::string user = pw::fuzz::inputAsFile("Pagewise" + std::to_string(serial++) + ".conf", data, size);
     SilentBoxes boxes;
     pw::IspContext ctx(boxes);
-    const pw::SettingsStore store(user, scratchFolder() + "/missing.conf");
+    const pw::SettingsStore store(user, pw::fuzz::scratchFolder() + "/missing.conf");
     pw::loadSettings(ctx, store);
 
     const unsigned port = ctx.comPort;
