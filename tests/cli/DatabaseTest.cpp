@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 
 #include <gtest/gtest.h>
 
@@ -329,6 +330,10 @@ TEST_F(DatabaseFixture, TwoStationProcessesShareOnePoolAndOneRecordLine)
     EXPECT_EQ(server.query("SELECT count(*) FROM pagewise.serial_number WHERE state = 'used' AND record LIKE "
                            "'db:line7:%'"),
               "16\n");
+    const QJsonArray shown = show(pool).value("numbers").toArray();
+    ASSERT_EQ(shown.size(), 16);
+    for (const QJsonValue& number : shown)
+        EXPECT_EQ(number.toObject().value("host").toString(), QSysInfo::machineHostName());
 }
 
 // The server stopped at once in the middle of a line: the station stops before it touches the
