@@ -1,7 +1,7 @@
-// libFuzzer target: the specs a person types, a --serial ADDR:FORMAT on the first line and a
-// --port list (devices, COMn, usb:...) on the second. Reading never crashes; what reads well
-// is written back to the same, a placed number fills its field exactly, and a usb: spec names
-// one of the adapters present or says why not.
+// libFuzzer target: the option values a person types, a --serial ADDR:FORMAT on the first line
+// and a --port list (devices, COMn, usb:...) on the second. Reading never crashes; what reads
+// well is written back to the same, a placed number fills its field exactly, and a usb: name
+// names one of the adapters present or says why not.
 #include "line/SerialField.h"
 #include "line/StationSetup.h"
 #include "serial/UsbPortSpec.h"
@@ -14,11 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const auto newline = input.find('\n');
-    const std::string serialSpec = input.substr(0, newline);
-    const std::string portSpec = newline == std::string::npos ? std::string() : input.substr(newline + 1);
+    const std::string serialText = input.substr(0, newline);
+    const std::string portText = newline == std::string::npos ? std::string() : input.substr(newline + 1);
 
     std::string problem;
-    if (const auto field = pw::parseSerialField(serialSpec, problem)) {
+    if (const auto field = pw::parseSerialField(serialText, problem)) {
         const auto again = pw::parseSerialField(pw::serialFieldText(*field), problem);
         if (!again || pw::serialFieldText(*again) != pw::serialFieldText(*field))
             std::abort();
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     pw::StationSetup setup;
-    if (pw::setStationValue(setup, "port", portSpec).empty()) {
+    if (pw::setStationValue(setup, "port", portText).empty()) {
         pw::StationSetup again;
         if (!pw::setStationValue(again, "port", pw::stationValue(setup, "port")).empty() || again.ports != setup.ports)
             std::abort();
