@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
-#include <regex>
 #include <unistd.h>
 
 namespace pw::test {
@@ -121,8 +120,8 @@ std::string PgServer::query(const std::string& sql) const
 {
     const bool toServer = sql.starts_with("CREATE DATABASE");
     std::string info = conninfo("admin");
-    if (toServer)
-        info = std::regex_replace(info, std::regex("dbname=line"), "dbname=postgres");
+    if (toServer) // the database is not there yet
+        info.replace(info.find("dbname=line"), std::string("dbname=line").size(), "dbname=postgres");
     PGconn* conn = PQconnectdb(info.c_str());
     std::string text;
     if (PQstatus(conn) != CONNECTION_OK) {
