@@ -62,6 +62,18 @@ PoolNumber::State stateNamed(const std::string& name)
                             : PoolNumber::State::Reserved;
 }
 
+// The range and the next number, from the pool's row (kPoolRow).
+void readRange(const DbResult& pool, PoolState& state)
+{
+    state.range.start = static_cast<std::uint64_t>(pool.number(0, 0).value_or(0));
+    state.range.step = static_cast<std::uint64_t>(pool.number(0, 1).value_or(1));
+    if (const auto last = pool.number(0, 2))
+        state.range.end = static_cast<std::uint64_t>(*last);
+    const auto next = pool.number(0, 3);
+    state.overflowed = !next;
+    state.next = static_cast<std::uint64_t>(next.value_or(0));
+}
+
 } // namespace
 
 PoolProblem DatabasePool::failure(const std::string& text) const
@@ -139,9 +151,14 @@ PoolProblem DatabasePool::reserve(const std::string& port, std::uint64_t largest
 PoolProblem DatabasePool::checkNext(std::uint64_t largest)
 {
     std::lock_guard guard(mutex_);
+    std::string problem;
+    const DbResult pool = db_.run(kPoolRow, {name_}, problem);
+    if (!problem.empty())
+        return failure(problem);
+    if (pool.rows() == 0)
+        return poolMissing("db:" + name_);
     PoolState state;
-    if (PoolProblem problem = readStateLocked(state))
-        return problem;
+    readRange(pool, state);
     return state.hasNext(largest) ? PoolProblem{} : poolUsedUp("db:" + name_);
 }
 
@@ -158,15 +175,10 @@ PoolProblem DatabasePool::settle(std::uint64_t number, bool used, const std::str
     return {};
 }
 
+// The pool's row and its numbers as one snapshot.
 PoolProblem DatabasePool::readState(PoolState& state)
 {
     std::lock_guard guard(mutex_);
-    return readStateLocked(state);
-}
-
-// The pool's row and its numbers as one snapshot.
-PoolProblem DatabasePool::readStateLocked(PoolState& state)
-{
     std::string problem = db_.script("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     const DbResult pool = problem.empty() ? db_.run(kPoolRow, {name_}, problem) : DbResult();
     const DbResult numbers = problem.empty() ? db_.run(kNumbers, {name_}, problem) : DbResult();
@@ -178,13 +190,7 @@ PoolProblem DatabasePool::readStateLocked(PoolState& state)
     if (pool.rows() == 0)
         return poolMissing("db:" + name_);
     state = {};
-    state.range.start = static_cast<std::uint64_t>(pool.number(0, 0).value_or(0));
-    state.range.step = static_cast<std::uint64_t>(pool.number(0, 1).value_or(1));
-    if (const auto last = pool.number(0, 2))
-        state.range.end = static_cast<std::uint64_t>(*last);
-    const auto next = pool.number(0, 3);
-    state.overflowed = !next;
-    state.next = static_cast<std::uint64_t>(next.value_or(0));
+    readRange(pool, state);
     for (int row = 0; row < numbers.rows(); ++row) {
         PoolNumber& number = state.numbers[static_cast<std::uint64_t>(numbers.number(row, 0).value_or(0))];
         number.state = stateNamed(numbers.text(row, 1));

@@ -25,7 +25,6 @@ public:
 
 private:
     PoolProblem failure(const std::string& text) const;
-    PoolProblem readStateLocked(PoolState& state);
     PoolProblem voidEnded();
 
     Database db_;
