@@ -1,11 +1,18 @@
 #include "context/IspContext.h"
 
 #include <climits>
+#include <thread>
 #include <unistd.h>
 
 namespace pw {
 
-IspContext::IspContext(MessageBoxes& messageBoxes) : boxes(messageBoxes), port(messageBoxes, portMap) {}
+IspContext::IspContext(MessageBoxes& messageBoxes)
+    : boxes(messageBoxes), port(messageBoxes, portMap), pause([](Millis duration) {
+          if (duration.count() > 0)
+              std::this_thread::sleep_for(duration);
+      })
+{
+}
 
 std::string programFolder()
 {

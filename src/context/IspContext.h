@@ -71,6 +71,9 @@ struct IspContext {
     const std::string versionText = kVersionText;
 
     Timings timings;
+    // Every fixed pause towards the target is taken here: the product sleeps; a test can note
+    // what was asked for and sleep briefly, so the pauses stay pinned without a slow suite.
+    std::function<void(Millis)> pause;
 
     const char* chipName() const { return kChipNames[chipType]; }
 };

@@ -2,8 +2,6 @@
 
 #include "ops/OperationTexts.h"
 
-#include <thread>
-
 namespace pw {
 
 ChipEraseTiming singleChipEraseTiming(const IspContext& ctx)
@@ -33,7 +31,7 @@ bool eraseOnePage(IspContext& ctx, std::uint32_t page, AddressWalk& walk, RunSta
         !status.proceed(eraseStep(ctx, ResponseKind::PageEraseModeAck, CmdPageEraseMode(), ReplyWait::Short)) ||
         !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, CmdEraseStart(), ReplyWait::Short)))
         return false;
-    std::this_thread::sleep_for(ctx.timings.pageErasePause);
+    ctx.pause(ctx.timings.pageErasePause);
     return status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, CmdEraseStatus(), ReplyWait::Short));
 }
 
@@ -44,7 +42,7 @@ bool eraseChipSteps(IspContext& ctx, const ChipEraseTiming& timing, RunStatus& s
     if (!status.proceed(eraseStep(ctx, ResponseKind::ChipEraseModeAck, CmdChipEraseMode(), timing.mode)) ||
         !status.proceed(eraseStep(ctx, ResponseKind::EraseStartAck, CmdEraseStart(), timing.start)))
         return false;
-    std::this_thread::sleep_for(timing.pause);
+    ctx.pause(timing.pause);
     if (!status.proceed(eraseStep(ctx, ResponseKind::EraseDoneAck, CmdEraseStatus(), timing.status)))
         return false;
     status.addBytes(ctx.flashSize);

@@ -1,7 +1,5 @@
 #include "ops/LinkSteps.h"
 
-#include <thread>
-
 namespace pw {
 
 bool needsRateSwitch(LinkUse use, std::uint32_t baudRate)
@@ -23,7 +21,7 @@ WaitResult openConnection(IspContext& ctx, LinkUse use)
     if (connected != WaitResult::Answered || !needsRateSwitch(use, ctx.baudRate))
         return connected;
     SwitchBaud(ctx);
-    std::this_thread::sleep_for(ctx.timings.afterSwitchPause);
+    ctx.pause(ctx.timings.afterSwitchPause);
     return WaitResult::Answered;
 }
 

@@ -2,8 +2,6 @@
 
 #include "ops/OperationTexts.h"
 
-#include <thread>
-
 namespace pw {
 
 bool RunStatus::proceed(WaitResult result)
@@ -96,7 +94,7 @@ OperationResult finishLinkRun(IspContext& ctx, OperationView& view, RunStatus& s
         leaveIsp(ctx);
     if (!closedLostLine(ctx, result))
         ReopenAtBaseBaud(ctx);
-    std::this_thread::sleep_for(ctx.timings.afterOperationPause);
+    ctx.pause(ctx.timings.afterOperationPause);
     ctx.busy = 0;
     return result;
 }

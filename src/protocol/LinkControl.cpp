@@ -1,16 +1,8 @@
 #include "protocol/LinkControl.h"
 
-#include <thread>
-
 namespace pw {
 
 namespace {
-
-void pause(Millis duration)
-{
-    if (duration.count() > 0)
-        std::this_thread::sleep_for(duration);
-}
 
 bool openFor(IspContext& ctx, ByteSink* owner, std::uint32_t baud)
 {
@@ -40,7 +32,7 @@ void OpenLink(IspContext& ctx, ByteSink& owner, ResponseMatcher& matcher)
     matcher.resetCount();
     ctx.portOpen = 1;
     openFor(ctx, &owner, ctx.baseBaud); // a missing device has been reported; the next operation times out
-    pause(ctx.timings.openLinkPause);
+    ctx.pause(ctx.timings.openLinkPause);
     ctx.port.StartMonitor();
 }
 
@@ -58,16 +50,16 @@ bool ClosePort(IspContext& ctx)
     if (ctx.portOpen == 0)
         return false;
     ctx.port.Close();
-    pause(ctx.timings.closePortPause);
+    ctx.pause(ctx.timings.closePortPause);
     return true;
 }
 
 bool SwitchBaud(IspContext& ctx)
 {
     sendPacket(ctx.port, CmdSetBaud(ctx.baudRate)); // none at 9600: the port is only reopened
-    pause(ctx.timings.baudSwitchPause);
+    ctx.pause(ctx.timings.baudSwitchPause);
     ctx.port.Close();
-    pause(ctx.timings.baudSwitchPause);
+    ctx.pause(ctx.timings.baudSwitchPause);
     openFor(ctx, ctx.portOwner, ctx.baudRate);
     ctx.port.StartMonitor();
     return true;
@@ -75,12 +67,12 @@ bool SwitchBaud(IspContext& ctx)
 
 void ReopenAtBaseBaud(IspContext& ctx)
 {
-    pause(ctx.timings.reopenClosePause);
+    ctx.pause(ctx.timings.reopenClosePause);
     ctx.port.Close();
-    pause(ctx.timings.reopenPause);
+    ctx.pause(ctx.timings.reopenPause);
     ctx.portOpen = 1;
     openFor(ctx, ctx.portOwner, ctx.baseBaud);
-    pause(ctx.timings.reopenPause);
+    ctx.pause(ctx.timings.reopenPause);
     ctx.port.StartMonitor();
 }
 

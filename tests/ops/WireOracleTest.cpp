@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 namespace pw::test {
 namespace {
@@ -159,69 +162,109 @@ TEST_P(WireOracle, ExactFramesFlashFileAndLog)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bench.folder()), {}), 2) << "a part file stayed";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, WireOracle,
-    ::testing::Values(
-        OracleRow{.name = "program_empty", .op = OpKind::Program, .progress = {0, 0}},
-        OracleRow{.name = "program_one_short_block", .op = OpKind::Program, .imageLength = 5, .progress = {0, 0}},
-        OracleRow{.name = "program_two_pages_9600", .op = OpKind::Program, .imageLength = 0x108, .progress = {0, 33}},
-        OracleRow{.name = "program_254_steps",
-                  .op = OpKind::Program,
-                  .rate = 57600,
-                  .imageLength = 2039,
-                  .progress = {0, 254}},
-        OracleRow{.name = "program_halved_steps", .op = OpKind::Program, .imageLength = 2040, .progress = {0, 127}},
-        OracleRow{.name = "program_whole_flash_115200",
-                  .op = OpKind::Program,
-                  .rate = 115200,
-                  .imageLength = 0x10000,
-                  .progress = {0, 248}},
-        OracleRow{
-            .name = "program_keeps_blocks_below_start", .op = OpKind::Program, .start = 0x1800, .imageLength = 0x40},
-        OracleRow{.name = "program_skip_blank", .op = OpKind::Program, .imageLength = 0x4FD, .sparse = true},
-        OracleRow{.name = "verify_9600", .op = OpKind::Verify, .imageLength = 0x208},
-        OracleRow{.name = "verify_tail_115200", .op = OpKind::Verify, .rate = 115200, .imageLength = 0x10D},
-        OracleRow{.name = "verify_empty_57600", .op = OpKind::Verify, .rate = 57600},
-        OracleRow{.name = "erase_all_ignores_start_and_rate", .op = OpKind::EraseAll, .rate = 115200, .start = 0x8000},
-        OracleRow{.name = "page_erase_upper_half",
-                  .op = OpKind::PageErase,
-                  .start = 0x8000,
-                  .fromPage = 64,
-                  .pageCount = 64,
-                  .progress = {0, 64}},
-        OracleRow{.name = "page_erase_kept_blocks_stay",
-                  .op = OpKind::PageErase,
-                  .rate = 115200,
-                  .start = 0x8000,
-                  .fromPage = 60,
-                  .pageCount = 8},
-        OracleRow{
-            .name = "page_erase_last_page", .op = OpKind::PageErase, .start = 0x800, .fromPage = 127, .pageCount = 1},
-        OracleRow{.name = "page_erase_no_pages", .op = OpKind::PageErase, .start = 0x800, .fromPage = 4},
-        OracleRow{.name = "auto_chip_9600", .op = OpKind::Auto, .imageLength = 0x305},
-        OracleRow{.name = "auto_chip_57600", .op = OpKind::Auto, .rate = 57600, .imageLength = 0x300},
-        OracleRow{.name = "auto_chip_115200", .op = OpKind::Auto, .rate = 115200, .imageLength = 0x300},
-        OracleRow{.name = "auto_pages_9600", .op = OpKind::Auto, .start = 0x1800, .imageLength = 0x2000},
-        OracleRow{
-            .name = "auto_pages_115200", .op = OpKind::Auto, .rate = 115200, .start = 0x1800, .imageLength = 0x2345},
-        OracleRow{.name = "auto_image_ends_at_start", .op = OpKind::Auto, .start = 0x1800, .imageLength = 0x1800},
-        OracleRow{.name = "auto_upper_half",
-                  .op = OpKind::Auto,
-                  .rate = 57600,
-                  .start = 0x8000,
-                  .imageLength = 0x9000,
-                  .progress = {0, 170}},
-        OracleRow{.name = "dump_one_page_text", .op = OpKind::Dump, .pageCount = 1, .asText = true},
-        OracleRow{.name = "dump_one_page_binary_57600", .op = OpKind::Dump, .rate = 57600, .pageCount = 1},
-        OracleRow{.name = "dump_two_pages_text_115200",
-                  .op = OpKind::Dump,
-                  .rate = 115200,
-                  .fromPage = 0x10,
-                  .pageCount = 2,
-                  .asText = true},
-        OracleRow{.name = "dump_whole_flash_binary", .op = OpKind::Dump, .pageCount = 128},
-        OracleRow{.name = "dump_last_page_text", .op = OpKind::Dump, .fromPage = 127, .pageCount = 1, .asText = true}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Runs, WireOracle, ::testing::Values(
+    OracleRow{.name = "program_empty", .op = OpKind::Program, .progress = {0, 0}},
+    OracleRow{.name = "program_one_short_block", .op = OpKind::Program, .imageLength = 5, .progress = {0, 0}},
+    OracleRow{.name = "program_two_pages_9600", .op = OpKind::Program, .imageLength = 0x108, .progress = {0, 33}},
+    OracleRow{.name = "program_254_steps", .op = OpKind::Program, .rate = 57600, .imageLength = 2039,
+        .progress = {0, 254}},
+    OracleRow{.name = "program_halved_steps", .op = OpKind::Program, .imageLength = 2040, .progress = {0, 127}},
+    OracleRow{.name = "program_whole_flash_115200", .op = OpKind::Program, .rate = 115200, .imageLength = 0x10000,
+        .progress = {0, 248}},
+    OracleRow{.name = "program_keeps_blocks_below_start", .op = OpKind::Program, .start = 0x1800, .imageLength = 0x40},
+    OracleRow{.name = "program_skip_blank", .op = OpKind::Program, .imageLength = 0x4FD, .sparse = true},
+    OracleRow{.name = "verify_9600", .op = OpKind::Verify, .imageLength = 0x208},
+    OracleRow{.name = "verify_tail_115200", .op = OpKind::Verify, .rate = 115200, .imageLength = 0x10D},
+    OracleRow{.name = "verify_empty_57600", .op = OpKind::Verify, .rate = 57600},
+    OracleRow{.name = "erase_all_ignores_start_and_rate", .op = OpKind::EraseAll, .rate = 115200, .start = 0x8000},
+    OracleRow{.name = "page_erase_upper_half", .op = OpKind::PageErase, .start = 0x8000, .fromPage = 64,
+        .pageCount = 64, .progress = {0, 64}},
+    OracleRow{.name = "page_erase_kept_blocks_stay", .op = OpKind::PageErase, .rate = 115200, .start = 0x8000,
+        .fromPage = 60, .pageCount = 8},
+    OracleRow{.name = "page_erase_last_page", .op = OpKind::PageErase, .start = 0x800, .fromPage = 127, .pageCount = 1},
+    OracleRow{.name = "page_erase_no_pages", .op = OpKind::PageErase, .start = 0x800, .fromPage = 4},
+    OracleRow{.name = "auto_chip_9600", .op = OpKind::Auto, .imageLength = 0x305},
+    OracleRow{.name = "auto_chip_57600", .op = OpKind::Auto, .rate = 57600, .imageLength = 0x300},
+    OracleRow{.name = "auto_chip_115200", .op = OpKind::Auto, .rate = 115200, .imageLength = 0x300},
+    OracleRow{.name = "auto_pages_9600", .op = OpKind::Auto, .start = 0x1800, .imageLength = 0x2000},
+    OracleRow{.name = "auto_pages_115200", .op = OpKind::Auto, .rate = 115200, .start = 0x1800, .imageLength = 0x2345},
+    OracleRow{.name = "auto_image_ends_at_start", .op = OpKind::Auto, .start = 0x1800, .imageLength = 0x1800},
+    OracleRow{.name = "auto_upper_half", .op = OpKind::Auto, .rate = 57600, .start = 0x8000, .imageLength = 0x9000,
+        .progress = {0, 170}},
+    OracleRow{.name = "dump_one_page_text", .op = OpKind::Dump, .pageCount = 1, .asText = true},
+    OracleRow{.name = "dump_one_page_binary_57600", .op = OpKind::Dump, .rate = 57600, .pageCount = 1},
+    OracleRow{.name = "dump_two_pages_text_115200", .op = OpKind::Dump, .rate = 115200, .fromPage = 0x10,
+        .pageCount = 2, .asText = true},
+    OracleRow{.name = "dump_whole_flash_binary", .op = OpKind::Dump, .pageCount = 128},
+    OracleRow{.name = "dump_last_page_text", .op = OpKind::Dump, .fromPage = 127, .pageCount = 1, .asText = true}
+), rowName);
+// clang-format on
+
+// A boot loader that is not ready misses the next frame, so the pauses towards it keep their
+// lengths and places. Each run notes the pauses it asks for at the product's lengths and
+// sleeps only as long as the monitor needs to put a last frame on the line.
+class NotedPauses {
+public:
+    explicit NotedPauses(IspContext& ctx)
+    {
+        ctx.timings = Timings{};
+        ctx.pause = [this](Millis asked) {
+            {
+                std::lock_guard lock(mutex_);
+                asked_.push_back(asked.count());
+            }
+            std::this_thread::sleep_for(std::min(asked, Millis(20)));
+        };
+    }
+    std::vector<long> take()
+    {
+        std::lock_guard lock(mutex_);
+        return std::exchange(asked_, {});
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<long> asked_;
+};
+
+struct PauseRow {
+    const char* name;
+    OpKind op;
+    std::uint32_t rate;
+    std::vector<long> asked; // ms, in the order the run asks for them
+};
+
+class PausesTowardTheTarget : public ::testing::TestWithParam<PauseRow> {};
+
+TEST_P(PausesTowardTheTarget, KeepTheirLengthsAndPlaces)
+{
+    const PauseRow& row = GetParam();
+    EngineBench bench;
+    NotedPauses pauses(bench.ctx);
+    ClosePort(bench.ctx);
+    OpenLink(bench.ctx, bench.matcher, bench.matcher);
+    EXPECT_EQ(pauses.take(), (std::vector<long>{500, 500})) << "after closing and after opening the link";
+    bench.ctx.baudRate = row.rate;
+
+    const OperationResult result = bench.run(row.op, {patternImage(0x40, 1), 3, 2});
+
+    ASSERT_EQ(result.outcome, Outcome::Success) << result.message;
+    EXPECT_EQ(pauses.take(), row.asked);
+}
+
+// A rate switch: 50 before and after its close, 500 after it. An erase: 50 (30 in Auto; 40 per
+// page) before its status. The end of a run that writes: 50 before the close, 500 after it and
+// again after the reopen, then 1500 before the next run may start.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Runs, PausesTowardTheTarget, ::testing::Values(
+    PauseRow{"program_9600", OpKind::Program, 9600, {50, 500, 500, 1500}},
+    PauseRow{"program_115200", OpKind::Program, 115200, {50, 50, 500, 50, 500, 500, 1500}},
+    PauseRow{"erase_all", OpKind::EraseAll, 115200, {50}},
+    PauseRow{"page_erase", OpKind::PageErase, 9600, {40, 40}},
+    PauseRow{"auto_115200", OpKind::Auto, 115200, {50, 50, 500, 30, 50, 500, 500, 1500}}
+), rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw::test

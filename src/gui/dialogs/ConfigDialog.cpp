@@ -340,7 +340,7 @@ void ConfigDialog::reopenPort(std::uint32_t portNumber)
 {
     if (ctx_.portOpen.load())
         ClosePort(ctx_);
-    std::this_thread::sleep_for(ctx_.timings.closePortPause);
+    ctx_.pause(ctx_.timings.closePortPause);
     const auto open = [&] {
         return ctx_.port.Open(ctx_.portOwner.load(), portNumber, ctx_.baseBaud, ctx_.parity, ctx_.dataBits,
                               ctx_.stopBits, ctx_.writeBufferSize);

@@ -24,7 +24,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <thread>
 #include <vector>
 
 namespace pw {
@@ -329,13 +328,13 @@ void IspPanel::OnDump()
         return;
     ClosePort(ctx_);
     ctx_.portOpen = 0;
-    std::this_thread::sleep_for(ctx_.timings.dumpHandOverPause);
+    ctx_.pause(ctx_.timings.dumpHandOverPause);
     {
         DumpDialog dialog(ctx_, this);
         dialog.setTextViewer([this](const std::string& path) { return showTextFile(path); });
         dialog.exec();
     }
-    std::this_thread::sleep_for(ctx_.timings.dumpHandOverPause);
+    ctx_.pause(ctx_.timings.dumpHandOverPause);
     takePort();
 }
 
