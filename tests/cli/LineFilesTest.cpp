@@ -112,18 +112,20 @@ TEST_P(Hook, EndsWithItsStatusAndTheTailOfItsOutput)
     EXPECT_LT(std::chrono::steady_clock::now() - started, row.limit + 2s) << "the limit was not kept";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, Hook,
-    ::testing::Values(
-        HookRow{"passes_and_sees_its_environment", "echo board $PAGEWISE_BOARD; echo err >&2", 10s, true, "exit 0",
-                "board 7\nerr\n"},
-        HookRow{"fails_with_its_code", "echo no power; exit 3", 10s, false, "exit 3", "no power\n"},
-        HookRow{"killed_by_a_signal", "kill -9 $$", 10s, false, "killed by signal 9", ""},
-        HookRow{"overruns_and_is_killed", "echo started; sleep 30", 300ms, false, "overran 0 s", "started\n"},
-        HookRow{"leaves_a_child_behind_without_waiting_for_it", "sleep 30 & echo left", 10s, true, "exit 0", "left\n"},
-        HookRow{"keeps_only_the_tail", "head -c 1000 /dev/zero | tr '\\0' x; echo END", 10s, true, "exit 0",
-                std::string(396, 'x') + "END\n"}),
-    test::rowName);
+const std::string kLastOutput = std::string(396, 'x') + "END\n"; // the tail a hook's output is cut to
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Commands, Hook, ::testing::Values(
+    HookRow{"passes_and_sees_its_environment", "echo board $PAGEWISE_BOARD; echo err >&2", 10s, true, "exit 0",
+        "board 7\nerr\n"},
+    HookRow{"fails_with_its_code", "echo no power; exit 3", 10s, false, "exit 3", "no power\n"},
+    HookRow{"killed_by_a_signal", "kill -9 $$", 10s, false, "killed by signal 9", ""},
+    HookRow{"overruns_and_is_killed", "echo started; sleep 30", 300ms, false, "overran 0 s", "started\n"},
+    HookRow{"leaves_a_child_behind_without_waiting_for_it", "sleep 30 & echo left", 10s, true, "exit 0", "left\n"},
+    HookRow{"keeps_only_the_tail", "head -c 1000 /dev/zero | tr '\\0' x; echo END", 10s, true, "exit 0",
+        kLastOutput}
+), test::rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw::cli
