@@ -12,13 +12,20 @@ targets=$(ninja -C build-fuzz -t targets all | sed -n 's/^\(fuzz_[a-z_]*\): phon
 # shellcheck disable=SC2086
 ninja -C build-fuzz $targets
 
-for target in $targets; do
-  name=${target#fuzz_}
+# One target per core at a time: each fuzzer runs on one.
+fuzz_one() {
+  local target=$1 name=${1#fuzz_} work
   work=$(mktemp -d)
   [ -d "tests/corpus/$name" ] && cp -r "tests/corpus/$name/." "$work/"
-  echo "fuzzing $name for ${seconds}s"
-  build-fuzz/bin/"$target" -max_total_time="$seconds" -print_final_stats=1 "$work" 2>"$work.log" \
-    || { tail -n 40 "$work.log"; exit 1; }
-  grep -E 'stat::number_of_executed_units' "$work.log" || true
+  if ! build-fuzz/bin/"$target" -max_total_time="$seconds" -print_final_stats=1 "$work" 2>"$work.log"; then
+    tail -n 40 "$work.log"
+    echo "fuzzing $name: FAILED"
+    return 1
+  fi
+  echo "fuzzed $name for ${seconds}s: $(grep -E -o 'number_of_executed_units: *[0-9]+' "$work.log")"
   rm -rf "$work" "$work.log"
-done
+}
+export -f fuzz_one
+export seconds
+# shellcheck disable=SC2086
+printf '%s\n' $targets | xargs -P "$(nproc)" -I{} bash -c 'fuzz_one "$1"' _ {}

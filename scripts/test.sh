@@ -2,13 +2,19 @@
 # Installs what is needed, builds Pagewise and runs the whole test suite with CTest.
 #   BUILD_DIR=dir        build folder (default: build)
 #   PW_WERROR=ON         warnings are errors
-#   PW_SANITIZE=...      'address;undefined' or 'thread'
+#   PW_SANITIZE=...      'address;undefined' or 'thread' (else Debian's release flags, as the
+#                        package is built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja \
+flags=()
+if [ -z "${PW_SANITIZE:-}" ]; then
+  source scripts/release-flags.sh
+  flags=("${release_flags[@]}")
+fi
+cmake -S . -B "$build" -G Ninja "${flags[@]}" \
   -DPW_WERROR="${PW_WERROR:-OFF}" \
   -DPW_SANITIZE="${PW_SANITIZE:-}"
 cmake --build "$build"
@@ -18,4 +24,5 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp}
-ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
+# The suite mostly waits on simulated lines, so it runs three tests per core.
+ctest --test-dir "$build" --output-on-failure -j "$((3 * $(nproc)))" --timeout 600
