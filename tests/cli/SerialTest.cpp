@@ -124,71 +124,34 @@ TEST_P(SerialPlacement, WritesTheFieldOrRefusesBeforeAnyFrame)
     EXPECT_EQ(show(poolPath).value("used").toArray(), QJsonArray{static_cast<qint64>(row.number)});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, SerialPlacement,
-    ::testing::Values(
-        PlaceRow{"u8", "0x900:u8", 0xA5, {}, "program", 0, 0x900, "A5", ""},
-        PlaceRow{"u16le", "0x900:u16le", 0x1234, {}, "program", 0, 0x900, "34 12", ""},
-        PlaceRow{"u16be", "0x900:u16be", 0x1234, {}, "program", 0, 0x900, "12 34", ""},
-        PlaceRow{"u32le", "0x900:u32le", 0x12345678, {}, "program", 0, 0x900, "78 56 34 12", ""},
-        PlaceRow{"u32be", "0x900:u32be", 0x12345678, {}, "program", 0, 0x900, "12 34 56 78", ""},
-        PlaceRow{"u64le", "0x900:u64le", 0x0102030405060708, {}, "program", 0, 0x900, "08 07 06 05 04 03 02 01", ""},
-        PlaceRow{"u64be_a_block_of_its_own",
-                 "0x1FF8:u64be",
-                 0x0102030405060708,
-                 {},
-                 "program",
-                 0,
-                 0x1FF8,
-                 "01 02 03 04 05 06 07 08",
-                 ""},
-        PlaceRow{
-            "all_ones_still_sent_with_skip_blank", "0x900:u8", 0xFF, {"--skip-blank"}, "program", 0, 0x900, "FF", ""},
-        PlaceRow{"bcd3", "0x900:bcd3", 12345, {}, "program", 0, 0x900, "01 23 45", ""},
-        PlaceRow{"dec6", "0x900:dec6", 4711, {}, "program", 0, 0x900, "30 30 34 37 31 31", ""},
-        PlaceRow{"across_two_blocks", "0x9FE:u32be", 0x12345678, {}, "program", 0, 0x9FE, "12 34 56 78", ""},
-        PlaceRow{"right_after_the_image", "0x808:dec4", 42, {}, "program", 0, 0x808, "30 30 34 32", ""},
-        PlaceRow{"top_of_flash_with_auto",
-                 "0xFFF8:dec8",
-                 42,
-                 {"--start-addr", "0x800"},
-                 "auto",
-                 0,
-                 0xFFF8,
-                 "30 30 30 30 30 30 34 32",
-                 ""},
-        PlaceRow{
-            "over_image_data_allowed", "0x10:u16le", 0xBEEF, {"--serial-overwrite"}, "program", 0, 0x10, "EF BE", ""},
-        PlaceRow{"over_image_data",
-                 "0x10:u16le",
-                 1,
-                 {},
-                 "program",
-                 3,
-                 0,
-                 "",
-                 "the image holds 0x11 at 0x0010, where the serial number goes"},
-        PlaceRow{"outside_the_flash",
-                 "0xFFFE:u32le",
-                 1,
-                 {},
-                 "program",
-                 3,
-                 0,
-                 "",
-                 "The field at 0xFFFE to 0x10001 lies outside the 0x10000 bytes of flash"},
-        PlaceRow{"below_autos_start",
-                 "0x7FE:u16le",
-                 1,
-                 {"--start-addr", "0x800", "--serial-overwrite"},
-                 "auto",
-                 3,
-                 0,
-                 "",
-                 "lies below the start address 0x800"},
-        PlaceRow{"too_large_for_its_format", "0x900:u8", 256, {}, "program", 5, 0, "", "is used up"},
-        PlaceRow{"too_many_digits", "0x900:bcd2", 10000, {}, "program", 5, 0, "", "is used up"}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Fields, SerialPlacement, ::testing::Values(
+    PlaceRow{"u8", "0x900:u8", 0xA5, {}, "program", 0, 0x900, "A5", ""},
+    PlaceRow{"u16le", "0x900:u16le", 0x1234, {}, "program", 0, 0x900, "34 12", ""},
+    PlaceRow{"u16be", "0x900:u16be", 0x1234, {}, "program", 0, 0x900, "12 34", ""},
+    PlaceRow{"u32le", "0x900:u32le", 0x12345678, {}, "program", 0, 0x900, "78 56 34 12", ""},
+    PlaceRow{"u32be", "0x900:u32be", 0x12345678, {}, "program", 0, 0x900, "12 34 56 78", ""},
+    PlaceRow{"u64le", "0x900:u64le", 0x0102030405060708, {}, "program", 0, 0x900, "08 07 06 05 04 03 02 01", ""},
+    PlaceRow{"u64be_a_block_of_its_own", "0x1FF8:u64be", 0x0102030405060708, {}, "program", 0, 0x1FF8,
+        "01 02 03 04 05 06 07 08", ""},
+    PlaceRow{"all_ones_still_sent_with_skip_blank", "0x900:u8", 0xFF, {"--skip-blank"}, "program", 0, 0x900, "FF", ""},
+    PlaceRow{"bcd3", "0x900:bcd3", 12345, {}, "program", 0, 0x900, "01 23 45", ""},
+    PlaceRow{"dec6", "0x900:dec6", 4711, {}, "program", 0, 0x900, "30 30 34 37 31 31", ""},
+    PlaceRow{"across_two_blocks", "0x9FE:u32be", 0x12345678, {}, "program", 0, 0x9FE, "12 34 56 78", ""},
+    PlaceRow{"right_after_the_image", "0x808:dec4", 42, {}, "program", 0, 0x808, "30 30 34 32", ""},
+    PlaceRow{"top_of_flash_with_auto", "0xFFF8:dec8", 42, {"--start-addr", "0x800"}, "auto", 0, 0xFFF8,
+        "30 30 30 30 30 30 34 32", ""},
+    PlaceRow{"over_image_data_allowed", "0x10:u16le", 0xBEEF, {"--serial-overwrite"}, "program", 0, 0x10, "EF BE", ""},
+    PlaceRow{"over_image_data", "0x10:u16le", 1, {}, "program", 3, 0, "",
+        "the image holds 0x11 at 0x0010, where the serial number goes"},
+    PlaceRow{"outside_the_flash", "0xFFFE:u32le", 1, {}, "program", 3, 0, "",
+        "The field at 0xFFFE to 0x10001 lies outside the 0x10000 bytes of flash"},
+    PlaceRow{"below_autos_start", "0x7FE:u16le", 1, {"--start-addr", "0x800", "--serial-overwrite"}, "auto", 3, 0, "",
+        "lies below the start address 0x800"},
+    PlaceRow{"too_large_for_its_format", "0x900:u8", 256, {}, "program", 5, 0, "", "is used up"},
+    PlaceRow{"too_many_digits", "0x900:bcd2", 10000, {}, "program", 5, 0, "", "is used up"}
+), rowName);
+// clang-format on
 
 struct OutcomeRow {
     const char* name;
@@ -234,19 +197,15 @@ TEST_P(SerialOutcome, VoidsTheNumberOfABoardThatDidNotPass)
     EXPECT_EQ(target.sim().flash()[0], 105);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Boards, SerialOutcome,
-    ::testing::Values(
-        OutcomeRow{"passes", {}, false, 0, "used", ""},
-        OutcomeRow{"fails_after_its_field_was_written", {{Kind::SilentAfter, 14}}, false, 2, "void", "timeout"},
-        OutcomeRow{"fails_before_anything_was_written", {{Kind::SilentAfter, 2}}, false, 2, "void", "timeout"},
-        OutcomeRow{"its_process_is_killed",
-                   {{Kind::Slow, 300}},
-                   true,
-                   -1,
-                   "void",
-                   "its process ended before the board's outcome"}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Boards, SerialOutcome, ::testing::Values(
+    OutcomeRow{"passes", {}, false, 0, "used", ""},
+    OutcomeRow{"fails_after_its_field_was_written", {{Kind::SilentAfter, 14}}, false, 2, "void", "timeout"},
+    OutcomeRow{"fails_before_anything_was_written", {{Kind::SilentAfter, 2}}, false, 2, "void", "timeout"},
+    OutcomeRow{"its_process_is_killed", {{Kind::Slow, 300}}, true, -1, "void",
+        "its process ended before the board's outcome"}
+), rowName);
+// clang-format on
 
 // Three stations on one pool, five boards each: every board holds the image and its own
 // number, the numbers are consecutive by the step, and each record names its board's number.
@@ -366,42 +325,25 @@ TEST_P(PoolFile, IsNeverCreatedOrOverwrittenByAccident)
 
 const char* const kHead = "{\"event\":\"pool\",\"start\":1,\"step\":1,\"v\":1}\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Pools, PoolFile,
-    ::testing::Values(
-        PoolFileRow{"init_over_an_existing_pool",
-                    {"serials", "init", "$pool", "--start", "5"},
-                    kHead,
-                    3,
-                    "exists already; a pool is never overwritten"},
-        PoolFileRow{"a_missing_pool_is_not_made",
-                    {"--port", "/dev/null", "--serial", "0x900:u8", "--serial-pool", "$pool", "program", "$image"},
-                    nullptr,
-                    3,
-                    "does not exist; create it with: pagewise-cli serials init"},
-        PoolFileRow{"a_damaged_line",
-                    {"serials", "show", "$pool"},
-                    "{\"event\":\"pool\",\"start\":1,\"step\":1}\nxx\n",
-                    5,
-                    "line 2 is damaged"},
-        PoolFileRow{"an_outcome_without_its_reservation_is_never_issued",
-                    {"serials", "show", "$pool"},
-                    "{\"event\":\"pool\",\"start\":1,\"step\":1}\n{\"event\":\"void\",\"serial\":1}\n",
-                    0,
-                    "next: 2"},
-        PoolFileRow{
-            "not_a_pool", {"serials", "show", "$pool"}, "{\"event\":\"used\",\"serial\":1}\n", 5, "line 1 is damaged"},
-        PoolFileRow{"serial_without_its_pool",
-                    {"--serial", "0x900:u8", "program", "$image"},
-                    nullptr,
-                    3,
-                    "--serial and --serial-pool go together"},
-        PoolFileRow{"a_format_that_is_none",
-                    {"--serial", "0x900:u24le", "--serial-pool", "$pool", "program", "$image"},
-                    nullptr,
-                    3,
-                    "--serial takes ADDR:FORMAT"}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Pools, PoolFile, ::testing::Values(
+    PoolFileRow{"init_over_an_existing_pool", {"serials", "init", "$pool", "--start", "5"}, kHead, 3,
+        "exists already; a pool is never overwritten"},
+    PoolFileRow{"a_missing_pool_is_not_made",
+        {"--port", "/dev/null", "--serial", "0x900:u8", "--serial-pool", "$pool", "program", "$image"}, nullptr, 3,
+        "does not exist; create it with: pagewise-cli serials init"},
+    PoolFileRow{"a_damaged_line", {"serials", "show", "$pool"}, "{\"event\":\"pool\",\"start\":1,\"step\":1}\nxx\n", 5,
+        "line 2 is damaged"},
+    PoolFileRow{"an_outcome_without_its_reservation_is_never_issued", {"serials", "show", "$pool"},
+        "{\"event\":\"pool\",\"start\":1,\"step\":1}\n{\"event\":\"void\",\"serial\":1}\n", 0, "next: 2"},
+    PoolFileRow{"not_a_pool", {"serials", "show", "$pool"}, "{\"event\":\"used\",\"serial\":1}\n", 5,
+        "line 1 is damaged"},
+    PoolFileRow{"serial_without_its_pool", {"--serial", "0x900:u8", "program", "$image"}, nullptr, 3,
+        "--serial and --serial-pool go together"},
+    PoolFileRow{"a_format_that_is_none", {"--serial", "0x900:u24le", "--serial-pool", "$pool", "program", "$image"},
+        nullptr, 3, "--serial takes ADDR:FORMAT"}
+), rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw::test

@@ -125,41 +125,23 @@ TEST_P(StationLine, RunsEachBoardOnceAndRecordsIt)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, StationLine,
-    ::testing::Values(
-        LineRow{"swap_200ms", StationFixture::line(3, 200), {}, {"PASS 1", "PASS 2", "PASS 3"}, {1, 1, 1}},
-        LineRow{"swap_1s", StationFixture::line(2, 1000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
-        LineRow{"swap_3s", StationFixture::line(2, 3000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
-        LineRow{"dead_board_between_two",
-                StationFixture::line(3, 300, {{Kind::SilentAfter, 20}}, 2),
-                {},
-                {"PASS 1", "FAIL 2", "PASS 3"},
-                {1, 1, 1}},
-        LineRow{"dead_board_after_the_rate_switch",
-                StationFixture::line(3, 300, {{Kind::SilentAfter, 15}}, 2),
-                {"--baud", "115200"},
-                {"PASS 1", "FAIL 2", "PASS 3"},
-                {1, 1, 1}},
-        LineRow{"board_stays_after_failure",
-                StationFixture::line(3, 300, {{Kind::Corrupt, 2}}, 2, 1500),
-                {},
-                {"PASS 1", "FAIL 2", "PASS 3"},
-                {1, 1, 1},
-                "remove board 2 from "},
-        LineRow{"wrong_connect_reply_between_two",
-                StationFixture::line(3, 300, {{Kind::WrongConnect, 0}}, 2, 1500),
-                {"--retries", "2"},
-                {"PASS 1", "FAIL 2", "PASS 3"},
-                {1, 1, 1},
-                "remove board 2 from ",
-                "wrong-reply"},
-        LineRow{"retry_passes_on_the_second_attempt",
-                StationFixture::line(2, 300, {{Kind::Corrupt, 2}}, 1, 5000),
-                {"--retries", "2"},
-                {"PASS 1", "PASS 2"},
-                {2, 1}}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Lines, StationLine, ::testing::Values(
+    LineRow{"swap_200ms", StationFixture::line(3, 200), {}, {"PASS 1", "PASS 2", "PASS 3"}, {1, 1, 1}},
+    LineRow{"swap_1s", StationFixture::line(2, 1000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
+    LineRow{"swap_3s", StationFixture::line(2, 3000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
+    LineRow{"dead_board_between_two", StationFixture::line(3, 300, {{Kind::SilentAfter, 20}}, 2), {},
+        {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}},
+    LineRow{"dead_board_after_the_rate_switch", StationFixture::line(3, 300, {{Kind::SilentAfter, 15}}, 2),
+        {"--baud", "115200"}, {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}},
+    LineRow{"board_stays_after_failure", StationFixture::line(3, 300, {{Kind::Corrupt, 2}}, 2, 1500), {},
+        {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}, "remove board 2 from "},
+    LineRow{"wrong_connect_reply_between_two", StationFixture::line(3, 300, {{Kind::WrongConnect, 0}}, 2, 1500),
+        {"--retries", "2"}, {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}, "remove board 2 from ", "wrong-reply"},
+    LineRow{"retry_passes_on_the_second_attempt", StationFixture::line(2, 300, {{Kind::Corrupt, 2}}, 1, 5000),
+        {"--retries", "2"}, {"PASS 1", "PASS 2"}, {2, 1}}
+), rowName);
+// clang-format on
 
 using StationStops = StationFixture;
 

@@ -36,18 +36,20 @@ TEST_P(BaseConversion, RewritesTheLeadingNumberAs32Bits)
     EXPECT_EQ(convertBase(c.text, c.fromHex), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BaseConversion,
-                         ::testing::Values(ConversionCase{"hex_to_dec", "1F", true, "31"},
-                                           ConversionCase{"dec_to_hex", "31", false, "1F"},
-                                           ConversionCase{"all_ones_is_minus_one", "FFFFFFFF", true, "-1"},
-                                           ConversionCase{"minus_one_is_all_ones", "-1", false, "FFFFFFFF"},
-                                           ConversionCase{"sign_bit", "80000000", true, "-2147483648"},
-                                           ConversionCase{"leading_number_only", "12G", true, "18"},
-                                           ConversionCase{"empty_hex", "", true, ""},
-                                           ConversionCase{"hex_prefix", "0x10", true, "16"},
-                                           ConversionCase{"no_number_kept", "G1", true, "G1"},
-                                           ConversionCase{"lone_minus_kept", "-", false, "-"}),
-                         test::rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, BaseConversion, ::testing::Values(
+    ConversionCase{"hex_to_dec", "1F", true, "31"},
+    ConversionCase{"dec_to_hex", "31", false, "1F"},
+    ConversionCase{"all_ones_is_minus_one", "FFFFFFFF", true, "-1"},
+    ConversionCase{"minus_one_is_all_ones", "-1", false, "FFFFFFFF"},
+    ConversionCase{"sign_bit", "80000000", true, "-2147483648"},
+    ConversionCase{"leading_number_only", "12G", true, "18"},
+    ConversionCase{"empty_hex", "", true, ""},
+    ConversionCase{"hex_prefix", "0x10", true, "16"},
+    ConversionCase{"no_number_kept", "G1", true, "G1"},
+    ConversionCase{"lone_minus_kept", "-", false, "-"}
+), test::rowName);
+// clang-format on
 
 // Keys by what the filter does with them in hex and in decimal mode.
 struct KeyGroup {

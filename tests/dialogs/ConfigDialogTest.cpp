@@ -102,13 +102,15 @@ TEST_P(ConfigTyping, ChecksTheStartAddressOnceTheTypingSettles)
     EXPECT_FALSE(saved("ISP Start Addr"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ConfigTyping,
-    ::testing::Values(TypingCase{"Misaligned", "9", {kMisaligned}, "8"}, TypingCase{"AlignedInTwoKeys", "10", {}, "10"},
-                      TypingCase{"AboveTheFlash", "100", {"Out of range! Page number must be <= 0x10000"}, "8"},
-                      TypingCase{"Emptied", "", {"Address Error! Address number must be digital number"}, "8"},
-                      TypingCase{"HighestAligned", "f8", {}, "f8"}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, ConfigTyping, ::testing::Values(
+    TypingCase{"Misaligned", "9", {kMisaligned}, "8"},
+    TypingCase{"AlignedInTwoKeys", "10", {}, "10"},
+    TypingCase{"AboveTheFlash", "100", {"Out of range! Page number must be <= 0x10000"}, "8"},
+    TypingCase{"Emptied", "", {"Address Error! Address number must be digital number"}, "8"},
+    TypingCase{"HighestAligned", "f8", {}, "f8"}
+), rowName);
+// clang-format on
 
 // What OK applies, saves and says, from the choices made before it.
 struct OkRow {

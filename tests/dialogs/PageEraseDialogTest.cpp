@@ -103,24 +103,24 @@ constexpr const char* kCountNotDigit = "Code Error! Page count must be digital n
 constexpr const char* kCountRange = "Out of range! Page count must be <= 1000";
 constexpr const char* kCountZero = "Page count must be more than 0 !";
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, PageEraseEdits,
-    ::testing::Values(
-        EditCase{"FromHexAboveLimit", true, true, "3E9", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"FromHexPast32Bits", true, true, "FFFFFFFFF", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"FromDecAboveLimit", true, false, "1001", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"FromHexAtLimit", true, true, "3E8", "", "3E8", 1000, 124, "7D000(512000)", "8C7FF(575487)"},
-        EditCase{"FromZero", true, true, "0", "", "0", 0, 124, "0(0)", "F7FF(63487)"},
-        EditCase{"FromEmpty", true, true, "", kPageNotDigit, "4", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"FromPastedNoNumber", true, true, "X5", kPageNotDigit, "4", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"FromDecLetter", true, false, "1A", kPageNotDigit, "4", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"CountDecZero", false, false, "0", kCountZero, "124", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"CountHexZero", false, true, "00", kCountZero, "7C", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"CountEmpty", false, true, "", kCountNotDigit, "7C", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"CountDecNegative", false, false, "-1", kCountRange, "124", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"CountHexAboveLimit", false, true, "3E9", kCountRange, "7C", 4, 124, "800(2048)", "FFFF(65535)"},
-        EditCase{"CountOne", false, true, "1", "", "1", 4, 1, "800(2048)", "9FF(2559)"}),
-    test::rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, PageEraseEdits, ::testing::Values(
+    EditCase{"FromHexAboveLimit", true, true, "3E9", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"FromHexPast32Bits", true, true, "FFFFFFFFF", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"FromDecAboveLimit", true, false, "1001", kPageRange, "4", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"FromHexAtLimit", true, true, "3E8", "", "3E8", 1000, 124, "7D000(512000)", "8C7FF(575487)"},
+    EditCase{"FromZero", true, true, "0", "", "0", 0, 124, "0(0)", "F7FF(63487)"},
+    EditCase{"FromEmpty", true, true, "", kPageNotDigit, "4", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"FromPastedNoNumber", true, true, "X5", kPageNotDigit, "4", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"FromDecLetter", true, false, "1A", kPageNotDigit, "4", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"CountDecZero", false, false, "0", kCountZero, "124", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"CountHexZero", false, true, "00", kCountZero, "7C", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"CountEmpty", false, true, "", kCountNotDigit, "7C", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"CountDecNegative", false, false, "-1", kCountRange, "124", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"CountHexAboveLimit", false, true, "3E9", kCountRange, "7C", 4, 124, "800(2048)", "FFFF(65535)"},
+    EditCase{"CountOne", false, true, "1", "", "1", 4, 1, "800(2048)", "9FF(2559)"}
+), test::rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw

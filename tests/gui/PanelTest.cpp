@@ -79,17 +79,18 @@ TEST_P(PanelRefuses, StartsNothing)
     ctx.busy = 0;
 }
 
-INSTANTIATE_TEST_SUITE_P(Buttons, PanelRefuses,
-                         ::testing::Values(RefusalRow{"verify_without_image", "verify", false, 1, 0,
-                                                      "BIN file not found!"},
-                                           RefusalRow{"program_port_closed", "program", true, 0, 0, ""},
-                                           RefusalRow{"auto_port_closed", "auto", true, 0, 0, ""},
-                                           RefusalRow{"erase_port_closed", "erase", true, 0, 0, ""},
-                                           RefusalRow{"program_busy", "program", true, 1, 1, ""},
-                                           RefusalRow{"verify_busy", "verify", true, 1, 1, ""},
-                                           RefusalRow{"erase_busy", "erase", true, 1, 1, ""},
-                                           RefusalRow{"dump_busy", "dump", true, 1, 1, ""}),
-                         rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Buttons, PanelRefuses, ::testing::Values(
+    RefusalRow{"verify_without_image", "verify", false, 1, 0, "BIN file not found!"},
+    RefusalRow{"program_port_closed", "program", true, 0, 0, ""},
+    RefusalRow{"auto_port_closed", "auto", true, 0, 0, ""},
+    RefusalRow{"erase_port_closed", "erase", true, 0, 0, ""},
+    RefusalRow{"program_busy", "program", true, 1, 1, ""},
+    RefusalRow{"verify_busy", "verify", true, 1, 1, ""},
+    RefusalRow{"erase_busy", "erase", true, 1, 1, ""},
+    RefusalRow{"dump_busy", "dump", true, 1, 1, ""}
+), rowName);
+// clang-format on
 
 // The erase button erases the chip from 0; from a higher start address it offers the pages
 // from there to the end, and a Cancel in that dialog sends nothing.
@@ -181,18 +182,18 @@ TEST_P(PanelReload, LoadsAChangedFileAgainBeforeTheRun)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, PanelReload,
-    ::testing::Values(ReloadRow{"rebuilt_hex_before_program", "fw.hex", "program", kHexA, kHexB, true, "40/8", ""},
-                      ReloadRow{"rebuilt_bin_before_auto", "fw.bin", "auto", std::string(8, '\x11'),
-                                std::string(24, '\x22'), true, "24", ""},
-                      ReloadRow{"unchanged_bin_before_program", "fw.bin", "program", std::string(8, '\x11'), "", false,
-                                "8", ""},
-                      ReloadRow{"broken_hex_before_verify", "fw.hex", "verify", kHexA,
-                                ":040000001122334453\n:00000001FF\n", false, "", "record checksum is 53"},
-                      ReloadRow{"deleted_bin_before_program", "fw.bin", "program", std::string(8, '\x11'), "-", false,
-                                "", "could not be opened"}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, PanelReload, ::testing::Values(
+    ReloadRow{"rebuilt_hex_before_program", "fw.hex", "program", kHexA, kHexB, true, "40/8", ""},
+    ReloadRow{"rebuilt_bin_before_auto", "fw.bin", "auto", std::string(8, '\x11'), std::string(24, '\x22'), true, "24",
+        ""},
+    ReloadRow{"unchanged_bin_before_program", "fw.bin", "program", std::string(8, '\x11'), "", false, "8", ""},
+    ReloadRow{"broken_hex_before_verify", "fw.hex", "verify", kHexA, ":040000001122334453\n:00000001FF\n", false, "",
+        "record checksum is 53"},
+    ReloadRow{"deleted_bin_before_program", "fw.bin", "program", std::string(8, '\x11'), "-", false, "",
+        "could not be opened"}
+), rowName);
+// clang-format on
 
 class PanelOnASlowLine : public PanelFixture {
 protected:
@@ -369,11 +370,13 @@ TEST_P(PanelReplug, AfterAPulledAdapterTheNextRunOpensThePortAgain)
     panel.reset();
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, PanelReplug,
-                         ::testing::Values(ReplugRow{"program_pulled_mid_run", "program", 40},
-                                           ReplugRow{"verify_pulled_while_idle", "verify", 0},
-                                           ReplugRow{"dump_dialog_pulled_while_idle", "dump", 0}),
-                         rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Operations, PanelReplug, ::testing::Values(
+    ReplugRow{"program_pulled_mid_run", "program", 40},
+    ReplugRow{"verify_pulled_while_idle", "verify", 0},
+    ReplugRow{"dump_dialog_pulled_while_idle", "dump", 0}
+), rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw::test

@@ -55,22 +55,21 @@ TEST_P(ImageLoad, GivesImagePathAndDisplayTexts)
     EXPECT_EQ(fileText(dir.file("fw.bin")), "stale");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, ImageLoad,
-    ::testing::Values(LoadCase{"ThreeByteBinary", "three.bin", "\xFF\xFF\x02", LoadStatus::Loaded, "3", "0200",
-                               "three.bin"},
-                      LoadCase{"EmptyBinary", "empty.BIN", "", LoadStatus::Loaded, "0", "0000", "empty.BIN"},
-                      LoadCase{"UpperCaseHexBesideItself", "A.HEX", kSixteenZeros, LoadStatus::Loaded, "{len}/272",
-                               "0000/FF00", "A.bin"},
-                      LoadCase{"HexSumsDifferByFilling", "sub/x.y.Hex", kClassicHex, LoadStatus::Loaded, "{len}/272",
-                               "03AF/02AF", "sub/x.y.bin"},
-                      LoadCase{"TextFileOnlyLogged", "notes.txt", "hello", LoadStatus::NotImage, "", "", "-"},
-                      LoadCase{"NoExtension", "firmware", "\x01", LoadStatus::NotImage, "", "", "-"},
-                      LoadCase{"DotOnlyInFolder", "v1.hex/firmware", "\x01", LoadStatus::NotImage, "", "", "-"},
-                      LoadCase{"BadHexKeepsTheStaleBinary", "fw.hex", ":0100000011EF\n" + kEndRecord,
-                               LoadStatus::Failed, "", "", "", "File : "},
-                      LoadCase{"MissingBinary", "", "", LoadStatus::Failed, "", "", "", "File : "}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, ImageLoad, ::testing::Values(
+    LoadCase{"ThreeByteBinary", "three.bin", "\xFF\xFF\x02", LoadStatus::Loaded, "3", "0200", "three.bin"},
+    LoadCase{"EmptyBinary", "empty.BIN", "", LoadStatus::Loaded, "0", "0000", "empty.BIN"},
+    LoadCase{"UpperCaseHexBesideItself", "A.HEX", kSixteenZeros, LoadStatus::Loaded, "{len}/272", "0000/FF00", "A.bin"},
+    LoadCase{"HexSumsDifferByFilling", "sub/x.y.Hex", kClassicHex, LoadStatus::Loaded, "{len}/272", "03AF/02AF",
+        "sub/x.y.bin"},
+    LoadCase{"TextFileOnlyLogged", "notes.txt", "hello", LoadStatus::NotImage, "", "", "-"},
+    LoadCase{"NoExtension", "firmware", "\x01", LoadStatus::NotImage, "", "", "-"},
+    LoadCase{"DotOnlyInFolder", "v1.hex/firmware", "\x01", LoadStatus::NotImage, "", "", "-"},
+    LoadCase{"BadHexKeepsTheStaleBinary", "fw.hex", ":0100000011EF\n" + kEndRecord, LoadStatus::Failed, "", "", "",
+        "File : "},
+    LoadCase{"MissingBinary", "", "", LoadStatus::Failed, "", "", "", "File : "}
+), rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw::test

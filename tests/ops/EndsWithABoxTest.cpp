@@ -43,37 +43,28 @@ OpArgs pages(std::uint32_t from, std::uint32_t count)
     return {.fromPage = from, .pageCount = count};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, Refusal,
-    ::testing::Values(
-        RefusalRow{"program_missing_file",
-                   OpKind::Program,
-                   {.imagePath = "/nonexistent/x.bin"},
-                   Outcome::ImageError,
-                   "File : /nonexistent/x.bin"},
-        RefusalRow{"program_longer_than_flash",
-                   OpKind::Program,
-                   {.image = patternImage(0x10001)},
-                   Outcome::ImageError,
-                   "File : "},
-        RefusalRow{"auto_image_ends_below_start",
-                   OpKind::Auto,
-                   {.image = patternImage(0x1000)},
-                   Outcome::Refused,
-                   "The image holds 0x1000 bytes and none at or above the start address 0x1800: nothing to program!!!"},
-        RefusalRow{"page_erase_past_last_page", OpKind::PageErase, pages(127, 2), Outcome::Refused,
-                   "Pages 0x7F to 0x80 run past the last flash page 0x7F!!! Nothing was erased."},
-        RefusalRow{"page_erase_count_wraps", OpKind::PageErase, pages(4, 0xFFFFFFFF), Outcome::Refused,
-                   "Pages 0x4 to 0x100000002"},
-        RefusalRow{"page_erase_start_wraps", OpKind::PageErase, pages(0xFFFFFFFF, 2), Outcome::Refused,
-                   "Pages 0xFFFFFFFF to 0x100000000"},
-        RefusalRow{"dump_no_pages", OpKind::Dump, pages(0, 0), Outcome::Refused, "Page count must be more than 0 !"},
-        RefusalRow{"dump_129_pages", OpKind::Dump, pages(0, 129), Outcome::Refused,
-                   "Pages 0x0 to 0x80 cannot be dumped: at most 0x80 pages, ending at or below address 0x10000!!!"},
-        RefusalRow{"dump_address_wraps", OpKind::Dump, pages(0x800000, 1), Outcome::Refused, "Pages 0x800000 to"},
-        RefusalRow{"dump_count_wraps", OpKind::Dump, pages(1, 0xFFFFFFFF), Outcome::Refused,
-                   "Pages 0x1 to 0xFFFFFFFF cannot"}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Requests, Refusal, ::testing::Values(
+    RefusalRow{"program_missing_file", OpKind::Program, {.imagePath = "/nonexistent/x.bin"}, Outcome::ImageError,
+        "File : /nonexistent/x.bin"},
+    RefusalRow{"program_longer_than_flash", OpKind::Program, {.image = patternImage(0x10001)}, Outcome::ImageError,
+        "File : "},
+    RefusalRow{"auto_image_ends_below_start", OpKind::Auto, {.image = patternImage(0x1000)}, Outcome::Refused,
+        "The image holds 0x1000 bytes and none at or above the start address 0x1800: nothing to program!!!"},
+    RefusalRow{"page_erase_past_last_page", OpKind::PageErase, pages(127, 2), Outcome::Refused,
+        "Pages 0x7F to 0x80 run past the last flash page 0x7F!!! Nothing was erased."},
+    RefusalRow{"page_erase_count_wraps", OpKind::PageErase, pages(4, 0xFFFFFFFF), Outcome::Refused,
+        "Pages 0x4 to 0x100000002"},
+    RefusalRow{"page_erase_start_wraps", OpKind::PageErase, pages(0xFFFFFFFF, 2), Outcome::Refused,
+        "Pages 0xFFFFFFFF to 0x100000000"},
+    RefusalRow{"dump_no_pages", OpKind::Dump, pages(0, 0), Outcome::Refused, "Page count must be more than 0 !"},
+    RefusalRow{"dump_129_pages", OpKind::Dump, pages(0, 129), Outcome::Refused,
+        "Pages 0x0 to 0x80 cannot be dumped: at most 0x80 pages, ending at or below address 0x10000!!!"},
+    RefusalRow{"dump_address_wraps", OpKind::Dump, pages(0x800000, 1), Outcome::Refused, "Pages 0x800000 to"},
+    RefusalRow{"dump_count_wraps", OpKind::Dump, pages(1, 0xFFFFFFFF), Outcome::Refused,
+        "Pages 0x1 to 0xFFFFFFFF cannot"}
+), rowName);
+// clang-format on
 
 struct MismatchRow {
     const char* name;
@@ -107,13 +98,14 @@ TEST_P(VerifyMismatch, NamesTheFirstDifferingBlock)
     EXPECT_EQ(bench.view.lines(), std::vector<std::string>{"Begin verifying........"});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Flash, VerifyMismatch,
-    ::testing::Values(MismatchRow{"byte_107", 0x200, 0x107, 0, "Verified Failure at 0x100!!!"},
-                      MismatchRow{"inside_the_tail", 0x10D, 0x10A, 0, "Verified Failure at 0x108!!!"},
-                      MismatchRow{"behind_the_tail", 0x10D, 0x10E, 0, "Verified Failure at 0x108!!!"},
-                      MismatchRow{"below_the_start", 0x1000, 0x10, 0x800, "Verified Failure at 0x10!!!"}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Flash, VerifyMismatch, ::testing::Values(
+    MismatchRow{"byte_107", 0x200, 0x107, 0, "Verified Failure at 0x100!!!"},
+    MismatchRow{"inside_the_tail", 0x10D, 0x10A, 0, "Verified Failure at 0x108!!!"},
+    MismatchRow{"behind_the_tail", 0x10D, 0x10E, 0, "Verified Failure at 0x108!!!"},
+    MismatchRow{"below_the_start", 0x1000, 0x10, 0x800, "Verified Failure at 0x10!!!"}
+), rowName);
+// clang-format on
 
 TEST(DumpFile, AnUnwritableFolderIsReported)
 {

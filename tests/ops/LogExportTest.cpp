@@ -42,19 +42,15 @@ TEST_P(LogExport, WritesWhereItCanAndSaysWhere)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Places, LogExport,
-    ::testing::Values(
-        ExportRow{"program_folder",
-                  "/",
-                  false,
-                  {"Begin programming.............", "program elapsed time : 1.2 seconds\n"},
-                  "/ISP_log.txt",
-                  "Begin programming.............\r\nprogram elapsed time : 1.2 seconds\n\r\n"},
-        ExportRow{"empty_log_replaces", "/", false, {}, "/ISP_log.txt", ""},
-        ExportRow{"user_data_folder", "/missing/", false, {"line"}, "/data/Corvane/Pagewise/ISP_log.txt", "line\r\n"},
-        ExportRow{"nowhere", "/missing/", true, {"line"}, "", ""}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Places, LogExport, ::testing::Values(
+    ExportRow{"program_folder", "/", false, {"Begin programming.............", "program elapsed time : 1.2 seconds\n"},
+        "/ISP_log.txt", "Begin programming.............\r\nprogram elapsed time : 1.2 seconds\n\r\n"},
+    ExportRow{"empty_log_replaces", "/", false, {}, "/ISP_log.txt", ""},
+    ExportRow{"user_data_folder", "/missing/", false, {"line"}, "/data/Corvane/Pagewise/ISP_log.txt", "line\r\n"},
+    ExportRow{"nowhere", "/missing/", true, {"line"}, "", ""}
+), rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw::test

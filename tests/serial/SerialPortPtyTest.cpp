@@ -158,16 +158,16 @@ TEST_P(SerialOpenFailure, IsReportedAndLeavesThePortClosed)
         ::close(holder);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SerialOpenFailure,
-    ::testing::Values(OpenFailure{"Missing", Blocker::Missing, pw::kAppCaption, "", ""},
-                      OpenFailure{"NoDeviceBehindNode", Blocker::NoDeviceBehindNode, pw::kAppCaption, "", ""},
-                      OpenFailure{"LockedByAnother", Blocker::LockedByAnother, "Application Error",
-                                  "WARNING:  flock() Failed with the following error: \n", "\nPort: 3\n"},
-                      OpenFailure{"NoPermission", Blocker::NoPermission, "Application Error",
-                                  "WARNING:  open() Failed with the following error: \nPermission denied\nPort: 3\n",
-                                  "dialout group"}),
-    pw::test::rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, SerialOpenFailure, ::testing::Values(
+    OpenFailure{"Missing", Blocker::Missing, pw::kAppCaption, "", ""},
+    OpenFailure{"NoDeviceBehindNode", Blocker::NoDeviceBehindNode, pw::kAppCaption, "", ""},
+    OpenFailure{"LockedByAnother", Blocker::LockedByAnother, "Application Error",
+        "WARNING:  flock() Failed with the following error: \n", "\nPort: 3\n"},
+    OpenFailure{"NoPermission", Blocker::NoPermission, "Application Error",
+        "WARNING:  open() Failed with the following error: \nPermission denied\nPort: 3\n", "dialout group"}
+), pw::test::rowName);
+// clang-format on
 
 // Holds the monitor thread like a GUI thread that is busy elsewhere.
 class StuckSink : public pw::ByteSink {
@@ -313,14 +313,15 @@ TEST_P(SerialLowLatency, IsSetWhileOpenAndTheOldFlagsComeBackOnClose)
     EXPECT_TRUE(under.boxes.texts().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Drivers, SerialLowLatency,
-    ::testing::Values(LowLatencyCase{"PlainUart", 0, false, true},
-                      LowLatencyCase{"OtherFlagsKept", ASYNC_SKIP_TEST | ASYNC_SPD_HI, false, true},
-                      LowLatencyCase{"AlreadyLowLatency", ASYNC_LOW_LATENCY | ASYNC_SKIP_TEST, false, false},
-                      LowLatencyCase{"RefusedByTheDriver", ASYNC_SKIP_TEST, true, false},
-                      LowLatencyCase{"NoSerialFlags", std::nullopt, false, false}),
-    pw::test::rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Drivers, SerialLowLatency, ::testing::Values(
+    LowLatencyCase{"PlainUart", 0, false, true},
+    LowLatencyCase{"OtherFlagsKept", ASYNC_SKIP_TEST | ASYNC_SPD_HI, false, true},
+    LowLatencyCase{"AlreadyLowLatency", ASYNC_LOW_LATENCY | ASYNC_SKIP_TEST, false, false},
+    LowLatencyCase{"RefusedByTheDriver", ASYNC_SKIP_TEST, true, false},
+    LowLatencyCase{"NoSerialFlags", std::nullopt, false, false}
+), pw::test::rowName);
+// clang-format on
 
 // An FTDI adapter's sysfs folder, made here: the event character is set to 0xFF (enabled) as
 // the port opens; where the attribute cannot be written the user is told once, unless the
@@ -383,12 +384,14 @@ TEST_P(SerialEventChar, IsSetOnOpenOrSaidOnce)
     std::filesystem::remove_all(sysTty);
 }
 
-INSTANTIATE_TEST_SUITE_P(Attributes, SerialEventChar,
-                         ::testing::Values(EventCharCase{"Writable", EventAttribute::Writable, 16, false},
-                                           EventCharCase{"ReadOnly", EventAttribute::ReadOnly, 16, true},
-                                           EventCharCase{"ReadOnlyButSetByTheRule", EventAttribute::ReadOnly, 1, false},
-                                           EventCharCase{"NotAnFtdiAdapter", EventAttribute::Missing, 16, false}),
-                         pw::test::rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Attributes, SerialEventChar, ::testing::Values(
+    EventCharCase{"Writable", EventAttribute::Writable, 16, false},
+    EventCharCase{"ReadOnly", EventAttribute::ReadOnly, 16, true},
+    EventCharCase{"ReadOnlyButSetByTheRule", EventAttribute::ReadOnly, 1, false},
+    EventCharCase{"NotAnFtdiAdapter", EventAttribute::Missing, 16, false}
+), pw::test::rowName);
+// clang-format on
 
 // Boxes that touch the port while they are open, as a timer or a close on the GUI thread may
 // while a modal box runs its event loop.

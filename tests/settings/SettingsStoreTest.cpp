@@ -147,15 +147,15 @@ TEST_P(GarbledFiles, GiveTheDefaultsAreNamedAndAreNotRewritten)
     EXPECT_EQ(fileText(path("user/Pagewise.conf")), garbled);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Content, GarbledFiles,
-    ::testing::Values(
-        GarbledCase{"UnclosedSection", "[Software%5CCorvane%5CPagewise%5CHZ41C120\nCOMPort=7\n",
-                    "line 1 is neither a [section] nor a key=value pair: [Software%5CCorvane%5CPagewise%5CHZ41C120"},
-        GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f", "it is not UTF-8 text"},
-        GarbledCase{"LineWithoutEquals", "[Ports]\nCOM3=/dev/ttyUSB0\n\nCOMPort 3\n", "line 4 is neither"},
-        GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n", "line 1 is neither"}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Content, GarbledFiles, ::testing::Values(
+    GarbledCase{"UnclosedSection", "[Software%5CCorvane%5CPagewise%5CHZ41C120\nCOMPort=7\n",
+        "line 1 is neither a [section] nor a key=value pair: [Software%5CCorvane%5CPagewise%5CHZ41C120"},
+    GarbledCase{"BinaryNoise", "\x01\x02\xff\xfe[\x80\x81\n=\n\x7f", "it is not UTF-8 text"},
+    GarbledCase{"LineWithoutEquals", "[Ports]\nCOM3=/dev/ttyUSB0\n\nCOMPort 3\n", "line 4 is neither"},
+    GarbledCase{"EmptySection", "[]\nCOMPort=9\n[Ports\n", "line 1 is neither"}
+), rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw::test

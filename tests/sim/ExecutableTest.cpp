@@ -42,15 +42,17 @@ TEST_P(RefusedArguments, ExitTwoWithAReason)
     EXPECT_EQ(result.err.rfind("pagewise-sim: ", 0), 0u) << result.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, RefusedArguments,
-                         ::testing::Values(BadArguments{"unknown_option", {"--bogus"}},
-                                           BadArguments{"unknown_fault", {"--fault", "nonsense"}},
-                                           BadArguments{"fault_without_value", {"--fault", "silent-after"}},
-                                           BadArguments{"fault_not_a_number", {"--fault", "slow=abc"}},
-                                           BadArguments{"fault_value_not_taken", {"--fault", "wrong-connect=1"}},
-                                           BadArguments{"fault_too_large", {"--fault", "erase-busy=99999999999"}},
-                                           BadArguments{"boards_not_a_number", {"--boards", "five"}}),
-                         rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Lines, RefusedArguments, ::testing::Values(
+    BadArguments{"unknown_option", {"--bogus"}},
+    BadArguments{"unknown_fault", {"--fault", "nonsense"}},
+    BadArguments{"fault_without_value", {"--fault", "silent-after"}},
+    BadArguments{"fault_not_a_number", {"--fault", "slow=abc"}},
+    BadArguments{"fault_value_not_taken", {"--fault", "wrong-connect=1"}},
+    BadArguments{"fault_too_large", {"--fault", "erase-busy=99999999999"}},
+    BadArguments{"boards_not_a_number", {"--boards", "five"}}
+), rowName);
+// clang-format on
 
 } // namespace
 } // namespace pw::test

@@ -49,17 +49,19 @@ TEST_P(MaskedErase, ErasesExactlyTheAllowedRange)
     EXPECT_TRUE(f.harness.sim().flash() == expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Masks, MaskedErase,
-                         ::testing::Values(EraseCase{"ChipAll", 0, 0xFFFFFFFF, 0x80, 0, 0, 128},
-                                           EraseCase{"ChipKeepsThreeBlocks", 0x7, 0xFFFFFFF8, 0x80, 0, 12, 128},
-                                           EraseCase{"ChipKeepBeatsErase", 0x1, 0xFFFFFFFF, 0x80, 0, 4, 128},
-                                           EraseCase{"ChipWithoutEraseBits", 0, 0, 0x80, 0, 0, 0},
-                                           EraseCase{"ChipLastBlockOnly", 0, 0x80000000, 0x80, 0, 124, 128},
-                                           EraseCase{"PageSixtyFour", 0, 0xFFFFFFFF, 0x82, 0x80, 64, 65},
-                                           EraseCase{"PageLast", 0, 0xFFFFFFFF, 0x82, 0xFE, 127, 128},
-                                           EraseCase{"PageInKeptBlock", 0x7, 0xFFFFFFF8, 0x82, 0x10, 0, 0},
-                                           EraseCase{"PageAboveKeptBlocks", 0x7, 0xFFFFFFF8, 0x82, 0x18, 12, 13}),
-                         rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Masks, MaskedErase, ::testing::Values(
+    EraseCase{"ChipAll", 0, 0xFFFFFFFF, 0x80, 0, 0, 128},
+    EraseCase{"ChipKeepsThreeBlocks", 0x7, 0xFFFFFFF8, 0x80, 0, 12, 128},
+    EraseCase{"ChipKeepBeatsErase", 0x1, 0xFFFFFFFF, 0x80, 0, 4, 128},
+    EraseCase{"ChipWithoutEraseBits", 0, 0, 0x80, 0, 0, 0},
+    EraseCase{"ChipLastBlockOnly", 0, 0x80000000, 0x80, 0, 124, 128},
+    EraseCase{"PageSixtyFour", 0, 0xFFFFFFFF, 0x82, 0x80, 64, 65},
+    EraseCase{"PageLast", 0, 0xFFFFFFFF, 0x82, 0xFE, 127, 128},
+    EraseCase{"PageInKeptBlock", 0x7, 0xFFFFFFF8, 0x82, 0x10, 0, 0},
+    EraseCase{"PageAboveKeptBlocks", 0x7, 0xFFFFFFF8, 0x82, 0x18, 12, 13}
+), rowName);
+// clang-format on
 
 // Programming only clears bits; a new connection forgets the masks, so nothing is erasable.
 TEST(Flash, WritesClearBitsAndANewConnectionForgetsTheMasks)

@@ -26,30 +26,31 @@ TEST_P(FrameReplies, AnswersAConnectedProgramExactly)
         EXPECT_EQ(f.exchange(c.frame, c.length), c.reply);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Frames, FrameReplies,
-    ::testing::Values(ReplyCase{"Connect", "0F 48 5A 34 31 43 31 FF", "0F 80 00 00 00 00 FF"},
-                      ReplyCase{"Handshake", "0F 02 20 02 02 02 FF", "0F 82 20 FF FF FF FF"},
-                      ReplyCase{"SetAddrHigh", "0F 0E 00 12 12 12 FF", "0F 8E 00 12 12 12 FF"},
-                      ReplyCase{"KeepLane0", "0F 0E 03 07 07 07 FF", "0F 8E 03 07 07 07 FF"},
-                      ReplyCase{"EraseLane0", "0F 0E 04 F8 F8 F8 FF", "0F 8E 04 F8 F8 F8 FF"},
-                      ReplyCase{"ChipEraseMode", "0F 0E 01 80 80 80 FF", "0F 8E 01 80 80 80 FF"},
-                      ReplyCase{"PageEraseMode", "0F 0E 01 82 82 82 FF", "0F 8E 01 82 82 82 FF"},
-                      ReplyCase{"EraseStart", "0F 0A 00 00 00 00 FF", "0F 8A 00 00 00 00 FF"},
-                      ReplyCase{"EraseStatus", "0F 00 00 00 00 00 FF", "0F 80 00 00 00 00 FF"},
-                      ReplyCase{"Write8", "0F 09 00 00 00 00 00 00 00 00 00 FF", "0F 89 00 00 00 00 FF"},
-                      ReplyCase{"Read8Erased", "0F 0D 38 00 00 00 FF", "0F 8D 38 FF FF FF FF FF FF FF FF FF", 12},
-                      ReplyCase{"RateCommandIsSilent", "0F 0E 02 8C 8C 8C FF", ""},
-                      ReplyCase{"LeaveIsSilent", "0F 0E 01 01 01 FF", ""},
-                      ReplyCase{"WrongFamilyLetters", "0F 48 5A 34 31 43 32 FF", ""},
-                      ReplyCase{"WrongHandshake", "0F 02 20 02 02 03 FF", ""},
-                      ReplyCase{"UnequalRegisterCopies", "0F 0E 00 12 12 13 FF", ""},
-                      ReplyCase{"UnknownMode", "0F 0E 01 81 81 81 FF", ""},
-                      ReplyCase{"UnknownRegister", "0F 0E 0B 00 00 00 FF", ""},
-                      ReplyCase{"ReadWithParameters", "0F 0D 38 00 01 00 FF", ""},
-                      ReplyCase{"NoEndByte", "0F 0A 00 00 00 00 00", ""},
-                      ReplyCase{"UnknownCode", "0F 33 00 00 00 00 FF", ""}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Frames, FrameReplies, ::testing::Values(
+    ReplyCase{"Connect", "0F 48 5A 34 31 43 31 FF", "0F 80 00 00 00 00 FF"},
+    ReplyCase{"Handshake", "0F 02 20 02 02 02 FF", "0F 82 20 FF FF FF FF"},
+    ReplyCase{"SetAddrHigh", "0F 0E 00 12 12 12 FF", "0F 8E 00 12 12 12 FF"},
+    ReplyCase{"KeepLane0", "0F 0E 03 07 07 07 FF", "0F 8E 03 07 07 07 FF"},
+    ReplyCase{"EraseLane0", "0F 0E 04 F8 F8 F8 FF", "0F 8E 04 F8 F8 F8 FF"},
+    ReplyCase{"ChipEraseMode", "0F 0E 01 80 80 80 FF", "0F 8E 01 80 80 80 FF"},
+    ReplyCase{"PageEraseMode", "0F 0E 01 82 82 82 FF", "0F 8E 01 82 82 82 FF"},
+    ReplyCase{"EraseStart", "0F 0A 00 00 00 00 FF", "0F 8A 00 00 00 00 FF"},
+    ReplyCase{"EraseStatus", "0F 00 00 00 00 00 FF", "0F 80 00 00 00 00 FF"},
+    ReplyCase{"Write8", "0F 09 00 00 00 00 00 00 00 00 00 FF", "0F 89 00 00 00 00 FF"},
+    ReplyCase{"Read8Erased", "0F 0D 38 00 00 00 FF", "0F 8D 38 FF FF FF FF FF FF FF FF FF", 12},
+    ReplyCase{"RateCommandIsSilent", "0F 0E 02 8C 8C 8C FF", ""},
+    ReplyCase{"LeaveIsSilent", "0F 0E 01 01 01 FF", ""},
+    ReplyCase{"WrongFamilyLetters", "0F 48 5A 34 31 43 32 FF", ""},
+    ReplyCase{"WrongHandshake", "0F 02 20 02 02 03 FF", ""},
+    ReplyCase{"UnequalRegisterCopies", "0F 0E 00 12 12 13 FF", ""},
+    ReplyCase{"UnknownMode", "0F 0E 01 81 81 81 FF", ""},
+    ReplyCase{"UnknownRegister", "0F 0E 0B 00 00 00 FF", ""},
+    ReplyCase{"ReadWithParameters", "0F 0D 38 00 01 00 FF", ""},
+    ReplyCase{"NoEndByte", "0F 0A 00 00 00 00 00", ""},
+    ReplyCase{"UnknownCode", "0F 33 00 00 00 00 FF", ""}
+), rowName);
+// clang-format on
 
 TEST(FrameReplies, IgnoresEverythingButConnectBeforeConnecting)
 {
