@@ -87,7 +87,7 @@ std::string listing(const sim::FlashBytes& flash, std::size_t from, std::size_t 
 {
     std::string text;
     for (std::size_t row = from; row < to; row += 16) {
-        char cell[16];
+        char cell[24];
         std::snprintf(cell, sizeof cell, "%08zxh :", row);
         text += cell;
         for (std::size_t k = row; k < row + 16; ++k) {
