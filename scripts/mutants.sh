@@ -29,6 +29,20 @@ mutants=(
   "hang-up-not-awaited|src/protocol/LinkControl.cpp|s/\{&ctx.replyEvent, &hangUp, &ctx.cancelEvent\}/{\&ctx.replyEvent, \&ctx.cancelEvent}/|FaultMatrix.*Program_HangupMidRun_9600"
   "skip-blank-sends-ff|src/ops/BlockWrite.cpp|s/return byte == 0xFF;/return byte == 0xFE;/|WireOracle.*skip_blank"
   "dump-dialog-keeps-owner|src/gui/dialogs/DumpDialog.cpp|s/ctx_.portOwner.exchange\(sink_.get\(\)\)/ctx_.portOwner.load()/|DumpDialogRun"
+  "no-pause-after-open|src/base/Timings.h|s/Millis openLinkPause\{500\};/Millis openLinkPause{0};/|PausesTowardTheTarget"
+  "no-pause-before-erase-status|src/base/Timings.h|s/Millis chipErasePause\{50\};/Millis chipErasePause{0};/|PausesTowardTheTarget"
+  "no-pause-in-rate-switch|src/protocol/LinkControl.cpp|s/    ctx.pause\(ctx.timings.baudSwitchPause\);\n    ctx.port.Close\(\);/    ctx.port.Close();/|PausesTowardTheTarget"
+  "no-pause-after-rate-switch|src/ops/LinkSteps.cpp|s/    ctx.pause\(ctx.timings.afterSwitchPause\);\n//|PausesTowardTheTarget"
+  "board-run-twice|src/line/Station.cpp|s/const WaitResult gone = waitUntilBoardGone\(ctx, \[this\] \{ tick\(\); \}\);/const WaitResult gone = WaitResult::TimedOut;/|StationLine"
+  "board-missed-after-swap|src/line/Station.cpp|s/if \(leftIsp\(outcome\) && !unrun\)/if (false)/|StationLine.*swap_200ms"
+  "record-loss-goes-on|src/line/Station.cpp|s/keep\(record, where\);\n    if \(failure.empty\(\)\)/keep(record, where);\n    if (true)/|StationStops.WhenItsRecordCannotBeKept"
+  "serial-issued-twice|src/line/SerialPool.cpp|s/state_.next = serial \+ state_.range.step;/state_.next = serial;/|StationsOnThreePortsShareOnePool"
+  "void-number-reissued|src/line/SerialPool.cpp|s/    pending_.erase\(serial\);\n    return \{\};/    pending_.erase(serial);\n    if (event == \"void\")\n        state_.next = std::min(state_.next, serial);\n    return {};/|SerialOutcome"
+  "commit-not-awaited|src/line/Database.cpp|s/\"SET lock_timeout = '10s';/\"SET synchronous_commit = off; SET lock_timeout = '10s';/|AServerThatGoesAway"
+  "profile-key-ignored|src/line/StationSetup.cpp|s/s.retries = \*count;//|StationProfile"
+  "changed-file-not-reloaded|src/gui/panel/IspPanel.cpp|s/if \(now.size\(\) == loaded_.size && now.lastModified\(\) == loaded_.modified\)/if (now.exists())/|PanelReload"
+  "tile-passes-a-failure|src/gui/station/StationWindow.cpp|s/const bool passed = !errorClassOf\(report\);/const bool passed = true;/|StationWindowTest.EachTile"
+  "gone-port-left-open|src/serial/SerialPortMonitor.cpp|s/        closeDevice\(\); [^\n]*\n//|PanelReplug"
 )
 
 missed=0

@@ -107,6 +107,14 @@ TEST_P(StationLine, RunsEachBoardOnceAndRecordsIt)
     if (*row.said) {
         EXPECT_EQ(count(run.err, row.said + target.slavePath()), 1u) << run.err;
     }
+    // Each PASS is the next board on the line, not a board that stayed run again.
+    const std::vector<sim::FlashBytes> boards = target.sim().boardFlashes();
+    ASSERT_GE(boards.size(), row.ends.size());
+    for (std::size_t k = 0; k < row.ends.size(); ++k) {
+        if (row.ends[k].starts_with("PASS")) {
+            EXPECT_EQ(boards[k][0], 0x11) << "board " << k + 1 << " was not programmed";
+        }
+    }
 
     const std::vector<QJsonObject> records = jsonLines(fileText(path("boards.jsonl")));
     ASSERT_EQ(records.size(), row.ends.size());
