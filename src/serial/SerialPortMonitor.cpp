@@ -126,13 +126,13 @@ void SerialPort::Impl::markHungUp(const char* step, const std::string& reason)
     if (hungUp.exchange(true))
         return;
     debugTrace("abnormal end...");
-    report(step, reason, true);
     {
         std::lock_guard guard(lock);
         closeDevice();       // nothing is sent or drained on a line that hung up
         lostDevice = device; // the reopen that follows finds it missing: already said
         reopenAfterHangUp = true;
     }
+    report(step, reason, true); // after the close: whoever sees the box finds the port closed
     hangUpEvent.set();
 }
 
