@@ -11,12 +11,12 @@ namespace pw::cli {
 
 InterruptWatcher::InterruptWatcher(std::function<void()> onInterrupt) : onInterrupt_(std::move(onInterrupt))
 {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    signalFd_ = ::signalfd(-1, &signals, SFD_CLOEXEC);
+    sigset_t watched;
+    sigemptyset(&watched);
+    sigaddset(&watched, SIGINT);
+    sigaddset(&watched, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &watched, nullptr);
+    signalFd_ = ::signalfd(-1, &watched, SFD_CLOEXEC);
     stopFd_ = ::eventfd(0, EFD_CLOEXEC);
     thread_ = std::thread([this] { watch(); });
 }

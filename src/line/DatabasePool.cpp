@@ -12,7 +12,7 @@ namespace pw {
 
 namespace {
 
-constexpr const char* kEndedWhy = "its station's database session ended before the board's outcome";
+constexpr const char* kSessionEndedWhy = "its station's database session ended before the board's outcome";
 
 // Takes the next number and writes its reservation in one statement: the pool's row stays
 // locked until it commits, so stations drawing at once are served one after another.
@@ -129,7 +129,7 @@ PoolProblem DatabasePool::open(const std::string& conninfo, const std::string& n
 PoolProblem DatabasePool::voidEnded()
 {
     std::string problem;
-    db_.run(kVoidEnded, {name_, sessionKey_, kEndedWhy}, problem);
+    db_.run(kVoidEnded, {name_, sessionKey_, kSessionEndedWhy}, problem);
     return problem.empty() ? PoolProblem{} : failure(problem);
 }
 

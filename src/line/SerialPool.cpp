@@ -1,5 +1,6 @@
 #include "line/SerialPool.h"
 
+#include "base/LastError.h"
 #include "line/JsonWriter.h"
 #include "line/SyncedLineFile.h"
 
@@ -22,12 +23,7 @@ namespace pw {
 
 namespace {
 
-constexpr const char* kEndedWhy = "its process ended before the board's outcome";
-
-std::string lastError()
-{
-    return std::strerror(errno);
-}
+constexpr const char* kProcessEndedWhy = "its process ended before the board's outcome";
 
 const std::string& hostName()
 {
@@ -230,7 +226,7 @@ PoolProblem SerialPool::voidEnded()
             continue;
         const QJsonObject event{{"event", "void"},
                                 {"serial", static_cast<qint64>(serial)},
-                                {"why", kEndedWhy},
+                                {"why", kProcessEndedWhy},
                                 {"time", jsonText(utcTimeText())}};
         if (PoolProblem problem = appendEvent(jsonLine(event)))
             return problem;

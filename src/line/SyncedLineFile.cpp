@@ -1,5 +1,7 @@
 #include "line/SyncedLineFile.h"
 
+#include "base/LastError.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,15 +11,6 @@
 #include <unistd.h>
 
 namespace pw {
-
-namespace {
-
-std::string lastError()
-{
-    return std::strerror(errno);
-}
-
-} // namespace
 
 FileLock::FileLock(int fd) : fd_(fd)
 {

@@ -26,11 +26,6 @@ namespace pw {
 
 namespace {
 
-QString fromBytes(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // A line edit with a Browse button beside it.
 QWidget* withBrowse(QLineEdit* edit, QWidget* parent, const std::function<void()>& browse)
 {
@@ -89,19 +84,19 @@ StationSetupDialog::StationSetupDialog(const StationSetup& setup, const QString&
                              "the password in ~/.pgpass: the profile is a plain file."));
     ports_->setMaximumHeight(150);
 
-    image_->setText(fromBytes(setup.image));
+    image_->setText(QString::fromStdString(setup.image));
     operation_->setCurrentIndex(setup.operation == StationOperation::Auto ? 0 : 1);
-    baud_->setCurrentIndex(std::max(0, baud_->findData(fromBytes(stationValue(setup, "baud")))));
-    startAddr_->setText(fromBytes(stationValue(setup, "start-addr")));
-    record_->setText(fromBytes(setup.record));
-    serial_->setText(fromBytes(stationValue(setup, "serial")));
-    serialPool_->setText(fromBytes(setup.serialPool));
-    database_->setText(fromBytes(setup.database));
+    baud_->setCurrentIndex(std::max(0, baud_->findData(QString::fromStdString(stationValue(setup, "baud")))));
+    startAddr_->setText(QString::fromStdString(stationValue(setup, "start-addr")));
+    record_->setText(QString::fromStdString(setup.record));
+    serial_->setText(QString::fromStdString(stationValue(setup, "serial")));
+    serialPool_->setText(QString::fromStdString(setup.serialPool));
+    database_->setText(QString::fromStdString(setup.database));
     serialOverwrite_->setChecked(setup.serialOverwrite);
     retries_->setValue(static_cast<int>(setup.retries));
-    beforeBoard_->setText(fromBytes(setup.beforeBoard));
-    afterBoard_->setText(fromBytes(setup.afterBoard));
-    resetPulse_->setText(fromBytes(stationValue(setup, "reset-pulse")));
+    beforeBoard_->setText(QString::fromStdString(setup.beforeBoard));
+    afterBoard_->setText(QString::fromStdString(setup.afterBoard));
+    resetPulse_->setText(QString::fromStdString(stationValue(setup, "reset-pulse")));
     skipBlank_->setChecked(setup.skipBlank);
     fillPorts(store);
     showImageFacts();
@@ -165,7 +160,7 @@ void StationSetupDialog::fillPorts(const SettingsStore& store)
     std::set<std::string> shown;
     const auto addPort = [this, &shown](const std::string& saved, const QString& text) {
         auto* item = new QListWidgetItem(text, ports_);
-        item->setData(Qt::UserRole, fromBytes(saved));
+        item->setData(Qt::UserRole, QString::fromStdString(saved));
         const bool chosen = std::find(setup_.ports.begin(), setup_.ports.end(), saved) != setup_.ports.end();
         item->setCheckState(chosen ? Qt::Checked : Qt::Unchecked);
         shown.insert(saved);
@@ -174,13 +169,13 @@ void StationSetupDialog::fillPorts(const SettingsStore& store)
     for (const SerialDeviceInfo& info : listed.devices) {
         const std::string saved = info.serial.empty() ? info.node : "usb:" + info.serial;
         const std::string description = deviceDescription(info);
-        addPort(saved, fromBytes(info.node + (description.empty() ? "" : "  " + description)));
+        addPort(saved, QString::fromStdString(info.node + (description.empty() ? "" : "  " + description)));
     }
     for (const auto& [name, device] : listed.configured)
-        addPort(device, fromBytes(device + "  (" + name + " in the settings)"));
+        addPort(device, QString::fromStdString(device + "  (" + name + " in the settings)"));
     for (const std::string& port : setup_.ports) // a pseudo-terminal, an adapter not plugged in
         if (!shown.contains(port))
-            addPort(port, fromBytes(port));
+            addPort(port, QString::fromStdString(port));
 }
 
 void StationSetupDialog::setImage(const QString& path)
@@ -198,11 +193,12 @@ void StationSetupDialog::showImageFacts()
     PreparedImage image;
     std::string problem;
     if (!prepareImage(image_->text().toStdString(), image, problem)) {
-        imageFacts_->setText(fromBytes(problem));
+        imageFacts_->setText(QString::fromStdString(problem));
         return;
     }
     imageFacts_->setText(tr("Size %1   Check Sum %2\nSHA-256 %3")
-                             .arg(fromBytes(image.sizeText), fromBytes(image.checksumText), fromBytes(image.sha256)));
+                             .arg(QString::fromStdString(image.sizeText), QString::fromStdString(image.checksumText),
+                                  QString::fromStdString(image.sha256)));
 }
 
 std::optional<StationSetup> StationSetupDialog::readFields()

@@ -32,11 +32,6 @@ const QStringList kHistoryColumns{QObject::tr("Time"),   QObject::tr("Port"),   
                                   QObject::tr("Result"), QObject::tr("Serial"), QObject::tr("Attempt"),
                                   QObject::tr("Seconds")};
 
-QString fromBytes(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 QString phaseWord(Phase phase)
 {
     switch (phase) {
@@ -59,7 +54,7 @@ QString failureReason(const BoardReport& report)
 {
     if (report.hook)
         return StationWindow::tr("hook failed: %1 %2")
-            .arg(fromBytes(*report.hook), fromBytes(report.hookResult.status));
+            .arg(QString::fromStdString(*report.hook), QString::fromStdString(report.hookResult.status));
     if (report.outcome.exitCode == ExitPortError)
         return StationWindow::tr("port error");
     if (report.outcome.exitCode == ExitNotKept)
@@ -67,7 +62,7 @@ QString failureReason(const BoardReport& report)
     switch (report.outcome.result.outcome) {
     case Outcome::Success: break;
     case Outcome::Mismatch:
-        return StationWindow::tr("verify mismatch: %1").arg(fromBytes(report.outcome.result.message));
+        return StationWindow::tr("verify mismatch: %1").arg(QString::fromStdString(report.outcome.result.message));
     case Outcome::TimedOut: return StationWindow::tr("no reply");
     case Outcome::LineLost: return StationWindow::tr("the port hung up");
     case Outcome::Cancelled: return StationWindow::tr("cancelled");
@@ -75,19 +70,19 @@ QString failureReason(const BoardReport& report)
     case Outcome::Refused: return StationWindow::tr("refused");
     case Outcome::WrongReply: return StationWindow::tr("wrong reply to connect: reset the MCU");
     }
-    return fromBytes(report.outcome.result.message);
+    return QString::fromStdString(report.outcome.result.message);
 }
 
 QString stopText(const std::string& port, const StationStop& stop)
 {
-    const QString where = StationWindow::tr("board %1 on %2").arg(stop.board).arg(fromBytes(port));
-    const QString detail = fromBytes(stop.detail);
+    const QString where = StationWindow::tr("board %1 on %2").arg(stop.board).arg(QString::fromStdString(port));
+    const QString detail = QString::fromStdString(stop.detail);
     QString happened;
     QString todo;
     switch (stop.reason) {
     case StopReason::RecordNotKept:
         happened = StationWindow::tr("The record of %1 could not be written to %2: %3.")
-                       .arg(where, fromBytes(stop.store), detail);
+                       .arg(where, QString::fromStdString(stop.store), detail);
         todo = databaseName(stop.store)
                    ? StationWindow::tr("Bring the database back, or check its connection in Edit, then press Start.")
                    : StationWindow::tr("Make room on the disk or choose another record file, then press Start.");
@@ -98,12 +93,12 @@ QString stopText(const std::string& port, const StationStop& stop)
                                  "Start.");
         break;
     case StopReason::PortGone:
-        happened = StationWindow::tr("%1 cannot be opened: %2").arg(fromBytes(port), detail);
+        happened = StationWindow::tr("%1 cannot be opened: %2").arg(QString::fromStdString(port), detail);
         todo = StationWindow::tr("Plug the adapter in, or choose its port in Edit, then press Start.");
         break;
     case StopReason::ResetLineFailed:
         happened = StationWindow::tr("%1 cannot pulse %2 to reset %3: %4")
-                       .arg(fromBytes(port), QString::fromLatin1(modemLineName(stop.line)), where, detail);
+                       .arg(QString::fromStdString(port), QString::fromLatin1(modemLineName(stop.line)), where, detail);
         todo = StationWindow::tr("Check the adapter and the fixture's reset wiring, then press Start.");
         break;
     case StopReason::ImageUnusable:
@@ -182,7 +177,7 @@ void StationWindow::setSetup(const StationSetup& setup)
 {
     setup_ = setup;
     buildTiles(setup_.ports);
-    imageLabel_->setText(fromBytes(setup_.image));
+    imageLabel_->setText(QString::fromStdString(setup_.image));
     updateButtons();
 }
 
@@ -195,7 +190,8 @@ void StationWindow::buildTiles(const std::vector<std::string>& labels)
     boardsPerTile_.assign(labels.size(), 0);
     const int columns = std::max(1, columnsFor(labels.size()));
     for (std::size_t slot = 0; slot < labels.size(); ++slot) {
-        auto* tile = new PortTile(fromBytes(labels[slot]), fromBytes(adapterSerialOf(labels[slot])), this);
+        auto* tile = new PortTile(QString::fromStdString(labels[slot]),
+                                  QString::fromStdString(adapterSerialOf(labels[slot])), this);
         tileGrid_->addWidget(tile, static_cast<int>(slot) / columns, static_cast<int>(slot) % columns);
         tiles_.push_back(tile);
     }
@@ -243,7 +239,8 @@ void StationWindow::start()
     stopAsked_ = false;
     pendingStop_.reset();
     imageLabel_->setText(tr("%1   Check Sum %2")
-                             .arg(QFileInfo(fromBytes(image_.binaryPath)).fileName(), fromBytes(image_.checksumText)));
+                             .arg(QFileInfo(QString::fromStdString(image_.binaryPath)).fileName(),
+                                  QString::fromStdString(image_.checksumText)));
     thread_ = std::thread([this] {
         line_->run();
         QMetaObject::invokeMethod(
@@ -357,7 +354,7 @@ void StationWindow::showBoardEnded(std::size_t slot, const BoardReport& report)
     if (passed)
         tile->showPassed(report.board, serial, report.outcome.result.seconds);
     else
-        tile->showFailed(report.board, failureReason(report), fromBytes(report.outcome.result.message));
+        tile->showFailed(report.board, failureReason(report), QString::fromStdString(report.outcome.result.message));
     addHistoryRow(report.outcome.port, report);
     updateTotals();
 }
@@ -371,7 +368,7 @@ void StationWindow::showStop(std::size_t slot, const StationStop& stop)
 
 void StationWindow::showNotice(std::size_t slot, const std::string& text)
 {
-    tiles_.at(slot)->setToolTip(fromBytes(text));
+    tiles_.at(slot)->setToolTip(QString::fromStdString(text));
 }
 
 void StationWindow::addHistoryRow(const std::string& port, const BoardReport& report)
@@ -379,7 +376,7 @@ void StationWindow::addHistoryRow(const std::string& port, const BoardReport& re
     history_->insertRow(0);
     const QString serial = report.outcome.serial ? QString::number(report.outcome.serial->number) : QString();
     const QStringList cells{QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")),
-                            fromBytes(port),
+                            QString::fromStdString(port),
                             QString::number(report.board),
                             errorClassOf(report) ? QStringLiteral("FAIL ") + failureReason(report)
                                                  : QStringLiteral("PASS"),
