@@ -1,11 +1,7 @@
 // pagewise-cli as a user runs it: a child process against in-process simulated targets.
-#include "support/ChildProcess.h"
+#include "support/CliFixture.h"
 #include "support/EngineBench.h"
-#include "support/ScopedEnv.h"
 #include "support/Tables.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -21,25 +17,6 @@ namespace {
 
 using Kind = sim::Fault::Kind;
 
-bool contains(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-class CliFixture : public ::testing::Test {
-protected:
-    std::string path(const std::string& name) const { return dir.file(name); }
-    std::string write(const std::string& name, const std::string& bytes) const { return writeFile(path(name), bytes); }
-    ChildResult cli(const std::vector<std::string>& args) const
-    {
-        return ChildProcess(binFolder() + "pagewise-cli", args).wait();
-    }
-
-    TempDir dir;
-    // Settings of the developer's own desktop must not leak into the runs.
-    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
-};
-
 struct RunRow {
     const char* name;
     std::vector<std::string> args; // "$port" for the target, "$image" for a 0x108-byte image ("$latin1" named so)
@@ -52,7 +29,6 @@ struct RunRow {
 };
 using pw::test::PrintTo;
 
-const std::string kImage = std::string(0x100, '\x11') + "12345678";
 const std::string kSixteenZerosHex = ":10010000" + std::string(32, '0') + "EF\n:00000001FF\n";
 
 class CliRun : public CliFixture, public ::testing::WithParamInterface<RunRow> {};
@@ -232,7 +208,7 @@ TEST_F(CliSession, EventsAreJsonLinesInOrderPerPort)
 TEST_F(CliSession, CtrlCMidProgramEndsPromptlyWithLeaveIspOnTheWire)
 {
     SimHarness target(sim::SimOptions{}); // paced: a 64 KiB image at 9600 takes minutes
-    ChildProcess child(binFolder() + "pagewise-cli",
+    ChildProcess child(cliProgram(),
                        {"--port", target.slavePath(), "program", write("fw.bin", std::string(0x10000, '\x5A'))});
     ASSERT_TRUE(target.waitUntil([&] { return target.programFrames().size() >= 20; }));
     const auto interrupted = std::chrono::steady_clock::now();

@@ -2,17 +2,12 @@
 // own, several processes and PCs' worth of stations at once, killed stations, a server that goes
 // away, a lost acknowledgement, and what a station's role may not do.
 #include "line/NumberStore.h"
-#include "support/ChildProcess.h"
-#include "support/Files.h"
+#include "support/CliFixture.h"
 #include "support/PgProxy.h"
 #include "support/PgServer.h"
-#include "support/ScopedEnv.h"
-#include "support/SimHarness.h"
 #include "support/Tables.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSysInfo>
 
 #include <gtest/gtest.h>
@@ -27,16 +22,13 @@
 namespace pw::test {
 namespace {
 
-// 0x808 bytes: the serial field goes past the image's end.
-const std::string kImage = std::string(0x800, '\x11') + "12345678";
-
-class DatabaseFixture : public ::testing::Test {
+class DatabaseFixture : public CliFixture {
 protected:
     void SetUp() override { ASSERT_EQ(server.problem(), ""); }
     ChildResult cli(std::vector<std::string> args, const std::string& database) const
     {
         args.insert(args.end(), {"--database", database});
-        return ChildProcess(binFolder() + "pagewise-cli", args).wait();
+        return CliFixture::cli(args);
     }
     void makePool(const std::string& pool, std::uint64_t start) const
     {
@@ -48,9 +40,9 @@ protected:
     {
         const ChildResult shown = cli({"serials", "show", pool, "--json"}, server.conninfo());
         EXPECT_EQ(shown.exitCode, 0) << shown.err;
-        return QJsonDocument::fromJson(QByteArray::fromStdString(shown.out)).object();
+        return jsonObject(shown.out);
     }
-    std::string image() const { return writeFile(dir.file("fw.bin"), kImage); }
+    std::string image() const { return write("fw.bin", kImage); }
     // The pool's numbers in a state: "used", "void" or "reserved".
     std::set<qint64> numbers(const std::string& pool, const char* state) const
     {
@@ -61,8 +53,6 @@ protected:
     }
 
     PgServer server;
-    TempDir dir;
-    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
 };
 
 struct CommandRow {
@@ -198,9 +188,8 @@ TEST_F(DatabaseFixture, AKilledStationsNumberIsVoidOnceItsSessionEnds)
     ASSERT_NO_FATAL_FAILURE(server.setUpTables());
     ASSERT_NO_FATAL_FAILURE(makePool("db:p", 100));
     SimHarness target(SimHarness::withFaults({{sim::Fault::Kind::Slow, 300}}));
-    ChildProcess run(binFolder() + "pagewise-cli",
-                     {"-q", "--port", target.slavePath(), "--database", server.conninfo(), "--serial", "0x900:u8",
-                      "--serial-pool", "db:p", "program", image()});
+    ChildProcess run(cliProgram(), {"-q", "--port", target.slavePath(), "--database", server.conninfo(), "--serial",
+                                    "0x900:u8", "--serial-pool", "db:p", "program", image()});
     ASSERT_TRUE(target.waitForProgramFrames(13)); // connect, handshake, masks, address, a write
     EXPECT_EQ(server.query("SELECT number, state FROM pagewise.serial_number"), "100|reserved\n");
     run.signal(SIGKILL);
@@ -236,14 +225,11 @@ TEST_F(DatabaseFixture, TwoStationProcessesShareOnePoolAndOneRecordLine)
                                          "--serial", "0xFFF0:u32le", "--serial-pool",
                                          pool,       "--record",     "db:line7"};
         for (int port = 0; port < 2; ++port) {
-            sim::SimOptions options = SimHarness::unpaced();
-            options.boards = 4;
-            options.swapMinMs = options.swapMaxMs = 200;
-            lines.push_back(std::make_unique<SimHarness>(options));
+            lines.push_back(std::make_unique<SimHarness>(boardLine(4, 200)));
             args.insert(args.end(), {"--port", lines.back()->slavePath()});
         }
         args.insert(args.end(), {"station", "program", image()});
-        stations.push_back(std::make_unique<ChildProcess>(binFolder() + "pagewise-cli", args));
+        stations.push_back(std::make_unique<ChildProcess>(cliProgram(), args));
     }
     for (auto& station : stations) {
         for (int board = 0; board < 8; ++board)
@@ -269,7 +255,7 @@ TEST_F(DatabaseFixture, TwoStationProcessesShareOnePoolAndOneRecordLine)
         std::getline(fields, result, '|');
         std::getline(fields, recorded, '|');
         const sim::FlashBytes& flash = flashes.at(port).at(std::stoul(board) - 1);
-        const std::uint64_t number = flash[0xFFF0] | flash[0xFFF1] << 8 | flash[0xFFF2] << 16 | flash[0xFFF3] << 24;
+        const std::uint64_t number = u32leAt(flash, 0xFFF0);
         EXPECT_EQ(std::to_string(number), serial) << row;
         EXPECT_EQ(recorded, serial) << row;
         EXPECT_EQ(result, "success") << row;
@@ -294,11 +280,8 @@ TEST_F(DatabaseFixture, AServerThatGoesAwayStopsTheStationBeforeTheNextBoard)
 {
     ASSERT_NO_FATAL_FAILURE(server.setUpTables());
     ASSERT_NO_FATAL_FAILURE(makePool("db:p", 1));
-    sim::SimOptions options = SimHarness::unpaced();
-    options.boards = 5;
-    options.swapMinMs = options.swapMaxMs = 1500; // the stop is over before the next board comes
-    SimHarness line(options);
-    ChildProcess station(binFolder() + "pagewise-cli",
+    SimHarness line(boardLine(5, 1500)); // the stop is over before the next board comes
+    ChildProcess station(cliProgram(),
                          {"-q", "--port", line.slavePath(), "--database", server.conninfo(), "--serial", "0x900:u8",
                           "--serial-pool", "db:p", "--record", "db:l", "station", "program", image()});
     for (int board = 0; board < 2; ++board)
@@ -342,12 +325,9 @@ TEST_F(DatabaseFixture, ARecordSentAgainAfterALostAcknowledgementIsNotDoubled)
     through.replace(through.find(server.socketFolder()), server.socketFolder().size(),
                     proxyFolder.path().toStdString());
     proxy.loseReplyTo("INSERT INTO pagewise.record");
-    sim::SimOptions options = SimHarness::unpaced();
-    options.boards = 3;
-    options.swapMinMs = options.swapMaxMs = 100;
-    SimHarness line(options);
-    ChildProcess station(binFolder() + "pagewise-cli", {"-q", "--port", line.slavePath(), "--database", through,
-                                                        "--record", "db:l", "station", "program", image()});
+    SimHarness line(boardLine(3, 100));
+    ChildProcess station(cliProgram(), {"-q", "--port", line.slavePath(), "--database", through, "--record", "db:l",
+                                        "station", "program", image()});
     for (int board = 0; board < 3; ++board)
         ASSERT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with("PASS ")) << "board " << board;
     station.signal(SIGINT);

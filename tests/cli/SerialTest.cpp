@@ -1,14 +1,9 @@
 // Serial numbers per board: placed into the image in memory, taken from a pool that never
 // issues a number twice, across crashes and failures.
-#include "support/ChildProcess.h"
-#include "support/Files.h"
-#include "support/ScopedEnv.h"
-#include "support/SimHarness.h"
+#include "support/CliFixture.h"
 #include "support/Tables.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -25,36 +20,14 @@ namespace {
 
 using Kind = sim::Fault::Kind;
 
-// 0x808 bytes: 0x11 everywhere, so the room for a field lies past the image's end.
-const std::string kImage = std::string(0x800, '\x11') + "12345678";
-
-QJsonObject jsonObject(const std::string& line)
-{
-    return QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-}
-
-std::vector<QJsonObject> jsonLines(const std::string& text)
-{
-    std::vector<QJsonObject> objects;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        objects.push_back(jsonObject(line));
-    return objects;
-}
-
 std::size_t writeFrames(const std::vector<std::string>& frames)
 {
     return static_cast<std::size_t>(
         std::ranges::count_if(frames, [](const std::string& frame) { return frame.starts_with("0F 09 "); }));
 }
 
-class SerialFixture : public ::testing::Test {
+class SerialFixture : public CliFixture {
 protected:
-    std::string path(const std::string& name) const { return dir.file(name); }
-    ChildResult cli(const std::vector<std::string>& args) const
-    {
-        return ChildProcess(binFolder() + "pagewise-cli", args).wait();
-    }
     std::string pool(std::uint64_t start, std::uint64_t step = 1, const std::string& name = "pool.jsonl") const
     {
         const ChildResult made =
@@ -68,9 +41,6 @@ protected:
         EXPECT_EQ(shown.exitCode, 0) << shown.err;
         return jsonObject(shown.out);
     }
-
-    TempDir dir;
-    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")}; // the developer's settings stay out
 };
 
 struct PlaceRow {
@@ -98,7 +68,7 @@ TEST_P(SerialPlacement, WritesTheFieldOrRefusesBeforeAnyFrame)
     std::vector<std::string> args = {"-q",    "--port", target.slavePath(), "--serial", row.field, "--serial-pool",
                                      poolPath};
     args.insert(args.end(), row.extra.begin(), row.extra.end());
-    args.insert(args.end(), {row.command, writeFile(path("fw.bin"), kImage)});
+    args.insert(args.end(), {row.command, write("fw.bin", kImage)});
     const ChildResult run = cli(args);
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     EXPECT_NE((run.out + run.err).find(row.said), std::string::npos) << run.out << run.err;
@@ -171,13 +141,13 @@ TEST_P(SerialOutcome, VoidsTheNumberOfABoardThatDidNotPass)
     const std::string poolPath = pool(100, 5);
     // The field is in the image's first block, written before anything can fail after it.
     const std::string image = std::string(8, '\xFF') + std::string(0x100, '\x22');
-    const std::vector<std::string> args = {
-        "-q", "--serial", "0x0:u32le", "--serial-pool", poolPath, "program", writeFile(path("fw.bin"), image)};
+    const std::vector<std::string> args = {"-q",     "--serial", "0x0:u32le",           "--serial-pool",
+                                           poolPath, "program",  write("fw.bin", image)};
     {
         SimHarness target(SimHarness::withFaults(row.faults));
         std::vector<std::string> withPort = {"--port", target.slavePath()};
         withPort.insert(withPort.end(), args.begin(), args.end());
-        ChildProcess run(binFolder() + "pagewise-cli", withPort);
+        ChildProcess run(cliProgram(), withPort);
         if (row.killed) {
             ASSERT_TRUE(target.waitForProgramFrames(13)); // connect, handshake, masks, address, a write
             EXPECT_NE(fileText(poolPath).find("\"reserved\""), std::string::npos);
@@ -223,14 +193,11 @@ TEST_F(SerialFixture, StationsOnThreePortsShareOnePool)
                                      "--after-board",
                                      "echo $PAGEWISE_SERIAL >> " + path("hook.txt")};
     for (int k = 0; k < 3; ++k) {
-        sim::SimOptions options = SimHarness::unpaced();
-        options.boards = 5;
-        options.swapMinMs = options.swapMaxMs = 200;
-        lines.push_back(std::make_unique<SimHarness>(options));
+        lines.push_back(std::make_unique<SimHarness>(boardLine(5, 200)));
         args.insert(args.end(), {"--port", lines.back()->slavePath()});
     }
-    args.insert(args.end(), {"station", "program", writeFile(path("fw.bin"), kImage)});
-    ChildProcess station(binFolder() + "pagewise-cli", args);
+    args.insert(args.end(), {"station", "program", write("fw.bin", kImage)});
+    ChildProcess station(cliProgram(), args);
     for (int board = 0; board < 15; ++board)
         ASSERT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with("PASS ")) << "board " << board;
     station.signal(SIGINT);
@@ -248,7 +215,7 @@ TEST_F(SerialFixture, StationsOnThreePortsShareOnePool)
     for (const QJsonObject& record : records) {
         const sim::FlashBytes& flash =
             flashes[record.value("port").toString().toStdString()][record.value("board").toInt() - 1];
-        const std::uint64_t number = flash[0xFFF0] | flash[0xFFF1] << 8 | flash[0xFFF2] << 16 | flash[0xFFF3] << 24;
+        const std::uint64_t number = u32leAt(flash, 0xFFF0);
         EXPECT_EQ(record.value("serial").toInteger(), static_cast<qint64>(number));
         EXPECT_EQ(record.value("serial_address").toInteger(), 0xFFF0);
         EXPECT_TRUE(std::equal(kImage.begin(), kImage.end(), flash.begin(),
@@ -285,7 +252,7 @@ TEST_F(SerialFixture, APoolThatCannotBeWrittenStopsTheRunBeforeAnyFrame)
     SimHarness target;
     const std::string command = "trap '' XFSZ; ulimit -f 1; exec " + binFolder() + "pagewise-cli -q --port " +
                                 target.slavePath() + " --serial 0x900:u8 --serial-pool " + poolPath + " program " +
-                                writeFile(path("fw.bin"), kImage);
+                                write("fw.bin", kImage);
     const ChildResult run = ChildProcess("/bin/sh", {"-c", command}).wait();
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_NE(run.err.find("serial pool " + poolPath + ": cannot write it: File too large"), std::string::npos)
@@ -314,7 +281,7 @@ TEST_P(PoolFile, IsNeverCreatedOrOverwrittenByAccident)
         writeFile(poolPath, row.content);
     std::vector<std::string> args;
     for (const std::string& arg : row.args)
-        args.push_back(arg == "$pool" ? poolPath : arg == "$image" ? writeFile(path("fw.bin"), kImage) : arg);
+        args.push_back(arg == "$pool" ? poolPath : arg == "$image" ? write("fw.bin", kImage) : arg);
     const ChildResult run = cli(args);
     EXPECT_EQ(run.exitCode, row.exitCode);
     EXPECT_NE((run.out + run.err).find(row.said), std::string::npos) << run.out << run.err;

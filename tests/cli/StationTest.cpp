@@ -1,15 +1,10 @@
 // pagewise-cli station as a production line runs it: a child process against simulated lines
 // of boards that come and go.
-#include "support/ChildProcess.h"
-#include "support/Files.h"
-#include "support/SimHarness.h"
-#include "support/ScopedEnv.h"
+#include "support/CliFixture.h"
 #include "support/Tables.h"
 #include "support/WireFrames.h"
 
 #include <QCryptographicHash>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -24,51 +19,15 @@ namespace {
 
 using Kind = sim::Fault::Kind;
 
-const std::string kImage = std::string(0x100, '\x11') + "12345678";
-
-std::size_t count(const std::string& text, const std::string& part)
-{
-    std::size_t found = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++found;
-    return found;
-}
-
-std::vector<QJsonObject> jsonLines(const std::string& text)
-{
-    std::vector<QJsonObject> objects;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        objects.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
-    return objects;
-}
-
-class StationFixture : public ::testing::Test {
-public:
-    std::string path(const std::string& name) const { return dir.file(name); }
-
-    static sim::SimOptions line(std::uint32_t boards, std::uint32_t swapMs, std::vector<sim::Fault> faults = {},
-                                std::uint32_t faultyBoard = 0, std::uint32_t stayMs = 0)
-    {
-        sim::SimOptions options = SimHarness::withFaults(std::move(faults));
-        options.boards = boards;
-        options.swapMinMs = options.swapMaxMs = swapMs;
-        options.faultyBoard = faultyBoard;
-        options.stayMs = stayMs;
-        return options;
-    }
-
+class StationFixture : public CliFixture {
 protected:
     std::vector<std::string> stationArgs(const SimHarness& target, std::vector<std::string> extra) const
     {
         std::vector<std::string> args = {"-q", "--port", target.slavePath(), "--baud", "9600"};
         args.insert(args.end(), extra.begin(), extra.end());
-        args.insert(args.end(), {"station", "program", writeFile(path("fw.bin"), kImage)});
+        args.insert(args.end(), {"station", "program", write("fw.bin", kImage)});
         return args;
     }
-
-    TempDir dir;
-    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")}; // the developer's settings stay out
 };
 
 struct LineRow {
@@ -92,7 +51,7 @@ TEST_P(StationLine, RunsEachBoardOnceAndRecordsIt)
     SimHarness target(row.line);
     std::vector<std::string> extra = row.extra;
     extra.insert(extra.end(), {"--record", path("boards.jsonl")});
-    ChildProcess station(binFolder() + "pagewise-cli", stationArgs(target, extra));
+    ChildProcess station(cliProgram(), stationArgs(target, extra));
     for (const std::string& expected : row.ends) {
         const std::string line = station.readLine(std::chrono::seconds(60));
         const std::string verdict = expected.substr(0, 4), board = expected.substr(5);
@@ -135,18 +94,18 @@ TEST_P(StationLine, RunsEachBoardOnceAndRecordsIt)
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Lines, StationLine, ::testing::Values(
-    LineRow{"swap_200ms", StationFixture::line(3, 200), {}, {"PASS 1", "PASS 2", "PASS 3"}, {1, 1, 1}},
-    LineRow{"swap_1s", StationFixture::line(2, 1000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
-    LineRow{"swap_3s", StationFixture::line(2, 3000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
-    LineRow{"dead_board_between_two", StationFixture::line(3, 300, {{Kind::SilentAfter, 20}}, 2), {},
+    LineRow{"swap_200ms", boardLine(3, 200), {}, {"PASS 1", "PASS 2", "PASS 3"}, {1, 1, 1}},
+    LineRow{"swap_1s", boardLine(2, 1000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
+    LineRow{"swap_3s", boardLine(2, 3000), {}, {"PASS 1", "PASS 2"}, {1, 1}},
+    LineRow{"dead_board_between_two", boardLine(3, 300, {{Kind::SilentAfter, 20}}, 2), {},
         {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}},
-    LineRow{"dead_board_after_the_rate_switch", StationFixture::line(3, 300, {{Kind::SilentAfter, 15}}, 2),
+    LineRow{"dead_board_after_the_rate_switch", boardLine(3, 300, {{Kind::SilentAfter, 15}}, 2),
         {"--baud", "115200"}, {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}},
-    LineRow{"board_stays_after_failure", StationFixture::line(3, 300, {{Kind::Corrupt, 2}}, 2, 1500), {},
+    LineRow{"board_stays_after_failure", boardLine(3, 300, {{Kind::Corrupt, 2}}, 2, 1500), {},
         {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}, "remove board 2 from "},
-    LineRow{"wrong_connect_reply_between_two", StationFixture::line(3, 300, {{Kind::WrongConnect, 0}}, 2, 1500),
+    LineRow{"wrong_connect_reply_between_two", boardLine(3, 300, {{Kind::WrongConnect, 0}}, 2, 1500),
         {"--retries", "2"}, {"PASS 1", "FAIL 2", "PASS 3"}, {1, 1, 1}, "remove board 2 from ", "wrong-reply"},
-    LineRow{"retry_passes_on_the_second_attempt", StationFixture::line(2, 300, {{Kind::Corrupt, 2}}, 1, 5000),
+    LineRow{"retry_passes_on_the_second_attempt", boardLine(2, 300, {{Kind::Corrupt, 2}}, 1, 5000),
         {"--retries", "2"}, {"PASS 1", "PASS 2"}, {2, 1}}
 ), rowName);
 // clang-format on
@@ -158,10 +117,8 @@ using StationStops = StationFixture;
 TEST_F(StationStops, WhenItsRecordCannotBeKept)
 {
     {
-        SimHarness target(line(2, 200));
-        const ChildResult run = ChildProcess(binFolder() + "pagewise-cli",
-                                             stationArgs(target, {"--events", "--record", path("no/such/folder/r")}))
-                                    .wait();
+        SimHarness target(boardLine(2, 200));
+        const ChildResult run = cli(stationArgs(target, {"--events", "--record", path("no/such/folder/r")}));
         EXPECT_EQ(run.exitCode, 5) << run.err;
         EXPECT_TRUE(target.programFrames().empty());
         const std::vector<QJsonObject> events = jsonLines(run.out);
@@ -169,10 +126,10 @@ TEST_F(StationStops, WhenItsRecordCannotBeKept)
         EXPECT_EQ(events[0].value("result").toString(), "record-error");
     }
     // Two stations side by side: the first record lost stops both, each after the board it is on.
-    SimHarness first(line(3, 200)), second(line(3, 200));
+    SimHarness first(boardLine(3, 200)), second(boardLine(3, 200));
     std::vector<std::string> args = stationArgs(first, {"--record", "/dev/full"});
     args.insert(args.begin(), {"--port", second.slavePath()});
-    const ChildResult run = ChildProcess(binFolder() + "pagewise-cli", args).wait();
+    const ChildResult run = cli(args);
     EXPECT_EQ(run.exitCode, 5) << run.err;
     EXPECT_GE(count(run.err, "the record of board 1 on "), 1u) << run.err;
     EXPECT_EQ(count(run.err, "the record of board 2 "), 0u) << run.err;
@@ -190,13 +147,13 @@ TEST_F(StationStops, WhenItsRecordCannotBeKept)
 // it FAIL; either way one record, and the totals count boards.
 TEST_F(StationStops, AFailingHookIsTheBoardsOneVerdict)
 {
-    SimHarness target(line(3, 200));
+    SimHarness target(boardLine(3, 200));
     const std::string log = path("hooks.txt");
     const std::string before = "echo \"before $PAGEWISE_BOARD\" >> " + log + "; [ $PAGEWISE_BOARD != 2 ] || exit 4";
     const std::string after = "echo \"after $PAGEWISE_PORT $PAGEWISE_BOARD $PAGEWISE_RESULT $PAGEWISE_RECORD\" >> " +
                               log + "; [ $PAGEWISE_BOARD != 3 ] || { echo lamp broken; exit 3; }";
-    ChildProcess station(binFolder() + "pagewise-cli", stationArgs(target, {"--before-board", before, "--after-board",
-                                                                            after, "--record", path("boards.jsonl")}));
+    ChildProcess station(cliProgram(), stationArgs(target, {"--before-board", before, "--after-board", after,
+                                                            "--record", path("boards.jsonl")}));
     for (const char* expected : {"PASS ", "FAIL ", "FAIL "})
         EXPECT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with(expected));
     station.signal(SIGINT);
@@ -204,13 +161,10 @@ TEST_F(StationStops, AFailingHookIsTheBoardsOneVerdict)
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_EQ(count(run.out, " board "), 3u) << run.out;
     EXPECT_EQ(count(run.out, ": 1 passed, 2 failed, "), 1u) << run.out;
-    const std::vector<std::string> records = [&] {
-        std::vector<std::string> lines;
-        std::istringstream in(fileText(path("boards.jsonl")));
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }();
+    std::vector<std::string> records;
+    std::istringstream lines(fileText(path("boards.jsonl")));
+    for (std::string line; std::getline(lines, line);)
+        records.push_back(line);
     ASSERT_EQ(records.size(), 3u);
     const std::string port = target.slavePath();
     EXPECT_TRUE(fileText(log).starts_with("before 1\nafter " + port + " 1 success " + records[0] +
@@ -219,8 +173,7 @@ TEST_F(StationStops, AFailingHookIsTheBoardsOneVerdict)
     const std::vector<std::tuple<int, const char*, const char*, const char*>> failures = {
         {2, "before-board", "exit 4", ""}, {3, "after-board", "exit 3", "lamp broken\n"}};
     for (const auto& [board, hook, status, output] : failures) {
-        const QJsonObject failed =
-            QJsonDocument::fromJson(QByteArray::fromStdString(records[static_cast<std::size_t>(board - 1)])).object();
+        const QJsonObject failed = jsonObject(records[static_cast<std::size_t>(board - 1)]);
         EXPECT_EQ(failed.value("board").toInt(), board);
         EXPECT_EQ(failed.value("result").toString(), "hook-error");
         EXPECT_EQ(failed.value("hook").toString(), hook);
@@ -245,14 +198,14 @@ TEST_F(StationStops, APulledAdapterIsWaitedForAndTheLineGoesOn)
         std::filesystem::create_symlink(target, link + ".new");
         std::filesystem::rename(link + ".new", link);
     };
-    auto first = std::make_unique<SimHarness>(line(1, 200));
+    auto first = std::make_unique<SimHarness>(boardLine(1, 200));
     holdLink(first->slavePath());
-    ChildProcess station(binFolder() + "pagewise-cli", {"--events", "--port", link, "--baud", "9600", "station",
-                                                        "program", writeFile(path("fw.bin"), kImage)});
+    ChildProcess station(cliProgram(),
+                         {"--events", "--port", link, "--baud", "9600", "station", "program", write("fw.bin", kImage)});
     const auto nextEvent = [&](const char* name) {
         for (;;) {
             const std::string text = station.readLine(std::chrono::seconds(30));
-            const QJsonObject event = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+            const QJsonObject event = jsonObject(text);
             if (text.empty() || event.value("event").toString() == name)
                 return event;
         }
@@ -274,7 +227,7 @@ TEST_F(StationStops, APulledAdapterIsWaitedForAndTheLineGoesOn)
     EXPECT_EQ(still.value("text").toString().toStdString(), "still waiting for " + link + " to come back");
     EXPECT_LT(std::chrono::steady_clock::now() - quietFrom, std::chrono::seconds(12)) << "a station quiet for long";
 
-    SimHarness back(line(1, 200));
+    SimHarness back(boardLine(1, 200));
     holdLink(back.slavePath());
     const QJsonObject board = nextEvent("board");
     EXPECT_EQ(board.value("board").toInt(), 2);
@@ -287,9 +240,8 @@ TEST_F(StationStops, APulledAdapterIsWaitedForAndTheLineGoesOn)
 // A port without modem lines cannot give the reset pulse: the station says so and sends nothing.
 TEST_F(StationStops, WhenItsResetPulseCannotBeGiven)
 {
-    SimHarness target(line(1, 200));
-    const ChildResult run =
-        ChildProcess(binFolder() + "pagewise-cli", stationArgs(target, {"--reset-pulse", "dtr:20"})).wait();
+    SimHarness target(boardLine(1, 200));
+    const ChildResult run = cli(stationArgs(target, {"--reset-pulse", "dtr:20"}));
     EXPECT_EQ(run.exitCode, 4) << run.err;
     EXPECT_NE(run.err.find("cannot pulse DTR on " + target.slavePath()), std::string::npos) << run.err;
     EXPECT_TRUE(target.programFrames().empty());

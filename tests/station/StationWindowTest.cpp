@@ -1,20 +1,14 @@
 // pagewise-station's window against simulated lines of boards: the same engine as the CLI's
 // station, shown tile by tile, stopped by a person or by what must not go on.
-#include "support/ChildProcess.h"
-#include "support/Files.h"
+#include "support/CliFixture.h"
 #include "support/GuiTestApp.h"
-#include "support/PgServer.h"
 #include "support/RecordingBoxes.h"
-#include "support/ScopedEnv.h"
-#include "support/SimHarness.h"
 #include "support/Tables.h"
 #include "gui/station/PortTile.h"
 #include "gui/station/StationSetupDialog.h"
 #include "gui/station/StationWindow.h"
 #include "line/StationProfile.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -31,37 +25,17 @@ namespace {
 using Kind = sim::Fault::Kind;
 constexpr int kWaitMs = 60000;
 
-std::vector<QJsonObject> records(const std::string& path)
-{
-    std::vector<QJsonObject> objects;
-    std::istringstream lines(fileText(path));
-    for (std::string line; std::getline(lines, line);)
-        objects.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
-    return objects;
-}
-
-sim::SimOptions boards(std::uint32_t count, std::vector<sim::Fault> faults = {}, std::uint32_t faulty = 0,
-                       bool paced = false)
-{
-    sim::SimOptions options = SimHarness::withFaults(std::move(faults));
-    options.pacing = paced;
-    options.boards = count;
-    options.swapMinMs = options.swapMaxMs = 200;
-    options.faultyBoard = faulty;
-    return options;
-}
-
-class StationWindowTest : public testing::Test {
+class StationWindowTest : public CliFixture {
 protected:
     StationWindowTest() { ensureGuiApplication(); }
 
     StationSetup setupFor(const std::vector<const SimHarness*>& lines, std::size_t imageBytes = 0x400)
     {
         StationSetup setup;
-        setup.image = writeFile(dir.file("fw.bin"), std::string(imageBytes, '\x5A'));
+        setup.image = write("fw.bin", std::string(imageBytes, '\x5A'));
         setup.operation = StationOperation::Program;
         setup.baud = 9600;
-        setup.record = dir.file("records.jsonl");
+        setup.record = path("records.jsonl");
         for (const SimHarness* line : lines)
             setup.ports.push_back(line->slavePath());
         return setup;
@@ -77,8 +51,8 @@ protected:
         ASSERT_TRUE(ended.wait(kWaitMs));
     }
 
-    TempDir dir;
-    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
+    std::vector<QJsonObject> records() const { return jsonLines(fileText(path("records.jsonl"))); }
+
     RecordingBoxes boxes;
     SettingsStore store;
 };
@@ -87,13 +61,13 @@ protected:
 // record says, and the counts above the tiles are the records'.
 TEST_F(StationWindowTest, EachTileEndsAsItsRecordsSay)
 {
-    SimHarness first(boards(3));
-    SimHarness second(boards(3, {{Kind::SilentAfter, 12}}, 2));
+    SimHarness first(boardLine(3, 200));
+    SimHarness second(boardLine(3, 200, {{Kind::SilentAfter, 12}}, 2));
     StationWindow window(store, boxes);
     window.setSetup(setupFor({&first, &second}));
     runUntil(window, [&] { return window.historyRows() == 6; });
 
-    const std::vector<QJsonObject> kept = records(dir.file("records.jsonl"));
+    const std::vector<QJsonObject> kept = records();
     ASSERT_EQ(kept.size(), 6u);
     int passed = 0;
     for (std::size_t slot = 0; slot < 2; ++slot) {
@@ -130,7 +104,9 @@ class StationWindowStop : public StationWindowTest, public testing::WithParamInt
 // Stop ends the line after the board on the fixture; pressed again, that board is cancelled.
 TEST_P(StationWindowStop, EndsAfterTheBoardOrCancelsIt)
 {
-    SimHarness line(boards(3, {}, 0, true));
+    sim::SimOptions paced = boardLine(3, 200);
+    paced.pacing = true;
+    SimHarness line(paced);
     StationWindow window(store, boxes);
     window.setSetup(setupFor({&line}, 0x800));
     QSignalSpy ended(&window, &StationWindow::lineEnded);
@@ -139,7 +115,7 @@ TEST_P(StationWindowStop, EndsAfterTheBoardOrCancelsIt)
     for (int press = 0; press < GetParam().presses; ++press)
         window.stop();
     ASSERT_TRUE(ended.wait(kWaitMs));
-    const std::vector<QJsonObject> kept = records(dir.file("records.jsonl"));
+    const std::vector<QJsonObject> kept = records();
     ASSERT_EQ(kept.size(), 1u); // no board after it
     EXPECT_EQ(kept.front()["result"].toString(), GetParam().result);
     EXPECT_EQ(window.tile(0)->word(), std::string(GetParam().result) == "success" ? "PASS" : "FAIL");
@@ -151,8 +127,8 @@ INSTANTIATE_TEST_SUITE_P(Presses, StationWindowStop,
 // A record that cannot be written stops the whole line with the stop box; no board after it.
 TEST_F(StationWindowTest, ARecordThatCannotBeWrittenStopsTheLineWithTheBox)
 {
-    SimHarness first(boards(3));
-    SimHarness second(boards(3));
+    SimHarness first(boardLine(3, 200));
+    SimHarness second(boardLine(3, 200));
     StationWindow window(store, boxes);
     StationSetup setup = setupFor({&first, &second});
     setup.record = "/dev/full";
@@ -171,48 +147,12 @@ TEST_F(StationWindowTest, ARecordThatCannotBeWrittenStopsTheLineWithTheBox)
     EXPECT_TRUE(oneStopped);
 }
 
-// The line's database stopped after the first board's record: the next board is not
-// touched, and the stop box names it, the server and what to do.
-TEST_F(StationWindowTest, ADatabaseThatGoesAwayStopsTheLineWithTheBox)
-{
-    PgServer server;
-    ASSERT_EQ(server.problem(), "");
-    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
-    sim::SimOptions options = boards(3);
-    options.swapMinMs = options.swapMaxMs = 1500; // the server is down before the next board comes
-    SimHarness line(options);
-    StationWindow window(store, boxes);
-    StationSetup setup = setupFor({&line});
-    setup.record = "db:l";
-    setup.database = server.conninfo();
-    window.setSetup(setup);
-    QSignalSpy ended(&window, &StationWindow::lineEnded);
-    window.start();
-    ASSERT_TRUE(window.running()) << (boxes.texts().empty() ? "" : boxes.texts().front());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.historyRows() == 1; }, kWaitMs));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return server.query("SELECT count(*) FROM pagewise.record") == "1\n"; }, kWaitMs));
-    const std::size_t framesBefore = line.programFrames().size();
-    server.stopImmediately();
-    ASSERT_TRUE(ended.wait(kWaitMs));
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes().front().icon, BoxIcon::Stop);
-    const std::string text = boxes.texts().front();
-    for (const std::string& part :
-         {std::string("The record of board 2 on "), "database line on " + server.socketFolder(),
-          std::string("Bring the database back")})
-        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
-    const std::vector<std::string> frames = line.programFrames();
-    EXPECT_TRUE(std::none_of(frames.begin() + static_cast<std::ptrdiff_t>(framesBefore), frames.end(),
-                             [](const std::string& frame) { return frame.starts_with("0F 09 "); }));
-}
-
 TEST_F(StationWindowTest, AProfileWithABadKeyIsRefused)
 {
     StationWindow window(store, boxes);
-    const std::string path = writeFile(dir.file("line.ini"), "[station]\ncolour = green\n");
-    EXPECT_FALSE(window.openProfile(QString::fromStdString(path)));
-    EXPECT_EQ(boxes.texts(), std::vector<std::string>{path + ":2: colour is no key of a station profile"});
+    const std::string profile = write("line.ini", "[station]\ncolour = green\n");
+    EXPECT_FALSE(window.openProfile(QString::fromStdString(profile)));
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{profile + ":2: colour is no key of a station profile"});
     EXPECT_FALSE(window.running());
 }
 
@@ -220,30 +160,30 @@ TEST_F(StationWindowTest, AProfileWithABadKeyIsRefused)
 // window's: one format, whichever front end wrote them.
 TEST_F(StationWindowTest, AProfileSavedByTheWindowRunsInTheCliWithTheSameRecords)
 {
-    const std::string link = dir.file("fixture");
-    SimHarness windowLine(boards(2));
+    const std::string link = path("fixture");
+    SimHarness windowLine(boardLine(2, 200));
     std::filesystem::create_symlink(windowLine.slavePath(), link);
     StationSetup setup = setupFor({});
     setup.ports = {link};
     StationSetupDialog dialog(setup, {}, store, boxes);
-    const std::string profile = dir.file("line.ini");
+    const std::string profile = path("line.ini");
     ASSERT_TRUE(dialog.save(QString::fromStdString(profile))) << boxes.texts().front();
 
     StationWindow window(store, boxes);
     ASSERT_TRUE(window.openProfile(QString::fromStdString(profile)));
     runUntil(window, [&] { return window.historyRows() == 2; });
-    const std::vector<QJsonObject> fromWindow = records(dir.file("records.jsonl"));
-    std::filesystem::remove(dir.file("records.jsonl"));
+    const std::vector<QJsonObject> fromWindow = records();
+    std::filesystem::remove(path("records.jsonl"));
 
-    SimHarness cliLine(boards(2));
+    SimHarness cliLine(boardLine(2, 200));
     std::filesystem::remove(link);
     std::filesystem::create_symlink(cliLine.slavePath(), link);
-    ChildProcess cli(binFolder() + "pagewise-cli", {"-q", "station", "--profile", profile});
+    ChildProcess station(cliProgram(), {"-q", "station", "--profile", profile});
     for (int board = 0; board < 2; ++board)
-        ASSERT_TRUE(cli.readLine(std::chrono::seconds(60)).starts_with("PASS")) << board;
-    cli.signal(SIGINT);
-    ASSERT_EQ(cli.wait().exitCode, 0);
-    const std::vector<QJsonObject> fromCli = records(dir.file("records.jsonl"));
+        ASSERT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with("PASS")) << board;
+    station.signal(SIGINT);
+    ASSERT_EQ(station.wait().exitCode, 0);
+    const std::vector<QJsonObject> fromCli = records();
 
     ASSERT_EQ(fromWindow.size(), 2u);
     ASSERT_EQ(fromCli.size(), 2u);
