@@ -210,20 +210,36 @@ TEST_F(DatabaseFixture, AKilledStationsNumberIsVoidOnceItsSessionEnds)
     EXPECT_EQ(next.sim().flash()[0x900], 101);
 }
 
-// Stations of the same line, as two processes on two ports each, sharing a pool whose name is
-// no plain word and one record line: every board holds its own number, and there is one row
-// per board that names it.
-TEST_F(DatabaseFixture, TwoStationProcessesShareOnePoolAndOneRecordLine)
+class LineOfStations : public DatabaseFixture, public ::testing::WithParamInterface<bool> {};
+
+// Stations of one line, as two processes on two ports each, sharing a pool (a file journal, or
+// the database under a name that is no plain word) and one record line: every board holds the
+// image and its own number, the numbers run by the step, and the records, the after-board hook
+// and the pool name each board's number.
+TEST_P(LineOfStations, ShareOnePoolAndOneRecordLine)
 {
-    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
-    const std::string pool = "db:line'7;\"a\"";
-    ASSERT_NO_FATAL_FAILURE(makePool(pool, 5000));
+    const bool inDatabase = GetParam();
+    const std::string pool = inDatabase ? "db:line'7;\"a\"" : path("pool.jsonl");
+    const std::string record = inDatabase ? "db:line7" : path("boards.jsonl");
+    if (inDatabase) {
+        ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+    }
+    const ChildResult made = cli({"serials", "init", pool, "--start", "5000", "--step", "3"}, server.conninfo("admin"));
+    ASSERT_EQ(made.exitCode, 0) << made.err;
     std::vector<std::unique_ptr<SimHarness>> lines;
     std::vector<std::unique_ptr<ChildProcess>> stations;
     for (int process = 0; process < 2; ++process) {
-        std::vector<std::string> args = {"-q",       "--database",   server.conninfo(),
-                                         "--serial", "0xFFF0:u32le", "--serial-pool",
-                                         pool,       "--record",     "db:line7"};
+        std::vector<std::string> args = {"-q",
+                                         "--database",
+                                         server.conninfo(),
+                                         "--serial",
+                                         "0xFFF0:u32le",
+                                         "--serial-pool",
+                                         pool,
+                                         "--record",
+                                         record,
+                                         "--after-board",
+                                         "echo $PAGEWISE_SERIAL >> " + path("hook.txt")};
         for (int port = 0; port < 2; ++port) {
             lines.push_back(std::make_unique<SimHarness>(boardLine(4, 200)));
             args.insert(args.end(), {"--port", lines.back()->slavePath()});
@@ -241,38 +257,37 @@ TEST_F(DatabaseFixture, TwoStationProcessesShareOnePoolAndOneRecordLine)
     std::map<std::string, std::vector<sim::FlashBytes>> flashes;
     for (const auto& line : lines)
         flashes[line->slavePath()] = line->sim().boardFlashes();
-    const std::string rows = server.query("SELECT port, board, serial, result, record->>'serial' FROM pagewise.record "
-                                          "WHERE line = 'line7' ORDER BY serial");
-    std::istringstream lines16(rows);
-    std::set<std::uint64_t> seen;
-    int count = 0;
-    for (std::string row; std::getline(lines16, row); ++count) {
-        std::istringstream fields(row);
-        std::string port, board, serial, result, recorded;
-        std::getline(fields, port, '|');
-        std::getline(fields, board, '|');
-        std::getline(fields, serial, '|');
-        std::getline(fields, result, '|');
-        std::getline(fields, recorded, '|');
-        const sim::FlashBytes& flash = flashes.at(port).at(std::stoul(board) - 1);
-        const std::uint64_t number = u32leAt(flash, 0xFFF0);
-        EXPECT_EQ(std::to_string(number), serial) << row;
-        EXPECT_EQ(recorded, serial) << row;
-        EXPECT_EQ(result, "success") << row;
-        seen.insert(number);
+    const std::vector<QJsonObject> records = jsonLines(
+        inDatabase ? server.query("SELECT record FROM pagewise.record WHERE line = 'line7'") : fileText(record));
+    ASSERT_EQ(records.size(), 16u);
+    std::set<std::uint64_t> numbers, expected;
+    for (const QJsonObject& kept : records) {
+        const sim::FlashBytes& flash = flashes.at(kept["port"].toString().toStdString()).at(kept["board"].toInt() - 1);
+        EXPECT_TRUE(std::equal(kImage.begin(), kImage.end(), flash.begin(),
+                               [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+        EXPECT_EQ(kept["serial"].toInteger(), static_cast<qint64>(u32leAt(flash, 0xFFF0)));
+        EXPECT_EQ(kept["serial_address"].toInteger(), 0xFFF0);
+        EXPECT_EQ(kept["result"].toString(), "success");
+        numbers.insert(u32leAt(flash, 0xFFF0));
     }
-    EXPECT_EQ(count, 16);
-    EXPECT_EQ(seen.size(), 16u);
-    EXPECT_EQ(*seen.begin(), 5000u);
-    EXPECT_EQ(*seen.rbegin(), 5015u);
-    EXPECT_EQ(server.query("SELECT count(*) FROM pagewise.serial_number WHERE state = 'used' AND record LIKE "
-                           "'db:line7:%'"),
-              "16\n");
-    const QJsonArray shown = show(pool).value("numbers").toArray();
-    ASSERT_EQ(shown.size(), 16);
-    for (const QJsonValue& number : shown)
-        EXPECT_EQ(number.toObject().value("host").toString(), QSysInfo::machineHostName());
+    for (std::uint64_t k = 0; k < 16; ++k)
+        expected.insert(5000 + 3 * k);
+    EXPECT_EQ(numbers, expected);
+    std::set<std::uint64_t> hooked;
+    std::istringstream seen(fileText(path("hook.txt")));
+    for (std::uint64_t number = 0; seen >> number;)
+        hooked.insert(number);
+    EXPECT_EQ(hooked, expected) << "the after-board hook did not see each board's number";
+    const QJsonObject state = show(pool);
+    EXPECT_EQ(state.value("used").toArray().size(), 16);
+    for (const QJsonValue& number : state.value("numbers").toArray()) {
+        EXPECT_TRUE(number["record"].toString().startsWith(QString::fromStdString(record + ":"))) << record;
+        EXPECT_EQ(number["host"].toString(), QSysInfo::machineHostName());
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, LineOfStations, ::testing::Values(false, true),
+                         [](const auto& row) { return row.param ? "database" : "file"; });
 
 // The server stopped at once in the middle of a line: the station stops before it touches the
 // next board, naming it; started again, the next run takes the next number.

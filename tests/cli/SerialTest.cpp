@@ -9,10 +9,8 @@
 
 #include <csignal>
 #include <fstream>
-#include <map>
 #include <span>
 #include <set>
-#include <sstream>
 #include <unistd.h>
 
 namespace pw::test {
@@ -176,67 +174,6 @@ INSTANTIATE_TEST_SUITE_P(Boards, SerialOutcome, ::testing::Values(
         "its process ended before the board's outcome"}
 ), rowName);
 // clang-format on
-
-// Three stations on one pool, five boards each: every board holds the image and its own
-// number, the numbers are consecutive by the step, and each record names its board's number.
-TEST_F(SerialFixture, StationsOnThreePortsShareOnePool)
-{
-    const std::string poolPath = pool(1000, 3);
-    std::vector<std::unique_ptr<SimHarness>> lines;
-    std::vector<std::string> args = {"-q",
-                                     "--serial",
-                                     "0xFFF0:u32le",
-                                     "--serial-pool",
-                                     poolPath,
-                                     "--record",
-                                     path("boards.jsonl"),
-                                     "--after-board",
-                                     "echo $PAGEWISE_SERIAL >> " + path("hook.txt")};
-    for (int k = 0; k < 3; ++k) {
-        lines.push_back(std::make_unique<SimHarness>(boardLine(5, 200)));
-        args.insert(args.end(), {"--port", lines.back()->slavePath()});
-    }
-    args.insert(args.end(), {"station", "program", write("fw.bin", kImage)});
-    ChildProcess station(cliProgram(), args);
-    for (int board = 0; board < 15; ++board)
-        ASSERT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with("PASS ")) << "board " << board;
-    station.signal(SIGINT);
-    const ChildResult run = station.wait();
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-
-    std::set<std::uint64_t> numbers;
-    std::map<std::string, std::vector<sim::FlashBytes>> flashes;
-    for (const auto& line : lines) {
-        flashes[line->slavePath()] = line->sim().boardFlashes();
-        ASSERT_EQ(flashes[line->slavePath()].size(), 5u);
-    }
-    const std::vector<QJsonObject> records = jsonLines(fileText(path("boards.jsonl")));
-    ASSERT_EQ(records.size(), 15u);
-    for (const QJsonObject& record : records) {
-        const sim::FlashBytes& flash =
-            flashes[record.value("port").toString().toStdString()][record.value("board").toInt() - 1];
-        const std::uint64_t number = u32leAt(flash, 0xFFF0);
-        EXPECT_EQ(record.value("serial").toInteger(), static_cast<qint64>(number));
-        EXPECT_EQ(record.value("serial_address").toInteger(), 0xFFF0);
-        EXPECT_TRUE(std::equal(kImage.begin(), kImage.end(), flash.begin(),
-                               [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
-        numbers.insert(number);
-    }
-    std::set<std::uint64_t> expected;
-    for (std::uint64_t k = 0; k < 15; ++k)
-        expected.insert(1000 + 3 * k);
-    EXPECT_EQ(numbers, expected);
-    std::set<std::uint64_t> hooked;
-    std::istringstream seen(fileText(path("hook.txt")));
-    for (std::uint64_t number = 0; seen >> number;)
-        hooked.insert(number);
-    EXPECT_EQ(hooked, expected) << "the after-board hook did not see each board's number";
-    const QJsonObject state = show(poolPath);
-    EXPECT_EQ(state.value("used").toArray().size(), 15);
-    for (const QJsonValue& number : state.value("numbers").toArray())
-        EXPECT_TRUE(
-            number.toObject().value("record").toString().startsWith(QString::fromStdString(path("boards.jsonl:"))));
-}
 
 // A pool the disk takes nothing more into (a file size limit stands in for a full disk) stops
 // the run with exit 5 and the reason, before any frame, and the pool reads back whole.
