@@ -72,43 +72,19 @@ TEST_P(KeyFiltering, PassesOnlyKeysOfTheMode)
 
 constexpr Qt::KeyboardModifiers None = Qt::NoModifier;
 
-INSTANTIATE_TEST_SUITE_P(Table, KeyFiltering,
-                         ::testing::Values(KeyGroup{"digits_and_alt_f4",
-                                                    {{Qt::Key_0, None},
-                                                     {Qt::Key_9, None},
-                                                     {Qt::Key_5, Qt::KeypadModifier},
-                                                     {Qt::Key_F4, Qt::AltModifier}},
-                                                    KeyAction::Pass,
-                                                    KeyAction::Pass},
-                                           KeyGroup{"hex_letters_and_editing",
-                                                    {{Qt::Key_A, None},
-                                                     {Qt::Key_F, Qt::ShiftModifier},
-                                                     {Qt::Key_Backspace, None},
-                                                     {Qt::Key_Delete, None},
-                                                     {Qt::Key_Left, None},
-                                                     {Qt::Key_Right, None}},
-                                                    KeyAction::Pass,
-                                                    KeyAction::Consume},
-                                           KeyGroup{"everything_else",
-                                                    {{Qt::Key_G, None},
-                                                     {Qt::Key_Z, None},
-                                                     {Qt::Key_Return, None},
-                                                     {Qt::Key_Enter, Qt::KeypadModifier},
-                                                     {Qt::Key_Escape, None},
-                                                     {Qt::Key_Up, None},
-                                                     {Qt::Key_Down, None},
-                                                     {Qt::Key_Tab, None},
-                                                     {Qt::Key_Backtab, Qt::ShiftModifier},
-                                                     {Qt::Key_Space, None},
-                                                     {Qt::Key_Home, None},
-                                                     {Qt::Key_End, None},
-                                                     {Qt::Key_Period, None},
-                                                     {Qt::Key_Minus, None},
-                                                     {Qt::Key_Shift, Qt::ShiftModifier},
-                                                     {Qt::Key_V, Qt::ControlModifier}},
-                                                    KeyAction::Consume,
-                                                    KeyAction::Consume}),
-                         test::rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, KeyFiltering, ::testing::Values(
+    KeyGroup{"digits_and_alt_f4", {{Qt::Key_0, None}, {Qt::Key_9, None}, {Qt::Key_5, Qt::KeypadModifier},
+        {Qt::Key_F4, Qt::AltModifier}}, KeyAction::Pass, KeyAction::Pass},
+    KeyGroup{"hex_letters_and_editing", {{Qt::Key_A, None}, {Qt::Key_F, Qt::ShiftModifier}, {Qt::Key_Backspace, None},
+        {Qt::Key_Delete, None}, {Qt::Key_Left, None}, {Qt::Key_Right, None}}, KeyAction::Pass, KeyAction::Consume},
+    KeyGroup{"everything_else", {{Qt::Key_G, None}, {Qt::Key_Z, None}, {Qt::Key_Return, None},
+        {Qt::Key_Enter, Qt::KeypadModifier}, {Qt::Key_Escape, None}, {Qt::Key_Up, None}, {Qt::Key_Down, None},
+        {Qt::Key_Tab, None}, {Qt::Key_Backtab, Qt::ShiftModifier}, {Qt::Key_Space, None}, {Qt::Key_Home, None},
+        {Qt::Key_End, None}, {Qt::Key_Period, None}, {Qt::Key_Minus, None}, {Qt::Key_Shift, Qt::ShiftModifier},
+        {Qt::Key_V, Qt::ControlModifier}}, KeyAction::Consume, KeyAction::Consume}
+), test::rowName);
+// clang-format on
 
 // The suffixed start-address field: only hex digits get in, and no key leaves it.
 TEST(HexSuffixEdit, OnlyHexDigitsReachTheFieldAndNoKeyLeavesIt)

@@ -155,79 +155,32 @@ TEST_P(ConfigOk, AppliesAndSavesWhatWasChosen)
     EXPECT_EQ(store.readPortMap(), savedMap);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Choices, ConfigOk,
-    ::testing::Values(OkRow{"aligned_address",
-                            [](ConfigFixture& f) { f.retype("10"); },
-                            {},
-                            0x1000,
-                            0x1000,
-                            57600,
-                            3,
-                            true,
-                            {{3, "$pty"}}},
-                      OkRow{"rate_9600",
-                            [](ConfigFixture& f) { f.dialog->rateList()->setCurrentIndex(2); },
-                            {},
-                            0x800,
-                            0x800,
-                            9600,
-                            3,
-                            true,
-                            {{3, "$pty"}}},
-                      // OK while the check of a misaligned address waits: told once, the port still reopened.
-                      OkRow{"ok_before_the_check",
-                            [](ConfigFixture& f) {
-                                f.dialog->setCheckTick(200ms);
-                                f.retype("9");
-                            },
-                            {kMisaligned},
-                            0x800,
-                            std::nullopt,
-                            57600,
-                            3,
-                            true,
-                            {{3, "$pty"}}},
-                      // A port without a device: tried, reported once, nothing saved.
-                      OkRow{"missing_device",
-                            [](ConfigFixture& f) {
-                                f.ctx.portMap.assign(5, f.dir.filePath("no-such-tty").toStdString());
-                                f.dialog->portList()->setCurrentIndex(4);
-                            },
-                            {"$missing"},
-                            0x800,
-                            0x800,
-                            57600,
-                            std::nullopt,
-                            false,
-                            {}},
-                      // A device typed for a port is assigned to it and saved.
-                      OkRow{"typed_device",
-                            [](ConfigFixture& f) {
-                                f.dialog->portList()->setCurrentIndex(6);
-                                f.dialog->deviceList()->setEditText(QString::fromStdString(f.pty.slavePath()));
-                            },
-                            {},
-                            0x800,
-                            0x800,
-                            57600,
-                            7,
-                            true,
-                            {{3, "$pty"}, {7, "$pty"}}},
-                      // A device given with --port for this run is used, but only one chosen here is saved.
-                      OkRow{"device_for_this_run",
-                            [](ConfigFixture& f) {
-                                f.ctx.portMap.assign(3, "");
-                                f.ctx.portMap.assignForThisRun(3, f.pty.slavePath());
-                            },
-                            {},
-                            0x800,
-                            0x800,
-                            57600,
-                            3,
-                            true,
-                            {}}),
-    rowName);
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Choices, ConfigOk, ::testing::Values(
+    OkRow{"aligned_address", [](ConfigFixture& f) { f.retype("10"); }, {}, 0x1000, 0x1000, 57600, 3, true,
+        {{3, "$pty"}}},
+    OkRow{"rate_9600", [](ConfigFixture& f) { f.dialog->rateList()->setCurrentIndex(2); }, {}, 0x800, 0x800, 9600, 3,
+        true, {{3, "$pty"}}},
+    // OK while the check of a misaligned address waits: told once, the port still reopened.
+    OkRow{"ok_before_the_check", [](ConfigFixture& f) { f.dialog->setCheckTick(200ms); f.retype("9"); },
+        {kMisaligned}, 0x800, std::nullopt, 57600, 3, true, {{3, "$pty"}}},
+    // A port without a device: tried, reported once, nothing saved.
+    OkRow{"missing_device", [](ConfigFixture& f) {
+            f.ctx.portMap.assign(5, f.dir.filePath("no-such-tty").toStdString());
+            f.dialog->portList()->setCurrentIndex(4);
+        }, {"$missing"}, 0x800, 0x800, 57600, std::nullopt, false, {}},
+    // A device typed for a port is assigned to it and saved.
+    OkRow{"typed_device", [](ConfigFixture& f) {
+            f.dialog->portList()->setCurrentIndex(6);
+            f.dialog->deviceList()->setEditText(QString::fromStdString(f.pty.slavePath()));
+        }, {}, 0x800, 0x800, 57600, 7, true, {{3, "$pty"}, {7, "$pty"}}},
+    // A device given with --port for this run is used, but only one chosen here is saved.
+    OkRow{"device_for_this_run", [](ConfigFixture& f) {
+            f.ctx.portMap.assign(3, "");
+            f.ctx.portMap.assignForThisRun(3, f.pty.slavePath());
+        }, {}, 0x800, 0x800, 57600, 3, true, {}}
+), rowName);
+// clang-format on
 
 // OK while an operation runs changes nothing under the worker and loses nothing typed: the
 // user is told, the dialog stays open, and OK applies everything once the run has ended.
