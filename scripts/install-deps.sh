@@ -11,7 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev   # fuzz targets
   clang-format clang-tidy    # the format and static-analysis checks
-  srecord sdcc               # HEX round-trip tests against an independent converter
+  srecord                    # the HEX benchmark beside an independent converter
   xvfb xauth imagemagick openbox   # screenshots, with title bars drawn by a window manager
   gcovr                      # coverage summary
   dpkg-dev lintian desktop-file-utils man-db   # the Debian package and its checks
