@@ -36,7 +36,7 @@ mutants=(
   "board-run-twice|src/line/Station.cpp|s/const WaitResult gone = waitUntilBoardGone\(ctx, \[this\] \{ tick\(\); \}\);/const WaitResult gone = WaitResult::TimedOut;/|StationLine"
   "board-missed-after-swap|src/line/Station.cpp|s/if \(leftIsp\(outcome\) && !unrun\)/if (false)/|StationLine.*swap_200ms"
   "record-loss-goes-on|src/line/Station.cpp|s/keep\(record, where\);\n    if \(failure.empty\(\)\)/keep(record, where);\n    if (true)/|StationStops.WhenItsRecordCannotBeKept"
-  "serial-issued-twice|src/line/SerialPool.cpp|s/state_.next = serial \+ state_.range.step;/state_.next = serial;/|LineOfStations.*file"
+  "serial-issued-twice|src/line/SerialPool.cpp|s/state_.next = serial \+ state_.range.step;/state_.next = serial;/|EachStore.*file"
   "void-number-reissued|src/line/SerialPool.cpp|s/    pending_.erase\(serial\);\n    return \{\};/    pending_.erase(serial);\n    if (event == \"void\")\n        state_.next = std::min(state_.next, serial);\n    return {};/|SerialOutcome"
   "commit-not-awaited|src/line/Database.cpp|s/\"SET lock_timeout = '10s';/\"SET synchronous_commit = off; SET lock_timeout = '10s';/|AServerThatGoesAway"
   "profile-key-ignored|src/line/StationSetup.cpp|s/s.retries = \*count;//|StationProfile"

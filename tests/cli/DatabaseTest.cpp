@@ -134,17 +134,26 @@ INSTANTIATE_TEST_SUITE_P(Commands, DbCommand, ::testing::Values(
 ), rowName);
 // clang-format on
 
-class DrawingAtOnce : public DatabaseFixture, public ::testing::WithParamInterface<bool> {};
-
-// Eight processes drawing 50 numbers each from one pool at once, from the file journal or the
-// database: 400 distinct numbers, each used, none skipped. Forked before the test starts a thread.
-TEST_P(DrawingAtOnce, EightProcessesNeverShareANumber)
-{
-    const bool inDatabase = GetParam();
-    const std::string pool = inDatabase ? "db:p" : dir.file("pool.jsonl");
-    if (inDatabase) {
-        ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+// The same promises of a line's pool and records, from a file journal and from the database.
+class EachStore : public DatabaseFixture, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        DatabaseFixture::SetUp();
+        if (inDatabase()) {
+            ASSERT_NO_FATAL_FAILURE(server.setUpTables());
+        }
     }
+    bool inDatabase() const { return GetParam(); }
+    // The pool `name` names in the store ("db:NAME" or a journal file of that name).
+    std::string pool(const std::string& name) const { return inDatabase() ? "db:" + name : path("pool.jsonl"); }
+};
+
+// Eight processes drawing 50 numbers each from one pool at once: 400 distinct numbers, each
+// used, none skipped. Forked before the test starts a thread.
+TEST_P(EachStore, EightProcessesNeverShareANumber)
+{
+    const std::string pool = this->pool("p");
     ASSERT_FALSE(createNumberStore(pool, server.conninfo("admin"), {7, 2, std::nullopt}));
     std::vector<pid_t> children;
     for (int child = 0; child < 8; ++child) {
@@ -178,52 +187,46 @@ TEST_P(DrawingAtOnce, EightProcessesNeverShareANumber)
         std::ranges::all_of(state.numbers, [](const auto& n) { return n.second.state == PoolNumber::State::Used; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, DrawingAtOnce, ::testing::Values(false, true),
-                         [](const auto& row) { return row.param ? "database" : "file"; });
-
-// A station killed after its reservation: the number becomes void once its session has ended
-// and is never issued again.
-TEST_F(DatabaseFixture, AKilledStationsNumberIsVoidOnceItsSessionEnds)
+// A station killed after its reservation: the number becomes void once its process (for the
+// database, its session) has ended, and is never issued again.
+TEST_P(EachStore, AKilledStationsNumberIsVoidOnceItHasEnded)
 {
-    ASSERT_NO_FATAL_FAILURE(server.setUpTables());
-    ASSERT_NO_FATAL_FAILURE(makePool("db:p", 100));
+    const std::string pool = this->pool("p");
+    ASSERT_NO_FATAL_FAILURE(makePool(pool, 100));
+    const std::vector<std::string> args = {"-q", "--serial", "0x900:u8", "--serial-pool", pool, "program", image()};
     SimHarness target(SimHarness::withFaults({{sim::Fault::Kind::Slow, 300}}));
-    ChildProcess run(cliProgram(), {"-q", "--port", target.slavePath(), "--database", server.conninfo(), "--serial",
-                                    "0x900:u8", "--serial-pool", "db:p", "program", image()});
+    std::vector<std::string> withPort = {"--port", target.slavePath(), "--database", server.conninfo()};
+    withPort.insert(withPort.end(), args.begin(), args.end());
+    ChildProcess run(cliProgram(), withPort);
     ASSERT_TRUE(target.waitForProgramFrames(13)); // connect, handshake, masks, address, a write
-    EXPECT_EQ(server.query("SELECT number, state FROM pagewise.serial_number"), "100|reserved\n");
+    EXPECT_EQ(numbers(pool, "reserved"), std::set<qint64>{100});
     run.signal(SIGKILL);
     EXPECT_EQ(run.wait().exitCode, -1);
     // The server notices the closed connection on its own time: each look is a new run's.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (numbers("db:p", "void") != std::set<qint64>{100} && std::chrono::steady_clock::now() < deadline)
+    while (numbers(pool, "void") != std::set<qint64>{100} && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(numbers("db:p", "void"), std::set<qint64>{100});
-    EXPECT_EQ(server.query("SELECT why FROM pagewise.serial_number"),
-              "its station's database session ended before the board's outcome\n");
+    EXPECT_EQ(numbers(pool, "void"), std::set<qint64>{100});
+    EXPECT_EQ(show(pool).value("numbers").toArray().at(0).toObject().value("why").toString(),
+              inDatabase() ? "its station's database session ended before the board's outcome"
+                           : "its process ended before the board's outcome");
 
     SimHarness next;
-    const ChildResult again =
-        cli({"-q", "--port", next.slavePath(), "--serial", "0x900:u8", "--serial-pool", "db:p", "program", image()},
-            server.conninfo());
+    withPort = {"--port", next.slavePath()};
+    withPort.insert(withPort.end(), args.begin(), args.end());
+    const ChildResult again = cli(withPort, server.conninfo());
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(next.sim().flash()[0x900], 101);
 }
-
-class LineOfStations : public DatabaseFixture, public ::testing::WithParamInterface<bool> {};
 
 // Stations of one line, as two processes on two ports each, sharing a pool (a file journal, or
 // the database under a name that is no plain word) and one record line: every board holds the
 // image and its own number, the numbers run by the step, and the records, the after-board hook
 // and the pool name each board's number.
-TEST_P(LineOfStations, ShareOnePoolAndOneRecordLine)
+TEST_P(EachStore, StationsOfALineShareOnePoolAndOneRecordLine)
 {
-    const bool inDatabase = GetParam();
-    const std::string pool = inDatabase ? "db:line'7;\"a\"" : path("pool.jsonl");
-    const std::string record = inDatabase ? "db:line7" : path("boards.jsonl");
-    if (inDatabase) {
-        ASSERT_NO_FATAL_FAILURE(server.setUpTables());
-    }
+    const std::string pool = this->pool("line'7;\"a\"");
+    const std::string record = inDatabase() ? "db:line7" : path("boards.jsonl");
     const ChildResult made = cli({"serials", "init", pool, "--start", "5000", "--step", "3"}, server.conninfo("admin"));
     ASSERT_EQ(made.exitCode, 0) << made.err;
     std::vector<std::unique_ptr<SimHarness>> lines;
@@ -258,7 +261,7 @@ TEST_P(LineOfStations, ShareOnePoolAndOneRecordLine)
     for (const auto& line : lines)
         flashes[line->slavePath()] = line->sim().boardFlashes();
     const std::vector<QJsonObject> records = jsonLines(
-        inDatabase ? server.query("SELECT record FROM pagewise.record WHERE line = 'line7'") : fileText(record));
+        inDatabase() ? server.query("SELECT record FROM pagewise.record WHERE line = 'line7'") : fileText(record));
     ASSERT_EQ(records.size(), 16u);
     std::set<std::uint64_t> numbers, expected;
     for (const QJsonObject& kept : records) {
@@ -286,7 +289,7 @@ TEST_P(LineOfStations, ShareOnePoolAndOneRecordLine)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, LineOfStations, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Stores, EachStore, ::testing::Values(false, true),
                          [](const auto& row) { return row.param ? "database" : "file"; });
 
 // The server stopped at once in the middle of a line: the station stops before it touches the

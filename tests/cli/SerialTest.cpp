@@ -124,7 +124,6 @@ INSTANTIATE_TEST_SUITE_P(Fields, SerialPlacement, ::testing::Values(
 struct OutcomeRow {
     const char* name;
     std::vector<sim::Fault> faults;
-    bool killed; // SIGKILL once the number is reserved and a block is written
     int exitCode;
     const char* state; // of the number afterwards
     const char* why;
@@ -138,20 +137,14 @@ TEST_P(SerialOutcome, VoidsTheNumberOfABoardThatDidNotPass)
     const OutcomeRow& row = GetParam();
     const std::string poolPath = pool(100, 5);
     // The field is in the image's first block, written before anything can fail after it.
-    const std::string image = std::string(8, '\xFF') + std::string(0x100, '\x22');
-    const std::vector<std::string> args = {"-q",     "--serial", "0x0:u32le",           "--serial-pool",
-                                           poolPath, "program",  write("fw.bin", image)};
+    const std::string image = write("fw.bin", std::string(8, '\xFF') + std::string(0x100, '\x22'));
+    const auto programOn = [&](const SimHarness& target) {
+        return cli(
+            {"-q", "--port", target.slavePath(), "--serial", "0x0:u32le", "--serial-pool", poolPath, "program", image});
+    };
     {
         SimHarness target(SimHarness::withFaults(row.faults));
-        std::vector<std::string> withPort = {"--port", target.slavePath()};
-        withPort.insert(withPort.end(), args.begin(), args.end());
-        ChildProcess run(cliProgram(), withPort);
-        if (row.killed) {
-            ASSERT_TRUE(target.waitForProgramFrames(13)); // connect, handshake, masks, address, a write
-            EXPECT_NE(fileText(poolPath).find("\"reserved\""), std::string::npos);
-            run.signal(SIGKILL);
-        }
-        EXPECT_EQ(run.wait().exitCode, row.exitCode);
+        EXPECT_EQ(programOn(target).exitCode, row.exitCode);
     }
     const QJsonObject state = show(poolPath);
     EXPECT_EQ(state.value(row.state).toArray(), QJsonArray{100});
@@ -159,19 +152,15 @@ TEST_P(SerialOutcome, VoidsTheNumberOfABoardThatDidNotPass)
     EXPECT_EQ(state.value("next").toInteger(), 105);
 
     SimHarness target;
-    std::vector<std::string> withPort = {"--port", target.slavePath()};
-    withPort.insert(withPort.end(), args.begin(), args.end());
-    EXPECT_EQ(cli(withPort).exitCode, 0);
+    EXPECT_EQ(programOn(target).exitCode, 0);
     EXPECT_EQ(target.sim().flash()[0], 105);
 }
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Boards, SerialOutcome, ::testing::Values(
-    OutcomeRow{"passes", {}, false, 0, "used", ""},
-    OutcomeRow{"fails_after_its_field_was_written", {{Kind::SilentAfter, 14}}, false, 2, "void", "timeout"},
-    OutcomeRow{"fails_before_anything_was_written", {{Kind::SilentAfter, 2}}, false, 2, "void", "timeout"},
-    OutcomeRow{"its_process_is_killed", {{Kind::Slow, 300}}, true, -1, "void",
-        "its process ended before the board's outcome"}
+    OutcomeRow{"passes", {}, 0, "used", ""},
+    OutcomeRow{"fails_after_its_field_was_written", {{Kind::SilentAfter, 14}}, 2, "void", "timeout"},
+    OutcomeRow{"fails_before_anything_was_written", {{Kind::SilentAfter, 2}}, 2, "void", "timeout"}
 ), rowName);
 // clang-format on
 
