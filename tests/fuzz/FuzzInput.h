@@ -1,5 +1,8 @@
 #pragma once
-// What the fuzz targets that read files share: a folder of their own, and the input as a file.
+// What the fuzz targets share: a folder of their own, the input as a file, and boxes that
+// nobody reads.
+#include "base/MessageBoxes.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -7,6 +10,11 @@
 #include <unistd.h>
 
 namespace pw::fuzz {
+
+class SilentBoxes : public MessageBoxes {
+public:
+    void show(const std::string&, const std::string&, BoxIcon) override {}
+};
 
 // Made once per process, under /tmp.
 inline const std::string& scratchFolder()

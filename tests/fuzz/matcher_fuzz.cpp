@@ -2,8 +2,8 @@
 // collected count must stay inside the reply buffer, and read data may only land in the
 // attached buffer, only while a read reply is expected.
 #include "context/IspContext.h"
-#include "base/MessageBoxes.h"
 #include "protocol/ResponseMatcher.h"
+#include "tests/fuzz/FuzzInput.h"
 
 #include <algorithm>
 #include <array>
@@ -13,11 +13,6 @@
 #include <string>
 
 namespace {
-
-class SilentBoxes : public pw::MessageBoxes {
-public:
-    void show(const std::string&, const std::string&, pw::BoxIcon) override {}
-};
 
 constexpr std::size_t kGuard = 32;
 constexpr std::uint8_t kGuardByte = 0xA5;
@@ -37,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 3)
         return 0;
-    SilentBoxes boxes;
+    pw::fuzz::SilentBoxes boxes;
     pw::IspContext ctx(boxes);
     const auto variant = (data[1] & 1) ? pw::MatcherVariant::Dump : pw::MatcherVariant::Panel;
     const std::uint32_t port = data[2] % 26; // 0 and 25 are out of range

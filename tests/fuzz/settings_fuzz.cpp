@@ -1,7 +1,6 @@
 // libFuzzer target: any text as the user's settings file, over an empty machine-wide file. The
 // loaded values must always be within their clamps, and a load never crashes.
 #include "context/IspContext.h"
-#include "base/MessageBoxes.h"
 #include "settings/Settings.h"
 #include "tests/fuzz/FuzzInput.h"
 
@@ -10,22 +9,13 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
-
-class SilentBoxes : public pw::MessageBoxes {
-public:
-    void show(const std::string&, const std::string&, pw::BoxIcon) override {}
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     // A new name per input: QSettings keeps what it parsed of a file for a while, and a reused
     // name could hand back the previous input's values.
     static unsigned serial = 0;
     const std::string user = pw::fuzz::inputAsFile("Pagewise" + std::to_string(serial++) + ".conf", data, size);
-    SilentBoxes boxes;
+    pw::fuzz::SilentBoxes boxes;
     pw::IspContext ctx(boxes);
     const pw::SettingsStore store(user, pw::fuzz::scratchFolder() + "/missing.conf");
     pw::loadSettings(ctx, store);
