@@ -193,13 +193,8 @@ TEST_F(StationStops, AFailingHookIsTheBoardsOneVerdict)
 TEST_F(StationStops, APulledAdapterIsWaitedForAndTheLineGoesOn)
 {
     const std::string link = path("ttyADAPTER");
-    const auto holdLink = [&](const std::string& target) {
-        std::filesystem::remove(link + ".new");
-        std::filesystem::create_symlink(target, link + ".new");
-        std::filesystem::rename(link + ".new", link);
-    };
     auto first = std::make_unique<SimHarness>(boardLine(1, 200));
-    holdLink(first->slavePath());
+    pointLink(link, first->slavePath());
     ChildProcess station(cliProgram(),
                          {"--events", "--port", link, "--baud", "9600", "station", "program", write("fw.bin", kImage)});
     const auto nextEvent = [&](const char* name) {
@@ -228,7 +223,7 @@ TEST_F(StationStops, APulledAdapterIsWaitedForAndTheLineGoesOn)
     EXPECT_LT(std::chrono::steady_clock::now() - quietFrom, std::chrono::seconds(12)) << "a station quiet for long";
 
     SimHarness back(boardLine(1, 200));
-    holdLink(back.slavePath());
+    pointLink(link, back.slavePath());
     const QJsonObject board = nextEvent("board");
     EXPECT_EQ(board.value("board").toInt(), 2);
     EXPECT_EQ(board.value("result").toString(), "success");

@@ -281,14 +281,6 @@ struct ReplugRow {
 
 class PanelReplug : public PanelFixture, public ::testing::WithParamInterface<ReplugRow> {
 protected:
-    // Points the panel's port at `link`, a fixed path whose target comes and goes.
-    void holdLink(const std::string& target)
-    {
-        const std::string fresh = link + ".new";
-        std::filesystem::remove(fresh);
-        std::filesystem::create_symlink(target, fresh);
-        std::filesystem::rename(fresh, link);
-    }
     // Clicks `button` (or Excute in the Dump dialog): false when no run started (a start claims
     // `busy` before the click returns), else whether it ended.
     bool clickAndRun(const char* button)
@@ -314,15 +306,13 @@ protected:
     {
         return SimHarness::withFaults({{sim::Fault::Kind::HangupAfter, frames}});
     }
-
-    std::string link;
 };
 
 TEST_P(PanelReplug, AfterAPulledAdapterTheNextRunOpensThePortAgain)
 {
-    link = dir.file("ttyADAPTER");
+    const std::string link = dir.file("ttyADAPTER");
     auto first = std::make_unique<SimHarness>(row().hangupAfter ? hangingUp(row().hangupAfter) : SimHarness::unpaced());
-    holdLink(first->slavePath());
+    pointLink(link, first->slavePath());
     panel.reset();
     ctx.portMap.assign(1, link);
     panel = std::make_unique<IspPanel>(ctx, nullptr);
@@ -354,7 +344,7 @@ TEST_P(PanelReplug, AfterAPulledAdapterTheNextRunOpensThePortAgain)
     EXPECT_EQ(ctx.busy.load(), 0);
 
     SimHarness back;
-    holdLink(back.slavePath());
+    pointLink(link, back.slavePath());
     EXPECT_TRUE(clickAndRun(row().button));
     QDir::setCurrent(oldCurrent);
     EXPECT_EQ(boxes.texts().size(), std::string(row().button) == "verify" ? 3u : 2u) << boxes.texts().back();

@@ -1,4 +1,5 @@
 // The serial driver against a pseudo-terminal made here: the test plays the far end.
+#include "support/Files.h"
 #include "support/LineEnd.h"
 #include "support/RecordingBoxes.h"
 #include "serial/SerialPort.h"
@@ -214,8 +215,7 @@ TEST(SerialPort, HangUpIsReportedOnceNamingTheDeviceWakesWaitersAndFailsLaterWri
 {
     FarEnd far, taken;
     const std::string linkPath = std::filesystem::temp_directory_path() / ("pw-port-" + std::to_string(::getpid()));
-    std::filesystem::remove(linkPath);
-    std::filesystem::create_symlink(far.slavePath(), linkPath);
+    pw::test::pointLink(linkPath, far.slavePath());
     CollectingSink sink;
     PortUnderTest under(linkPath);
     ASSERT_TRUE(under.open(&sink));
@@ -231,8 +231,7 @@ TEST(SerialPort, HangUpIsReportedOnceNamingTheDeviceWakesWaitersAndFailsLaterWri
 
     const int holder = ::open(taken.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    std::filesystem::remove(linkPath);
-    std::filesystem::create_symlink(taken.slavePath(), linkPath);
+    pw::test::pointLink(linkPath, taken.slavePath());
     EXPECT_FALSE(under.open(&sink));
     EXPECT_EQ(under.boxes.texts().size(), 1u) << under.boxes.texts().back();
     EXPECT_FALSE(under.open(&sink));

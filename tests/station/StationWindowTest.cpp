@@ -162,7 +162,7 @@ TEST_F(StationWindowTest, AProfileSavedByTheWindowRunsInTheCliWithTheSameRecords
 {
     const std::string link = path("fixture");
     SimHarness windowLine(boardLine(2, 200));
-    std::filesystem::create_symlink(windowLine.slavePath(), link);
+    pointLink(link, windowLine.slavePath());
     StationSetup setup = setupFor({});
     setup.ports = {link};
     StationSetupDialog dialog(setup, {}, store, boxes);
@@ -176,8 +176,7 @@ TEST_F(StationWindowTest, AProfileSavedByTheWindowRunsInTheCliWithTheSameRecords
     std::filesystem::remove(path("records.jsonl"));
 
     SimHarness cliLine(boardLine(2, 200));
-    std::filesystem::remove(link);
-    std::filesystem::create_symlink(cliLine.slavePath(), link);
+    pointLink(link, cliLine.slavePath());
     ChildProcess station(cliProgram(), {"-q", "station", "--profile", profile});
     for (int board = 0; board < 2; ++board)
         ASSERT_TRUE(station.readLine(std::chrono::seconds(60)).starts_with("PASS")) << board;

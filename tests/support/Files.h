@@ -24,6 +24,16 @@ inline std::string writeFile(const std::string& path, const std::string& content
     return path;
 }
 
+// Points `link` at `target` in one step, as a device link does when its adapter comes back: the
+// path never names nothing or something else on the way.
+inline void pointLink(const std::string& link, const std::string& target)
+{
+    const std::string fresh = link + ".new";
+    std::filesystem::remove(fresh);
+    std::filesystem::create_symlink(target, fresh);
+    std::filesystem::rename(fresh, link);
+}
+
 // The whole file as bytes ("" when it cannot be read).
 inline std::string fileText(const std::string& path)
 {
