@@ -7,11 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
 #include <span>
 #include <set>
-#include <unistd.h>
 
 namespace pw::test {
 namespace {
@@ -176,9 +174,8 @@ TEST_F(SerialFixture, APoolThatCannotBeWrittenStopsTheRunBeforeAnyFrame)
     }
     const std::string before = fileText(poolPath);
     SimHarness target;
-    const std::string command = "trap '' XFSZ; ulimit -f 1; exec " + binFolder() + "pagewise-cli -q --port " +
-                                target.slavePath() + " --serial 0x900:u8 --serial-pool " + poolPath + " program " +
-                                write("fw.bin", kImage);
+    const std::string command = "trap '' XFSZ; ulimit -f 1; exec " + cliProgram() + " -q --port " + target.slavePath() +
+                                " --serial 0x900:u8 --serial-pool " + poolPath + " program " + write("fw.bin", kImage);
     const ChildResult run = ChildProcess("/bin/sh", {"-c", command}).wait();
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_NE(run.err.find("serial pool " + poolPath + ": cannot write it: File too large"), std::string::npos)

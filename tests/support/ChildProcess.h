@@ -39,4 +39,9 @@ private:
 // The build's bin folder: $PAGEWISE_BIN (set by ctest), else the test executable's folder.
 std::string binFolder();
 
+inline std::string cliProgram()
+{
+    return binFolder() + "pagewise-cli";
+}
+
 } // namespace pw::test

@@ -18,11 +18,6 @@ namespace pw::test {
 // 0x808 bytes of 0x11 and a tail: room for a serial field lies right past its end.
 inline const std::string kImage = std::string(0x800, '\x11') + "12345678";
 
-inline std::string cliProgram()
-{
-    return binFolder() + "pagewise-cli";
-}
-
 class CliFixture : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return dir.file(name); }

@@ -147,8 +147,7 @@ std::string PgServer::query(const std::string& sql) const
 
 void PgServer::setUpTables()
 {
-    const ChildResult setup =
-        ChildProcess(binFolder() + "pagewise-cli", {"db", "setup", "--database", conninfo("admin")}).wait();
+    const ChildResult setup = ChildProcess(cliProgram(), {"db", "setup", "--database", conninfo("admin")}).wait();
     ASSERT_EQ(setup.exitCode, 0) << setup.err;
     const std::string grants = readmeGrants();
     ASSERT_FALSE(grants.empty()) << "the README gives no grants for the station role";
