@@ -51,20 +51,4 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"--reset-pulse rts:0 station auto a.hex", "--reset-pulse"},
         RefusedCase{"--record r.jsonl program a.hex", "--record is for station"}));
 
-// The options the end-to-end runs leave out.
-TEST(CliOptions, ReadsThePortsInOrderAndTheFlags)
-{
-    const auto result =
-        parseArguments(split("--port COM3 --port /dev/pts/7 --start-addr 0x1800 --skip-blank auto fw.hex"));
-    ASSERT_TRUE(result.options) << result.error;
-    EXPECT_EQ(result.options->setup.ports, (std::vector<std::string>{"COM3", "/dev/pts/7"}));
-    EXPECT_EQ(result.options->setup.startAddr, 0x1800u);
-    EXPECT_TRUE(result.options->setup.skipBlank);
-    const auto station = parseArguments(split("--retries 2 --reset-pulse rts:250 station program fw.hex"));
-    ASSERT_TRUE(station.options) << station.error;
-    EXPECT_EQ(station.options->setup.retries, 2u);
-    EXPECT_TRUE(station.options->setup.resetPulse->line == pw::ModemLine::Rts);
-    EXPECT_EQ(station.options->setup.resetPulse->width.count(), 250);
-}
-
 } // namespace

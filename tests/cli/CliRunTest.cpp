@@ -97,8 +97,6 @@ INSTANTIATE_TEST_SUITE_P(Commands, CliRun, ::testing::Values(
         "fw.bin not found (is not a serial device)", false, false},
     RunRow{"port_is_dev_null", {"--port", "/dev/null", "erase"}, {}, 4, "",
         "/dev/null not found (is not a serial device)", false, false},
-    RunRow{"port_is_a_folder", {"--port", "/", "erase"}, {}, 4, "", "/ not found (is not a serial device)", false,
-        false},
     RunRow{"port_given_twice", {"--json", "--port", "$port", "--port", "$port", "erase"}, {}, 3,
         "\"result\":\"refused\"", "was given twice", false, false},
     RunRow{"dump_into_a_full_disk", {"--port", "$port", "dump", "0", "1", "-o", "/dev/full"}, {}, 5, "",

@@ -79,16 +79,6 @@ TEST(SyncedLineFile, AWriterKilledMidWayLeavesOnlyWholeLines)
     expectWholeLines(test::fileText(path), 1, 0);
 }
 
-TEST(SyncedLineFile, SaysWhyItCannotOpenOrWrite)
-{
-    SyncedLineFile missing;
-    EXPECT_EQ(missing.open("/nonexistent/folder/records.jsonl"), "No such file or directory");
-    EXPECT_EQ(missing.append("{}"), "the file is not open");
-    SyncedLineFile full;
-    ASSERT_EQ(full.open("/dev/full"), "");
-    EXPECT_EQ(full.append("{}"), "No space left on device");
-}
-
 struct HookRow {
     const char* name;
     const char* command;
