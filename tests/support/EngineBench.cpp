@@ -24,8 +24,6 @@ Timings shortPauses()
 {
     Timings t;
     shortenPauses(t);
-    // Long enough for the monitor to put a fire-and-forget frame on the line before a close.
-    t.baudSwitchPause = t.reopenClosePause = Millis(20);
     // Still far above any reply of the unpaced simulator, but a silent target costs less.
     t.unboundedReply = Millis(1500);
     return t;

@@ -7,9 +7,12 @@ namespace pw::test {
 inline void shortenPauses(Timings& t)
 {
     using namespace std::chrono_literals;
-    t.openLinkPause = t.closePortPause = t.baudSwitchPause = t.afterSwitchPause = 2ms;
-    t.reopenClosePause = t.reopenPause = t.afterOperationPause = t.dumpHandOverPause = 2ms;
+    t.openLinkPause = t.closePortPause = t.afterSwitchPause = 2ms;
+    t.reopenPause = t.afterOperationPause = t.dumpHandOverPause = 2ms;
     t.chipErasePause = t.pageErasePause = t.autoChipErasePause = 2ms;
+    // Long enough for the monitor to put a fire-and-forget frame (the rate command, CmdLeaveIsp)
+    // on the line before the close behind it, also on a loaded machine under a sanitizer.
+    t.baudSwitchPause = t.reopenClosePause = 20ms;
 }
 
 } // namespace pw::test
