@@ -6,7 +6,7 @@ namespace pw {
 using Millis = std::chrono::milliseconds;
 
 // The fixed pauses and reply time-outs towards the target. The defaults are the product's;
-// tests shorten the pauses to keep the suite quick but leave the reply time-outs alone.
+// tests shorten the pauses to keep the suite quick.
 struct Timings {
     // Link control.
     Millis openLinkPause{500};    // after opening, before the monitor starts

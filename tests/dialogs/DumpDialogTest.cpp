@@ -33,6 +33,7 @@ protected:
         oldCurrent = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(dir.path())); // Dump.txt and Dump.bin go to the current folder
         shortenPauses(ctx.timings);
+        allowSlowReplies(ctx.timings);
         sim.mapInto(ctx);
         for (std::size_t k = 0; k < flash.size(); ++k)
             flash[k] = static_cast<std::uint8_t>((k * 37 + (k >> 8) * 11) & 0xFF);

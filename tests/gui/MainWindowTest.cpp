@@ -28,6 +28,7 @@ protected:
     {
         test::ensureGuiApplication();
         test::shortenPauses(ctx.timings);
+        test::allowSlowReplies(ctx.timings);
         ctx.portMap.assign(ctx.comPort, port);
         window = std::make_unique<MainWindow>(ctx, store);
         window->show();

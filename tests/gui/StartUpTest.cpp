@@ -25,7 +25,7 @@ TEST(StartUpWindow, RunsWithPlatformAndStyleOptions)
         ChildProcess(binFolder() + "pagewise",
                      {"-platform", "offscreen", "-style", "fusion", "--port", target.slavePath(), "--demo-program",
                       (dir / "fw.bin").string(), "--demo-shot", (dir / "shot.png").string()})
-            .wait();
+            .wait(std::chrono::minutes(3)); // the product's own pauses, under a sanitizer on a busy machine
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(fs::exists(dir / "shot.png"));
     EXPECT_EQ(target.sim().flash()[63], 0x5A);

@@ -59,6 +59,7 @@ protected:
         ASSERT_TRUE(sim.started());
         ASSERT_TRUE(dir.isValid());
         shortenPauses(ctx.timings);
+        allowSlowReplies(ctx.timings);
         sim.mapInto(ctx);
         ctx.exeDir = dir.path().toStdString() + "/";
         panel = std::make_unique<IspPanel>(ctx, nullptr);

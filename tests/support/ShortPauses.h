@@ -15,4 +15,13 @@ inline void shortenPauses(Timings& t)
     t.baudSwitchPause = t.reopenClosePause = 20ms;
 }
 
+// For the window's and dialogs' fixtures, whose replies are matched on the GUI thread: a
+// sanitizer on a busy machine can hold that thread past the product's reply time-outs, and no
+// test of theirs waits for a time-out.
+inline void allowSlowReplies(Timings& t)
+{
+    using namespace std::chrono_literals;
+    t.shortReply = t.longReply = t.unboundedReply = 10s;
+}
+
 } // namespace pw::test
