@@ -76,7 +76,7 @@ StationRun runStations(const std::string& image, int ports, int boards, std::uin
     for (const auto& line : lines)
         args.insert(args.end(), {"--port", line->slavePath()});
     args.insert(args.end(), {"station", "program", image});
-    pw::test::ChildProcess station(pw::test::binFolder() + "pagewise-cli", args);
+    pw::test::ChildProcess station(pw::test::cliProgram(), args);
     std::map<std::string, std::vector<Clock::time_point>> endedAt;
     StationRun run;
     for (int seen = 0; seen < ports * boards; ++seen) {

@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     const std::string records = folder + "/boards.jsonl";
     args.insert(args.end(), {"station", "program", image, "--record", records});
     const Clock::time_point began = Clock::now();
-    pw::test::ChildProcess station(pw::test::binFolder() + "pagewise-cli", args);
+    pw::test::ChildProcess station(pw::test::cliProgram(), args);
     std::map<std::string, PortTally> ports;
     int ended = 0;
     Clock::time_point lastBoard = Clock::now();
