@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 scripts/install-deps.sh
 
-CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DPW_FUZZ=ON -DPW_BUILD_GUI=OFF -DBUILD_TESTING=ON >/dev/null
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_UNITY_BUILD=ON -DPW_FUZZ=ON -DPW_BUILD_GUI=OFF -DBUILD_TESTING=ON >/dev/null
 targets=$(ninja -C build-fuzz -t targets all | sed -n 's/^\(fuzz_[a-z_]*\): phony$/\1/p;s/^\(fuzz_[a-z_]*\): CXX_EXECUTABLE_LINKER.*/\1/p' | sort -u)
 [ -n "$targets" ] || { echo "no fuzz targets"; exit 0; }
 # shellcheck disable=SC2086
