@@ -3,6 +3,7 @@
 #include "gui/MainWindow.h"
 #include "gui/panel/IspPanel.h"
 
+#include <QCoreApplication>
 #include <QPixmap>
 #include <QTimer>
 
@@ -12,12 +13,13 @@ namespace {
 
 constexpr int kLongestRunMs = 120000;
 
-void finish(MainWindow* window, const QString& shotFile)
+// Quits with `code`; the window goes with the application, which ends its run first.
+void finish(MainWindow* window, const QString& shotFile, int code)
 {
     if (shotFile.isEmpty())
         return;
     window->grab().save(shotFile);
-    window->close();
+    QCoreApplication::exit(code);
 }
 
 } // namespace
@@ -27,15 +29,15 @@ void startDemoProgram(MainWindow& window, const QString& imageFile, const QStrin
     IspPanel* panel = window.panel();
     MainWindow* target = &window;
     QObject::connect(
-        panel, &IspPanel::operationEnded, target, [target, shotFile] { finish(target, shotFile); },
+        panel, &IspPanel::operationEnded, target, [target, shotFile] { finish(target, shotFile, 0); },
         Qt::QueuedConnection);
     panel->loadFile(imageFile);
     panel->OnProgram();
     if (!panel->operationRunning()) {
-        finish(target, shotFile);
+        finish(target, shotFile, 1);
         return;
     }
-    QTimer::singleShot(kLongestRunMs, target, [target, shotFile] { finish(target, shotFile); });
+    QTimer::singleShot(kLongestRunMs, target, [target, shotFile] { finish(target, shotFile, 1); });
 }
 
 } // namespace pw

@@ -83,11 +83,14 @@ int runWindow(QApplication& app, const StartOptions& options)
     for (const std::string& problem : store.problems())
         QTimer::singleShot(0, &window, [&boxes, problem] { pw::showErrorBox(boxes, problem); });
     if (!options.demoImage.isEmpty()) {
+        if (!options.demoShot.isEmpty())
+            boxes.writeToStandardError(); // it quits by itself: nobody is there to click a box
         const QString image = options.demoImage;
         const QString shot = options.demoShot;
         QTimer::singleShot(0, &window, [&window, image, shot] { pw::startDemoProgram(window, image, shot); });
     }
-    return app.exec();
+    const int code = app.exec();
+    return boxes.written() > 0 ? 1 : code; // a box in a run nobody watches is its failure
 }
 
 } // namespace

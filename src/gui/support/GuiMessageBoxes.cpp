@@ -7,6 +7,8 @@
 #include <QStyle>
 #include <QThread>
 
+#include <cstdio>
+
 namespace pw {
 
 GuiMessageBoxes::GuiMessageBoxes(QObject* parent) : QObject(parent) {}
@@ -59,6 +61,11 @@ QPixmap stopIcon(int size, qreal pixelRatio)
 
 void GuiMessageBoxes::showHere(const QString& caption, const QString& text, BoxIcon icon)
 {
+    if (toStandardError_) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+        ++written_;
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
     if (icon == BoxIcon::Stop) {
         const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
