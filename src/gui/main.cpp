@@ -35,9 +35,10 @@ StartOptions parseOptions(const QCoreApplication& app, bool textOnly)
     const QCommandLineOption demo(QStringLiteral("demo-program"),
                                   QStringLiteral("Load FILE and press Program once the window is shown."),
                                   QStringLiteral("FILE"));
-    const QCommandLineOption shot(QStringLiteral("demo-shot"),
-                                  QStringLiteral("With --demo-program: save the window to PNG and quit."),
-                                  QStringLiteral("PNG"));
+    const QCommandLineOption shot(
+        QStringLiteral("demo-shot"),
+        QStringLiteral("With --demo-program: save the window to PNG and quit; boxes go to stderr."),
+        QStringLiteral("PNG"));
     parser.addOptions({port, demo, shot});
     if (textOnly) {
         parser.parse(QCoreApplication::arguments());
