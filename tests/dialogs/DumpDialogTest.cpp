@@ -2,11 +2,9 @@
 // closing it mid-dump.
 #include "gui/dialogs/DumpDialog.h"
 #include "support/EngineBench.h"
-#include "support/GuiTestApp.h"
-#include "support/ShortPauses.h"
+#include "support/GuiBench.h"
 #include "support/Tables.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -23,18 +21,12 @@
 namespace pw::test {
 namespace {
 
-class DumpDialogFixture : public ::testing::Test {
+class DumpDialogFixture : public GuiBench {
 protected:
+    DumpDialogFixture() : GuiBench(SimHarness::unpaced()) {}
     void SetUp() override
     {
-        ensureGuiApplication();
-        ASSERT_TRUE(sim.started());
-        ASSERT_TRUE(dir.isValid());
-        oldCurrent = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(dir.path())); // Dump.txt and Dump.bin go to the current folder
-        shortenPauses(ctx.timings);
-        allowSlowReplies(ctx.timings);
-        sim.mapInto(ctx);
+        GuiBench::SetUp();
         for (std::size_t k = 0; k < flash.size(); ++k)
             flash[k] = static_cast<std::uint8_t>((k * 37 + (k >> 8) * 11) & 0xFF);
         sim.sim().setFlash(flash);
@@ -49,7 +41,7 @@ protected:
     void TearDown() override
     {
         dialog.reset();
-        QDir::setCurrent(oldCurrent);
+        GuiBench::TearDown();
     }
 
     template <typename W>
@@ -64,11 +56,6 @@ protected:
     }
     std::string file(const char* name) const { return dir.file(name); }
 
-    SimHarness sim;
-    RecordingBoxes boxes;
-    IspContext ctx{boxes};
-    TempDir dir;
-    QString oldCurrent;
     sim::FlashBytes flash;
     std::unique_ptr<DumpDialog> dialog;
     std::vector<std::string> viewed;

@@ -247,8 +247,6 @@ TEST_F(PanelRun, DumpDialogGivesThePortBack)
     sim::FlashBytes flash;
     flash.fill(0x5A);
     sim.sim().setFlash(flash);
-    const QString oldCurrent = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
     bool dumped = false;
     OnDialogShown<DumpDialog> drive([&](DumpDialog& dialog) {
         dialog.findChild<QRadioButton*>("binFile")->click();
@@ -259,7 +257,6 @@ TEST_F(PanelRun, DumpDialogGivesThePortBack)
     });
     panel->setDumpAndExportShown(true);
     click("dump");
-    QDir::setCurrent(oldCurrent);
 
     ASSERT_TRUE(drive.fired());
     ASSERT_TRUE(dumped);
@@ -319,8 +316,6 @@ TEST_P(PanelReplug, AfterAPulledAdapterTheNextRunOpensThePortAgain)
     panel->setDumpAndExportShown(true);
     const std::vector<std::uint8_t> image = patternImage(600, 5);
     loadImage(image);
-    const QString oldCurrent = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
 
     // The link goes with the adapter, as a by-id link does: the terminal's number, free again,
     // cannot then lead to another test's line.
@@ -346,7 +341,6 @@ TEST_P(PanelReplug, AfterAPulledAdapterTheNextRunOpensThePortAgain)
     SimHarness back;
     pointLink(link, back.slavePath());
     EXPECT_TRUE(clickAndRun(row().button));
-    QDir::setCurrent(oldCurrent);
     EXPECT_EQ(boxes.texts().size(), std::string(row().button) == "verify" ? 3u : 2u) << boxes.texts().back();
     if (std::string(row().button) == "program") {
         const sim::FlashBytes flash = back.sim().flash();

@@ -1,11 +1,7 @@
 #pragma once
 // The ISP panel against the simulator, pauses cut short, with the helpers the GUI tests share.
 #include "gui/panel/IspPanel.h"
-#include "support/Files.h"
-#include "support/GuiTestApp.h"
-#include "support/RecordingBoxes.h"
-#include "support/ShortPauses.h"
-#include "support/SimHarness.h"
+#include "support/GuiBench.h"
 
 #include <QListWidget>
 #include <QPointer>
@@ -50,17 +46,12 @@ private:
     bool fired_ = false;
 };
 
-class PanelFixture : public ::testing::Test {
+class PanelFixture : public GuiBench {
 protected:
-    explicit PanelFixture(sim::SimOptions options = SimHarness::unpaced()) : sim(std::move(options)) {}
+    explicit PanelFixture(sim::SimOptions options = SimHarness::unpaced()) : GuiBench(std::move(options)) {}
     void SetUp() override
     {
-        ensureGuiApplication();
-        ASSERT_TRUE(sim.started());
-        ASSERT_TRUE(dir.isValid());
-        shortenPauses(ctx.timings);
-        allowSlowReplies(ctx.timings);
-        sim.mapInto(ctx);
+        GuiBench::SetUp();
         ctx.exeDir = dir.path().toStdString() + "/";
         panel = std::make_unique<IspPanel>(ctx, nullptr);
         panel->setTextViewer([this](const std::string& path) {
@@ -68,7 +59,11 @@ protected:
             return viewerWorks;
         });
     }
-    void TearDown() override { panel.reset(); }
+    void TearDown() override
+    {
+        panel.reset();
+        GuiBench::TearDown();
+    }
 
     template <typename W>
     W* child(const char* name)
@@ -100,10 +95,6 @@ protected:
         return path;
     }
 
-    SimHarness sim;
-    RecordingBoxes boxes;
-    IspContext ctx{boxes};
-    TempDir dir;
     std::unique_ptr<IspPanel> panel;
     std::vector<std::string> viewed;
     bool viewerWorks = true; // false: a desktop without a viewer
