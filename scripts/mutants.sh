@@ -43,6 +43,7 @@ mutants=(
   "changed-file-not-reloaded|src/gui/panel/IspPanel.cpp|s/if \(now.size\(\) == loaded_.size && now.lastModified\(\) == loaded_.modified\)/if (now.exists())/|PanelReload"
   "tile-passes-a-failure|src/gui/station/StationWindow.cpp|s/const bool passed = !errorClassOf\(report\);/const bool passed = true;/|StationWindowTest.EachTile"
   "gone-port-left-open|src/serial/SerialPortMonitor.cpp|s/        closeDevice\(\); [^\n]*\n//|PanelReplug"
+  "cancel-not-passed-on|src/gui/panel/IspPanel.cpp|s/    runner_.cancel\(\);\n//|WindowDrop"
 )
 
 missed=0

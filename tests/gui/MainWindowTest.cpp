@@ -105,7 +105,7 @@ protected:
 };
 
 // One local .hex or .bin file dropped loads as Load Hex/Bin does; anything else, and any drop
-// while a run is on, changes nothing.
+// while a run is on, changes nothing. Cancel ends that run without a success line.
 TEST_F(WindowDrop, LoadsOneImageFileAndNothingWhileARunIsOn)
 {
     EXPECT_TRUE(drop({file("first.bin", 0x2000)}));
@@ -117,13 +117,18 @@ TEST_F(WindowDrop, LoadsOneImageFileAndNothingWhileARunIsOn)
         EXPECT_EQ(size(), QStringLiteral("8192"));
     }
     IspPanel* panel = window->panel();
+    const auto click = [panel](const char* button) { panel->findChild<QPushButton*>(button)->click(); };
     QSignalSpy ended(panel, &IspPanel::operationEnded);
-    panel->OnProgram();
+    click("program");
     ASSERT_TRUE(QTest::qWaitFor([&] { return sim.programFrames().size() >= 20; }, 20000));
     EXPECT_FALSE(drop({file("second.bin", 16)}));
     EXPECT_EQ(size(), QStringLiteral("8192"));
-    panel->OnCancelOperation();
+    click("cancel");
     ASSERT_TRUE(ended.wait(60000));
+    EXPECT_TRUE(panel->findChild<QListWidget*>(QStringLiteral("log"))
+                    ->findItems(QStringLiteral("elapsed"), Qt::MatchContains)
+                    .isEmpty())
+        << "a cancelled run logged its elapsed time";
     EXPECT_TRUE(drop({file("second.bin", 16)}));
     EXPECT_EQ(size(), QStringLiteral("16"));
     EXPECT_EQ(panel->imagePath(), dir.filePath(QStringLiteral("second.bin")).toStdString());

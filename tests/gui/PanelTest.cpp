@@ -1,5 +1,5 @@
-// The panel end to end against the simulator: what a click starts, what it refuses, Cancel,
-// closing mid-run, and the port lent to the Dump dialog.
+// The panel end to end against the simulator: what a click starts, what it refuses, closing
+// mid-run, and the port lent to the Dump dialog.
 #include "gui/dialogs/DumpDialog.h"
 #include "gui/dialogs/PageEraseDialog.h"
 #include "support/EngineBench.h"
@@ -199,23 +199,6 @@ class PanelOnASlowLine : public PanelFixture {
 protected:
     PanelOnASlowLine() : PanelFixture(SimHarness::withFaults({{sim::Fault::Kind::Slow, 5}})) {}
 };
-
-TEST_F(PanelOnASlowLine, CancelEndsTheRunWithoutASuccessLine)
-{
-    loadImage(patternImage(0x2000));
-    QSignalSpy ended(panel.get(), &IspPanel::operationEnded);
-    click("program");
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return sim.programFrames().size() >= 30; }, 20000)); // replies need the GUI thread
-    click("cancel");
-    ASSERT_TRUE(ended.wait(60000));
-
-    EXPECT_TRUE(boxes.texts().empty());
-    for (const QString& line : logLines())
-        EXPECT_FALSE(line.contains("elapsed")) << line.toStdString();
-    ASSERT_TRUE(sim.waitForLastProgramFrame(kLeaveFrame));
-    EXPECT_EQ(ctx.busy.load(), 0);
-}
 
 TEST_F(PanelOnASlowLine, ClosingMidRunEndsTheWorkerFirst)
 {
