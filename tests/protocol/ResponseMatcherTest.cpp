@@ -111,17 +111,6 @@ TEST(Matcher, PatternKindsSeeLeftoversOfAnUnclearedFrame)
     EXPECT_FALSE(fed.ctx.replyEvent.isSet());
 }
 
-TEST(Matcher, BytesFromPortsOutsideOneToTwentyFourAreDropped)
-{
-    Fed fed(MatcherVariant::Panel);
-    fed.ctx.expectedReply = ResponseKind::AnyByte;
-    EXPECT_EQ(fed.matcher.handleByte(0x0F, 0), -1);
-    EXPECT_EQ(fed.matcher.handleByte(0x0F, 25), -1);
-    EXPECT_FALSE(fed.ctx.replyEvent.isSet());
-    EXPECT_EQ(fed.matcher.handleByte(0x0F, 24), 0);
-    EXPECT_TRUE(fed.ctx.replyEvent.isSet());
-}
-
 // Once full, bytes are dropped until the next start byte, and a real reply matches again.
 TEST(Matcher, NeverWritesPastItsBufferAndRecoversAfterIt)
 {
