@@ -25,23 +25,11 @@ namespace {
 class DatabaseFixture : public CliFixture {
 protected:
     void SetUp() override { ASSERT_EQ(server.problem(), ""); }
-    ChildResult cli(std::vector<std::string> args, const std::string& database) const
-    {
-        args.insert(args.end(), {"--database", database});
-        return CliFixture::cli(args);
-    }
     void makePool(const std::string& pool, std::uint64_t start) const
     {
-        const ChildResult made =
-            cli({"serials", "init", pool, "--start", std::to_string(start)}, server.conninfo("admin"));
-        ASSERT_EQ(made.exitCode, 0) << made.err;
+        CliFixture::makePool(pool, start, 1, server.conninfo("admin"));
     }
-    QJsonObject show(const std::string& pool) const
-    {
-        const ChildResult shown = cli({"serials", "show", pool, "--json"}, server.conninfo());
-        EXPECT_EQ(shown.exitCode, 0) << shown.err;
-        return jsonObject(shown.out);
-    }
+    QJsonObject show(const std::string& pool) const { return showPool(pool, server.conninfo()); }
     std::string image() const { return write("fw.bin", kImage); }
     // The pool's numbers in a state: "used", "void" or "reserved".
     std::set<qint64> numbers(const std::string& pool, const char* state) const
@@ -227,8 +215,7 @@ TEST_P(EachStore, StationsOfALineShareOnePoolAndOneRecordLine)
 {
     const std::string pool = this->pool("line'7;\"a\"");
     const std::string record = inDatabase() ? "db:line7" : path("boards.jsonl");
-    const ChildResult made = cli({"serials", "init", pool, "--start", "5000", "--step", "3"}, server.conninfo("admin"));
-    ASSERT_EQ(made.exitCode, 0) << made.err;
+    CliFixture::makePool(pool, 5000, 3, server.conninfo("admin"));
     std::vector<std::unique_ptr<SimHarness>> lines;
     std::vector<std::unique_ptr<ChildProcess>> stations;
     for (int process = 0; process < 2; ++process) {

@@ -22,22 +22,7 @@ std::size_t writeFrames(const std::vector<std::string>& frames)
         std::ranges::count_if(frames, [](const std::string& frame) { return frame.starts_with("0F 09 "); }));
 }
 
-class SerialFixture : public CliFixture {
-protected:
-    std::string pool(std::uint64_t start, std::uint64_t step = 1, const std::string& name = "pool.jsonl") const
-    {
-        const ChildResult made =
-            cli({"serials", "init", path(name), "--start", std::to_string(start), "--step", std::to_string(step)});
-        EXPECT_EQ(made.exitCode, 0) << made.err;
-        return path(name);
-    }
-    QJsonObject show(const std::string& poolPath) const
-    {
-        const ChildResult shown = cli({"serials", "show", poolPath, "--json"});
-        EXPECT_EQ(shown.exitCode, 0) << shown.err;
-        return jsonObject(shown.out);
-    }
-};
+using SerialFixture = CliFixture;
 
 struct PlaceRow {
     const char* name;
@@ -60,7 +45,7 @@ TEST_P(SerialPlacement, WritesTheFieldOrRefusesBeforeAnyFrame)
 {
     const PlaceRow& row = GetParam();
     SimHarness target;
-    const std::string poolPath = pool(row.number);
+    const std::string poolPath = makePool(path("pool.jsonl"), row.number);
     std::vector<std::string> args = {"-q",    "--port", target.slavePath(), "--serial", row.field, "--serial-pool",
                                      poolPath};
     args.insert(args.end(), row.extra.begin(), row.extra.end());
@@ -87,7 +72,7 @@ TEST_P(SerialPlacement, WritesTheFieldOrRefusesBeforeAnyFrame)
         }
     }
     EXPECT_EQ(writeFrames(target.programFrames()), blocks.size()) << "blank blocks were sent";
-    EXPECT_EQ(show(poolPath).value("used").toArray(), QJsonArray{static_cast<qint64>(row.number)});
+    EXPECT_EQ(showPool(poolPath).value("used").toArray(), QJsonArray{static_cast<qint64>(row.number)});
 }
 
 // clang-format off
@@ -133,7 +118,7 @@ class SerialOutcome : public SerialFixture, public ::testing::WithParamInterface
 TEST_P(SerialOutcome, VoidsTheNumberOfABoardThatDidNotPass)
 {
     const OutcomeRow& row = GetParam();
-    const std::string poolPath = pool(100, 5);
+    const std::string poolPath = makePool(path("pool.jsonl"), 100, 5);
     // The field is in the image's first block, written before anything can fail after it.
     const std::string image = write("fw.bin", std::string(8, '\xFF') + std::string(0x100, '\x22'));
     const auto programOn = [&](const SimHarness& target) {
@@ -144,7 +129,7 @@ TEST_P(SerialOutcome, VoidsTheNumberOfABoardThatDidNotPass)
         SimHarness target(SimHarness::withFaults(row.faults));
         EXPECT_EQ(programOn(target).exitCode, row.exitCode);
     }
-    const QJsonObject state = show(poolPath);
+    const QJsonObject state = showPool(poolPath);
     EXPECT_EQ(state.value(row.state).toArray(), QJsonArray{100});
     EXPECT_EQ(state.value("numbers").toArray().at(0).toObject().value("why").toString(), row.why);
     EXPECT_EQ(state.value("next").toInteger(), 105);
@@ -166,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Boards, SerialOutcome, ::testing::Values(
 // the run with exit 5 and the reason, before any frame, and the pool reads back whole.
 TEST_F(SerialFixture, APoolThatCannotBeWrittenStopsTheRunBeforeAnyFrame)
 {
-    const std::string poolPath = pool(1);
+    const std::string poolPath = makePool(path("pool.jsonl"), 1);
     const std::string padding(600, ' '); // past the limit of one 512-byte block
     {
         std::ofstream out(poolPath, std::ios::app);

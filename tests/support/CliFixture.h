@@ -22,7 +22,28 @@ class CliFixture : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return dir.file(name); }
     std::string write(const std::string& name, const std::string& bytes) const { return writeFile(path(name), bytes); }
-    ChildResult cli(const std::vector<std::string>& args) const { return ChildProcess(cliProgram(), args).wait(); }
+    // pagewise-cli with `args`, and the line's database where one is named.
+    ChildResult cli(std::vector<std::string> args, const std::string& database = "") const
+    {
+        if (!database.empty())
+            args.insert(args.end(), {"--database", database});
+        return ChildProcess(cliProgram(), args).wait();
+    }
+    // A serial pool made by `serials init`; its name.
+    std::string makePool(const std::string& pool, std::uint64_t start, std::uint64_t step = 1,
+                         const std::string& database = "") const
+    {
+        const ChildResult made =
+            cli({"serials", "init", pool, "--start", std::to_string(start), "--step", std::to_string(step)}, database);
+        EXPECT_EQ(made.exitCode, 0) << made.err;
+        return pool;
+    }
+    QJsonObject showPool(const std::string& pool, const std::string& database = "") const
+    {
+        const ChildResult shown = cli({"serials", "show", pool, "--json"}, database);
+        EXPECT_EQ(shown.exitCode, 0) << shown.err;
+        return QJsonDocument::fromJson(QByteArray::fromStdString(shown.out)).object();
+    }
 
     TempDir dir;
     ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")}; // the developer's own settings stay out

@@ -20,22 +20,12 @@ const char* const kAdminPassword = "admin-pw-7f2c";
 const char* const kStationPassword = "station-pw-91ab";
 
 // initdb refuses to run as root: the server is then nobody's.
-std::vector<std::string> asServerUser(const std::string& program, std::vector<std::string> args)
+ChildResult runAsServer(const std::string& program, std::vector<std::string> args)
 {
-    if (::geteuid() != 0) {
-        args.insert(args.begin(), program);
-        return args;
-    }
-    args.insert(args.begin(), {"-u", "nobody", "--", program});
-    return args;
-}
-
-ChildResult runAsServer(const std::string& program, const std::vector<std::string>& args)
-{
-    const std::vector<std::string> all = asServerUser(program, args);
     if (::geteuid() != 0)
-        return ChildProcess(program, {all.begin() + 1, all.end()}).wait(std::chrono::seconds(120));
-    return ChildProcess("/usr/sbin/runuser", all).wait(std::chrono::seconds(120));
+        return ChildProcess(program, args).wait(std::chrono::seconds(120));
+    args.insert(args.begin(), {"-u", "nobody", "--", program});
+    return ChildProcess("/usr/sbin/runuser", args).wait(std::chrono::seconds(120));
 }
 
 // The README's grants for the station role, as a line's administrator would run them.
