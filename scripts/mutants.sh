@@ -43,7 +43,9 @@ mutants=(
   "changed-file-not-reloaded|src/gui/panel/IspPanel.cpp|s/if \(now.size\(\) == loaded_.size && now.lastModified\(\) == loaded_.modified\)/if (now.exists())/|PanelReload"
   "tile-passes-a-failure|src/gui/station/StationWindow.cpp|s/const bool passed = !errorClassOf\(report\);/const bool passed = true;/|StationWindowTest.EachTile"
   "gone-port-left-open|src/serial/SerialPortMonitor.cpp|s/        closeDevice\(\); [^\n]*\n//|PanelReplug"
+  "leftover-dropped-on-close|src/serial/SerialPortImpl.h|s/        sendLeftOver\(\);\n        drainOutput\(\);/        drainOutput();/|SerialPort.APacketQueued"
   "cancel-not-passed-on|src/gui/panel/IspPanel.cpp|s/    runner_.cancel\(\);\n//|WindowDrop"
+  "journal-unlocked|src/line/SyncedLineFile.cpp|s/    while \(\(locked_ = ::flock\(fd_, LOCK_EX\) == 0\) == false && errno == EINTR\) \{\n    \}/    locked_ = true;/|EachStore.EightProcesses.*file"
 )
 
 missed=0
