@@ -18,6 +18,11 @@ namespace pw::test {
 // 0x808 bytes of 0x11 and a tail: room for a serial field lies right past its end.
 inline const std::string kImage = std::string(0x800, '\x11') + "12345678";
 
+inline QJsonObject jsonObject(const std::string& line)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+}
+
 class CliFixture : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return dir.file(name); }
@@ -42,7 +47,7 @@ protected:
     {
         const ChildResult shown = cli({"serials", "show", pool, "--json"}, database);
         EXPECT_EQ(shown.exitCode, 0) << shown.err;
-        return QJsonDocument::fromJson(QByteArray::fromStdString(shown.out)).object();
+        return jsonObject(shown.out);
     }
 
     TempDir dir;
@@ -60,11 +65,6 @@ inline sim::SimOptions boardLine(std::uint32_t boards, std::uint32_t swapMs, std
     options.faultyBoard = faultyBoard;
     options.stayMs = stayMs;
     return options;
-}
-
-inline QJsonObject jsonObject(const std::string& line)
-{
-    return QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
 }
 
 inline std::vector<QJsonObject> jsonLines(const std::string& text)
