@@ -25,9 +25,9 @@ namespace {
 class DatabaseFixture : public CliFixture {
 protected:
     void SetUp() override { ASSERT_EQ(server.problem(), ""); }
-    void makePool(const std::string& pool, std::uint64_t start) const
+    void makePool(const std::string& pool, std::uint64_t start, std::uint64_t step = 1) const
     {
-        CliFixture::makePool(pool, start, 1, server.conninfo("admin"));
+        CliFixture::makePool(pool, start, step, server.conninfo("admin"));
     }
     QJsonObject show(const std::string& pool) const { return showPool(pool, server.conninfo()); }
     std::string image() const { return write("fw.bin", kImage); }
@@ -215,7 +215,7 @@ TEST_P(EachStore, StationsOfALineShareOnePoolAndOneRecordLine)
 {
     const std::string pool = this->pool("line'7;\"a\"");
     const std::string record = inDatabase() ? "db:line7" : path("boards.jsonl");
-    CliFixture::makePool(pool, 5000, 3, server.conninfo("admin"));
+    ASSERT_NO_FATAL_FAILURE(makePool(pool, 5000, 3));
     std::vector<std::unique_ptr<SimHarness>> lines;
     std::vector<std::unique_ptr<ChildProcess>> stations;
     for (int process = 0; process < 2; ++process) {

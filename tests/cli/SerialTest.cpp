@@ -45,7 +45,8 @@ TEST_P(SerialPlacement, WritesTheFieldOrRefusesBeforeAnyFrame)
 {
     const PlaceRow& row = GetParam();
     SimHarness target;
-    const std::string poolPath = makePool(path("pool.jsonl"), row.number);
+    const std::string poolPath = path("pool.jsonl");
+    ASSERT_NO_FATAL_FAILURE(makePool(poolPath, row.number));
     std::vector<std::string> args = {"-q",    "--port", target.slavePath(), "--serial", row.field, "--serial-pool",
                                      poolPath};
     args.insert(args.end(), row.extra.begin(), row.extra.end());
@@ -118,7 +119,8 @@ class SerialOutcome : public SerialFixture, public ::testing::WithParamInterface
 TEST_P(SerialOutcome, VoidsTheNumberOfABoardThatDidNotPass)
 {
     const OutcomeRow& row = GetParam();
-    const std::string poolPath = makePool(path("pool.jsonl"), 100, 5);
+    const std::string poolPath = path("pool.jsonl");
+    ASSERT_NO_FATAL_FAILURE(makePool(poolPath, 100, 5));
     // The field is in the image's first block, written before anything can fail after it.
     const std::string image = write("fw.bin", std::string(8, '\xFF') + std::string(0x100, '\x22'));
     const auto programOn = [&](const SimHarness& target) {
@@ -151,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(Boards, SerialOutcome, ::testing::Values(
 // the run with exit 5 and the reason, before any frame, and the pool reads back whole.
 TEST_F(SerialFixture, APoolThatCannotBeWrittenStopsTheRunBeforeAnyFrame)
 {
-    const std::string poolPath = makePool(path("pool.jsonl"), 1);
+    const std::string poolPath = path("pool.jsonl");
+    ASSERT_NO_FATAL_FAILURE(makePool(poolPath, 1));
     const std::string padding(600, ' '); // past the limit of one 512-byte block
     {
         std::ofstream out(poolPath, std::ios::app);

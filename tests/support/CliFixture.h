@@ -34,14 +34,13 @@ protected:
             args.insert(args.end(), {"--database", database});
         return ChildProcess(cliProgram(), args).wait();
     }
-    // A serial pool made by `serials init`; its name.
-    std::string makePool(const std::string& pool, std::uint64_t start, std::uint64_t step = 1,
-                         const std::string& database = "") const
+    // Makes a serial pool with `serials init`; a failure ends the test (ASSERT_NO_FATAL_FAILURE).
+    void makePool(const std::string& pool, std::uint64_t start, std::uint64_t step = 1,
+                  const std::string& database = "") const
     {
         const ChildResult made =
             cli({"serials", "init", pool, "--start", std::to_string(start), "--step", std::to_string(step)}, database);
-        EXPECT_EQ(made.exitCode, 0) << made.err;
-        return pool;
+        ASSERT_EQ(made.exitCode, 0) << made.err;
     }
     QJsonObject showPool(const std::string& pool, const std::string& database = "") const
     {
