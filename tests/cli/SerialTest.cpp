@@ -172,56 +172,5 @@ TEST_F(SerialFixture, APoolThatCannotBeWrittenStopsTheRunBeforeAnyFrame)
     EXPECT_EQ(fileText(poolPath), before);
 }
 
-struct PoolFileRow {
-    const char* name;
-    std::vector<std::string> args; // "$pool" for the pool's path
-    const char* content;           // the pool file before, or nullptr for none
-    int exitCode;
-    const char* said;
-};
-
-class PoolFile : public SerialFixture, public ::testing::WithParamInterface<PoolFileRow> {};
-
-// A pool is made once and used only as it is: a typo never starts a second pool, and a damaged
-// one is never guessed at.
-TEST_P(PoolFile, IsNeverCreatedOrOverwrittenByAccident)
-{
-    const PoolFileRow& row = GetParam();
-    const std::string poolPath = path("pool.jsonl");
-    if (row.content)
-        writeFile(poolPath, row.content);
-    std::vector<std::string> args;
-    for (const std::string& arg : row.args)
-        args.push_back(arg == "$pool" ? poolPath : arg == "$image" ? write("fw.bin", kImage) : arg);
-    const ChildResult run = cli(args);
-    EXPECT_EQ(run.exitCode, row.exitCode);
-    EXPECT_NE((run.out + run.err).find(row.said), std::string::npos) << run.out << run.err;
-    if (row.content) {
-        EXPECT_TRUE(fileText(poolPath).starts_with(row.content)) << "the pool was changed";
-    }
-}
-
-const char* const kHead = "{\"event\":\"pool\",\"start\":1,\"step\":1,\"v\":1}\n";
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Pools, PoolFile, ::testing::Values(
-    PoolFileRow{"init_over_an_existing_pool", {"serials", "init", "$pool", "--start", "5"}, kHead, 3,
-        "exists already; a pool is never overwritten"},
-    PoolFileRow{"a_missing_pool_is_not_made",
-        {"--port", "/dev/null", "--serial", "0x900:u8", "--serial-pool", "$pool", "program", "$image"}, nullptr, 3,
-        "does not exist; create it with: pagewise-cli serials init"},
-    PoolFileRow{"a_damaged_line", {"serials", "show", "$pool"}, "{\"event\":\"pool\",\"start\":1,\"step\":1}\nxx\n", 5,
-        "line 2 is damaged"},
-    PoolFileRow{"an_outcome_without_its_reservation_is_never_issued", {"serials", "show", "$pool"},
-        "{\"event\":\"pool\",\"start\":1,\"step\":1}\n{\"event\":\"void\",\"serial\":1}\n", 0, "next: 2"},
-    PoolFileRow{"not_a_pool", {"serials", "show", "$pool"}, "{\"event\":\"used\",\"serial\":1}\n", 5,
-        "line 1 is damaged"},
-    PoolFileRow{"serial_without_its_pool", {"--serial", "0x900:u8", "program", "$image"}, nullptr, 3,
-        "--serial and --serial-pool go together"},
-    PoolFileRow{"a_format_that_is_none", {"--serial", "0x900:u24le", "--serial-pool", "$pool", "program", "$image"},
-        nullptr, 3, "--serial takes ADDR:FORMAT"}
-), rowName);
-// clang-format on
-
 } // namespace
 } // namespace pw::test

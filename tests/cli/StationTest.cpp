@@ -112,20 +112,10 @@ INSTANTIATE_TEST_SUITE_P(Lines, StationLine, ::testing::Values(
 
 using StationStops = StationFixture;
 
-// A record that cannot be opened stops the station before its first frame; one that cannot
-// be written stops it at once, naming the board whose record is missing.
+// Two stations side by side: the first record that cannot be written stops both at once, each
+// after the board it is on, naming the board whose record is missing.
 TEST_F(StationStops, WhenItsRecordCannotBeKept)
 {
-    {
-        SimHarness target(boardLine(2, 200));
-        const ChildResult run = cli(stationArgs(target, {"--events", "--record", path("no/such/folder/r")}));
-        EXPECT_EQ(run.exitCode, 5) << run.err;
-        EXPECT_TRUE(target.programFrames().empty());
-        const std::vector<QJsonObject> events = jsonLines(run.out);
-        ASSERT_EQ(events.size(), 1u) << run.out;
-        EXPECT_EQ(events[0].value("result").toString(), "record-error");
-    }
-    // Two stations side by side: the first record lost stops both, each after the board it is on.
     SimHarness first(boardLine(3, 200)), second(boardLine(3, 200));
     std::vector<std::string> args = stationArgs(first, {"--record", "/dev/full"});
     args.insert(args.begin(), {"--port", second.slavePath()});
@@ -230,16 +220,6 @@ TEST_F(StationStops, APulledAdapterIsWaitedForAndTheLineGoesOn)
     station.signal(SIGINT);
     EXPECT_EQ(station.wait().exitCode, 0);
     EXPECT_EQ(back.sim().flash()[0], 0x11);
-}
-
-// A port without modem lines cannot give the reset pulse: the station says so and sends nothing.
-TEST_F(StationStops, WhenItsResetPulseCannotBeGiven)
-{
-    SimHarness target(boardLine(1, 200));
-    const ChildResult run = cli(stationArgs(target, {"--reset-pulse", "dtr:20"}));
-    EXPECT_EQ(run.exitCode, 4) << run.err;
-    EXPECT_NE(run.err.find("cannot pulse DTR on " + target.slavePath()), std::string::npos) << run.err;
-    EXPECT_TRUE(target.programFrames().empty());
 }
 
 } // namespace
